@@ -1,0 +1,61 @@
+// The clipboard history store of the resident program: the named mapping
+// "QuilloPageMapObject" over the hidden file "\ClipHist.tmp", and the history
+// files. The main window owns one and is its only writer; the hook library
+// opens the mapping by name for one operation at a time.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+#include "handles_win.h"
+
+namespace quillo {
+
+constexpr char kHistoryMappingName[] = "QuilloPageMapObject";
+
+class HistoryStore {
+ public:
+  // `resources` holds the message texts; `programFolder` has no trailing backslash.
+  HistoryStore(HINSTANCE resources, std::string programFolder);
+  ~HistoryStore();
+  HistoryStore(const HistoryStore&) = delete;
+  HistoryStore& operator=(const HistoryStore&) = delete;
+
+  // Creates "\ClipHist.tmp" anew (closing and deleting a previous one). Refuses
+  // while a mapping exists. Returns the handle, or null.
+  HANDLE CreateHistoryTempFile();
+  // Start-up: block size, temporary file and mapping for `capacity` entries.
+  // False when the program cannot go on (the message has been shown, except
+  // when another instance's mapping still exists).
+  bool CreateHistoryStore(int32_t capacity);
+  void AddHistoryEntry(const char* text);
+  void ClearHistory();
+  bool ResizeHistory(int32_t capacity);
+  // `path` null means "\Default.hst" in the program folder, silently skipped when missing.
+  bool ReadHistoryFile(const char* path);
+  bool WriteHistoryFile(const char* path);
+  void DeleteDefaultHistoryFile();
+  // Closes the mapping; the temporary file stays open until the process ends.
+  void CloseHistoryStore();
+
+  int32_t Count() const { return count_; }
+  int32_t Capacity() const { return capacity_; }
+  bool HasMapping() const { return mapping_.valid(); }
+  std::string DefaultHistoryPath() const { return folder_ + "\\Default.hst"; }
+
+ private:
+  HANDLE CreateMapping(int32_t capacity, bool* existed);
+  void Publish(int32_t count);
+  void Warn(UINT id) const;
+
+  HINSTANCE resources_;
+  std::string folder_;
+  UniqueHandle tempFile_;
+  UniqueHandle mapping_;
+  int32_t count_ = 0;
+  int32_t capacity_ = 0;
+};
+
+}  // namespace quillo

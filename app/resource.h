@@ -1,0 +1,10 @@
+// Resource ids of Quillo.exe. String ids are the message numbers the user sees.
+#pragma once
+
+#define IDS_NO_MEMORY 2009
+#define IDS_MAP_HISTORY 2010
+#define IDS_CREATE_MAPPING 2011
+#define IDS_OPEN_FILE 2012
+#define IDS_BAD_HISTORY_FILE 2013
+#define IDS_SAVE_HISTORY 2039
+#define IDS_CREATE_TEMP_FILE 2040

@@ -1,0 +1,21 @@
+# The portable logic of each deliverable (no <windows.h>), listed once for both trees.
+set(QUILLO_ROOT ${CMAKE_CURRENT_LIST_DIR}/..)
+
+set(COMMON_PORTABLE_SOURCES
+  ${QUILLO_ROOT}/common/message_text.cpp
+  ${QUILLO_ROOT}/common/path_text.cpp
+  ${QUILLO_ROOT}/common/dbcs.cpp
+)
+set(HOOK_PORTABLE_SOURCES
+)
+set(APP_PORTABLE_SOURCES
+  ${QUILLO_ROOT}/app/history_store.cpp
+)
+set(DLGEX_PORTABLE_SOURCES
+)
+
+# The native stand-in for the platform's lead-byte test, linked into every
+# native target (unit tests, fuzzers, benchmarks).
+set(NATIVE_SEAM_SOURCES
+  ${QUILLO_ROOT}/tests/native/code_page.cpp
+)

@@ -1,0 +1,58 @@
+// The contract between Quillo.exe and QuilloHook.dll: exported functions and the
+// exported variables of the library's shared settings block. Plain C types only;
+// the variables are declared in layout order (the block's byte layout is part of
+// the contract: a process that has an older copy of the library loaded sees it).
+#pragma once
+
+#include <windows.h>
+
+#include "quillo_records.h"
+
+#ifdef QUILLO_HOOK_BUILD
+#define QUILLO_HOOK_API extern "C" __declspec(dllexport)
+#else
+#define QUILLO_HOOK_API extern "C" __declspec(dllimport)
+#endif
+
+// ---- Shared settings block (one copy for every process that loads the library) ----
+QUILLO_HOOK_API HHOOK g_hKeyHook;
+QUILLO_HOOK_API HHOOK g_hMouseHook;
+QUILLO_HOOK_API HHOOK g_hSysMsgHook;
+QUILLO_HOOK_API UINT g_cfQuilloMarker;     // "Quillo Marker" clipboard format, 0 = none
+QUILLO_HOOK_API int g_nNumClipHistory;     // entries in the history store
+QUILLO_HOOK_API DWORD g_dwBlockSize;       // bytes per history entry slot (20480)
+QUILLO_HOOK_API int g_nStackKey;           // trigger code of the stack menu
+QUILLO_HOOK_API WORD g_wStackKey;
+QUILLO_HOOK_API WORD g_wStackMod;
+QUILLO_HOOK_API int g_nChangeKey;          // trigger code of the menu-file chooser
+QUILLO_HOOK_API WORD g_wChangeKey;
+QUILLO_HOOK_API WORD g_wChangeMod;
+QUILLO_HOOK_API int g_nMenuPos;            // 0 caret, 1 pointer, 2 below the menu bar
+QUILLO_HOOK_API int g_nPasteCmd;           // 0 Ctrl+V, 1 Shift+Insert, 2 Ctrl+Y
+QUILLO_HOOK_API int g_nCutCmd;             // 0 Ctrl+X, 1 Shift+Delete, 2 Ctrl+W
+QUILLO_HOOK_API int g_nCharNum;            // stack-menu caption width in cells, 1..100
+QUILLO_HOOK_API BOOL g_bMoveStackTop;
+QUILLO_HOOK_API BOOL g_bDirectPaste;
+QUILLO_HOOK_API BOOL g_bSkipTopSpace;
+QUILLO_HOOK_API BOOL g_bSuspend;
+QUILLO_HOOK_API BOOL g_bCutLastRet;
+QUILLO_HOOK_API BOOL g_bCutLastRet2;
+QUILLO_HOOK_API BOOL g_bCopyOnly;
+QUILLO_HOOK_API BOOL g_bResetCursor;
+QUILLO_HOOK_API BOOL g_bImeAdjust;
+QUILLO_HOOK_API BOOL g_bOnDlgDisp;
+QUILLO_HOOK_API int g_nTitleMenu;          // 0 none, 1 custom, 2 stack, 3 both
+QUILLO_HOOK_API quillo::MenuFileSet g_CustomMenuSet[quillo::kMenuFileSetCount];
+QUILLO_HOOK_API char g_szQuote[24];
+QUILLO_HOOK_API char g_szKeyClearHist[32];
+QUILLO_HOOK_API char g_szKeyDirectPaste[32];
+QUILLO_HOOK_API BOOL g_bIgnoreKey;
+QUILLO_HOOK_API BOOL g_bIgnoreMouse;
+QUILLO_HOOK_API BOOL g_bRecKey;
+QUILLO_HOOK_API BOOL g_bRecMouse;
+QUILLO_HOOK_API BOOL g_bCutMouseMove;
+QUILLO_HOOK_API HWND g_hwndQuillo;         // the resident window
+
+// ---- Exported functions ----
+// Copies path, trigger, key and modifiers into entry `index` (0-9) of g_CustomMenuSet.
+QUILLO_HOOK_API void SetCustomMenuSet(int index, const quillo::MenuFileSet* entry);

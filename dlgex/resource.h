@@ -1,0 +1,4 @@
+#pragma once
+
+#define IDS_CREATE_FOLDER 2000
+#define IDS_LINE_TOO_LONG 2001

@@ -1,0 +1,35 @@
+// State the hook library keeps separately in every process it is loaded into.
+#pragma once
+
+#include <windows.h>
+
+namespace quillo::hook {
+
+constexpr int kKeyStrokeBufferUnits = 514;
+constexpr int kScratchTableSize = 100;
+
+struct ProcessState {
+  HINSTANCE instance = nullptr;
+  HANDLE heap = nullptr;           // private heap for menu texts and delivery copies
+  bool heapFailureReported = false;
+  HMENU rootMenu = nullptr;        // root of the parsed custom menu, if any
+  DWORD lastShiftRelease = 0;      // tick counts, 0 = none
+  DWORD lastCtrlRelease = 0;
+  bool titleClickPassThrough = false;
+  bool trackingMenu = false;       // this process is tracking one of our menus
+  int choiceMode = 1;              // +1 or -1: how the last menu choice was made
+  int helpTopic = 0;               // F1 topic of the open library dialog, 0 = none
+  SYSTEMTIME timeSnapshot = {};    // read by the date and time tags
+  WORD keyStrokes[kKeyStrokeBufferUnits] = {};
+  int scratchSelection[kScratchTableSize] = {};
+};
+
+// The one instance for this process.
+ProcessState& State();
+
+// The private heap, or null when it could not be created. The first caller that
+// finds it missing reports message 2000 (never from inside DllMain, where a
+// message box could deadlock on the loader lock).
+HANDLE Heap();
+
+}  // namespace quillo::hook
