@@ -1,0 +1,198 @@
+// The history store as the resident program runs it: a named mapping over a
+// hidden file in the program folder, read by other processes, saved to files.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "history_store.h"
+#include "history_store_win.h"
+#include "quillo_hook.h"
+#include "wine_support.h"
+
+namespace quillo::wine {
+namespace {
+
+using history::kBlockSize;
+using history::kMaxEntryBytes;
+using Bytes = std::vector<unsigned char>;
+using Texts = std::vector<std::string>;
+
+void PutLe32(Bytes& b, int32_t v) {
+  for (int i = 0; i < 4; ++i) b.push_back(static_cast<unsigned char>(static_cast<uint32_t>(v) >> (8 * i)));
+}
+
+Bytes HstFile(int32_t count, const Texts& texts) {
+  Bytes b;
+  PutLe32(b, count);
+  for (const auto& t : texts) {
+    PutLe32(b, static_cast<int32_t>(t.size()));
+    b.insert(b.end(), t.begin(), t.end());
+  }
+  return b;
+}
+
+// What another process sees: open the mapping by name, read g_nNumClipHistory entries.
+Texts ReadStoreFromOutside() {
+  Texts out;
+  HANDLE m = OpenFileMappingA(FILE_MAP_READ, FALSE, kHistoryMappingName);
+  if (m == nullptr) return out;
+  if (const char* view = static_cast<const char*>(MapViewOfFile(m, FILE_MAP_READ, 0, 0, 0))) {
+    for (int i = 0; i < g_nNumClipHistory; ++i) out.emplace_back(view + i * g_dwBlockSize);
+    UnmapViewOfFile(view);
+  }
+  CloseHandle(m);
+  return out;
+}
+
+class HistoryStoreWine : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(folder_.ok());
+    MessageBoxWatcher::Instance().Take();
+  }
+  void TearDown() override {
+    store_.CloseHistoryStore();
+    g_nNumClipHistory = 0;
+    EXPECT_EQ(MessageBoxWatcher::Instance().Take(), Texts()) << "unexpected message boxes";
+  }
+  // Runs `action`, which must show exactly the message `text` and return `expected`.
+  template <typename F>
+  void ExpectMessage(const char* text, F action) {
+    action();
+    ASSERT_TRUE(MessageBoxWatcher::Instance().WaitForBoxes(1));
+    EXPECT_EQ(MessageBoxWatcher::Instance().Take(), Texts({text}));
+  }
+  ProgramFolder folder_;
+  HistoryStore store_{GetModuleHandleA(nullptr), folder_.path()};
+};
+
+QUILLO_CHILD(ReadHistoryMapping) {
+  Texts seen = ReadStoreFromOutside();
+  if (seen.size() != args.size()) return 10 + static_cast<int>(seen.size());
+  for (size_t i = 0; i < seen.size(); ++i) {
+    if (seen[i] != args[i]) return 40 + static_cast<int>(i);
+  }
+  return g_dwBlockSize == kBlockSize ? 0 : 60;
+}
+
+TEST_F(HistoryStoreWine, AnotherProcessReadsTheEntriesByName) {
+  ASSERT_TRUE(store_.CreateHistoryStore(50));
+  EXPECT_EQ(g_dwBlockSize, kBlockSize);
+  store_.AddHistoryEntry("first");
+  store_.AddHistoryEntry("second");
+  store_.AddHistoryEntry("second");
+  store_.AddHistoryEntry("third");
+  EXPECT_EQ(g_nNumClipHistory, 3);
+  EXPECT_EQ(RunChild("ReadHistoryMapping", "third second first"), 0);
+}
+
+TEST_F(HistoryStoreWine, TemporaryFileIsHiddenAndSizedForTheCapacity) {
+  ASSERT_TRUE(store_.CreateHistoryStore(10));
+  const DWORD attrs = GetFileAttributesA(folder_.file("ClipHist.tmp").c_str());
+  ASSERT_NE(attrs, INVALID_FILE_ATTRIBUTES);
+  EXPECT_TRUE(attrs & FILE_ATTRIBUTE_HIDDEN);
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  ASSERT_TRUE(GetFileAttributesExA(folder_.file("ClipHist.tmp").c_str(), GetFileExInfoStandard, &data));
+  EXPECT_EQ(data.nFileSizeLow, 10 * kBlockSize);
+}
+
+TEST_F(HistoryStoreWine, SecondStoreUnderTheSameNameFailsSilently) {
+  ASSERT_TRUE(store_.CreateHistoryStore(5));
+  ProgramFolder other;
+  HistoryStore second(GetModuleHandleA(nullptr), other.path());
+  EXPECT_FALSE(second.CreateHistoryStore(5));
+  EXPECT_FALSE(second.HasMapping());
+}
+
+TEST_F(HistoryStoreWine, FullStoreDropsOldestAndTooLongTextIsNotStored) {
+  ASSERT_TRUE(store_.CreateHistoryStore(3));
+  for (const char* t : {"a", "b", "c", "d"}) store_.AddHistoryEntry(t);
+  store_.AddHistoryEntry(std::string(kBlockSize, 'x').c_str());
+  EXPECT_EQ(ReadStoreFromOutside(), Texts({"d", "c", "b"}));
+}
+
+TEST_F(HistoryStoreWine, FileRoundTripIsByteForByte) {
+  ASSERT_TRUE(store_.CreateHistoryStore(50));
+  const std::string longest(kMaxEntryBytes, 'L');
+  const std::string sjis = "\x95\x5c\x8e\xa6 \x83\x7c";  // trail bytes 0x5C and 0x7C
+  store_.AddHistoryEntry(longest.c_str());
+  store_.AddHistoryEntry("two\r\nlines");
+  store_.AddHistoryEntry(sjis.c_str());
+  const std::string path = folder_.file("saved.hst");
+  ASSERT_TRUE(store_.WriteHistoryFile(path.c_str()));
+  EXPECT_EQ(ReadFileBytes(path), HstFile(3, {sjis, "two\r\nlines", longest}));
+
+  store_.ClearHistory();
+  EXPECT_EQ(g_nNumClipHistory, 0);
+  ASSERT_TRUE(store_.ReadHistoryFile(path.c_str()));
+  EXPECT_EQ(ReadStoreFromOutside(), Texts({sjis, "two\r\nlines", longest}));
+}
+
+TEST_F(HistoryStoreWine, DefaultFileLivesInTheProgramFolder) {
+  ASSERT_TRUE(store_.CreateHistoryStore(50));
+  EXPECT_FALSE(store_.ReadHistoryFile(nullptr));  // missing at a first start: silent
+  store_.AddHistoryEntry("kept");
+  ASSERT_TRUE(store_.WriteHistoryFile(nullptr));
+  EXPECT_EQ(ReadFileBytes(folder_.file("Default.hst")), HstFile(1, {"kept"}));
+  store_.DeleteDefaultHistoryFile();
+  EXPECT_EQ(GetFileAttributesA(folder_.file("Default.hst").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(HistoryStoreWine, EmptyHistoryIsSavedAsFourZeroBytesAndLoadsAsEmpty) {
+  ASSERT_TRUE(store_.CreateHistoryStore(50));
+  const std::string path = folder_.file("empty.hst");
+  ASSERT_TRUE(store_.WriteHistoryFile(path.c_str()));
+  EXPECT_EQ(ReadFileBytes(path), Bytes({0, 0, 0, 0}));
+  store_.AddHistoryEntry("something");
+  ASSERT_TRUE(store_.ReadHistoryFile(path.c_str()));
+  EXPECT_EQ(g_nNumClipHistory, 0);
+}
+
+TEST_F(HistoryStoreWine, MissingChosenFileShowsMessage2012) {
+  ASSERT_TRUE(store_.CreateHistoryStore(50));
+  ExpectMessage("Failed to open a file.", [&] {
+    EXPECT_FALSE(store_.ReadHistoryFile(folder_.file("nowhere.hst").c_str()));
+  });
+}
+
+TEST_F(HistoryStoreWine, CorruptFilesShowMessage2013AndKeepTheHistory) {
+  ASSERT_TRUE(store_.CreateHistoryStore(10));
+  store_.AddHistoryEntry("older");
+  store_.AddHistoryEntry("newer");
+  Bytes tooLong;
+  PutLe32(tooLong, 1);
+  PutLe32(tooLong, static_cast<int32_t>(kBlockSize));
+  tooLong.resize(tooLong.size() + kBlockSize, 'x');
+  Bytes cut = HstFile(2, {"abc", "def"});
+  cut.pop_back();
+  const Bytes files[] = {HstFile(101, {}), HstFile(-5, {}), HstFile(11, Texts(11, "e")), tooLong, cut};
+  for (const auto& f : files) {
+    const std::string path = folder_.file("bad.hst");
+    ASSERT_TRUE(WriteFileBytes(path, f));
+    ExpectMessage("The file which has clipboard history is incorrect.",
+                  [&] { EXPECT_FALSE(store_.ReadHistoryFile(path.c_str())); });
+    EXPECT_EQ(ReadStoreFromOutside(), Texts({"newer", "older"}));
+  }
+}
+
+TEST_F(HistoryStoreWine, ResizeKeepsTheNewestEntries) {
+  ASSERT_TRUE(store_.CreateHistoryStore(50));
+  for (int i = 0; i < 30; ++i) store_.AddHistoryEntry(("entry " + std::to_string(i)).c_str());
+  ASSERT_TRUE(store_.ResizeHistory(10));
+  EXPECT_EQ(store_.Capacity(), 10);
+  Texts expected;
+  for (int i = 29; i >= 20; --i) expected.push_back("entry " + std::to_string(i));
+  EXPECT_EQ(ReadStoreFromOutside(), expected);
+
+  ASSERT_TRUE(store_.ResizeHistory(50));
+  EXPECT_EQ(ReadStoreFromOutside(), expected);
+  for (int i = 0; i < 45; ++i) store_.AddHistoryEntry(("more " + std::to_string(i)).c_str());
+  EXPECT_EQ(g_nNumClipHistory, 50);
+  EXPECT_FALSE(store_.ResizeHistory(0));
+  EXPECT_FALSE(store_.ResizeHistory(101));
+  EXPECT_EQ(store_.Capacity(), 50);
+}
+
+}  // namespace
+}  // namespace quillo::wine

@@ -1,0 +1,14 @@
+// Entry of the Wine test program. Run as `quillo_wine_tests --child NAME ...`
+// it acts as the second process of a cross-process test instead.
+#include <gtest/gtest.h>
+
+#include "wine_support.h"
+
+int main(int argc, char** argv) {
+  if (argc >= 3 && std::string(argv[1]) == "--child") return quillo::wine::DispatchChild(argc, argv);
+  testing::InitGoogleTest(&argc, argv);
+  quillo::wine::MessageBoxWatcher::Instance().Start();
+  const int result = RUN_ALL_TESTS();
+  quillo::wine::MessageBoxWatcher::Instance().Stop();
+  return result;
+}

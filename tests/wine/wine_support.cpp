@@ -1,0 +1,285 @@
+#include "wine_support.h"
+
+#include <cstdio>
+#include <map>
+
+namespace quillo::wine {
+namespace {
+
+std::map<std::string, ChildMain>& Children() {
+  static std::map<std::string, ChildMain> children;
+  return children;
+}
+
+// Removes a folder and its files (the program folders hold no sub folders but
+// the history files tests write, so one level is enough; deeper ones are walked).
+void RemoveTree(const std::string& dir) {
+  WIN32_FIND_DATAA fd;
+  HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
+  if (h != INVALID_HANDLE_VALUE) {
+    do {
+      const std::string name = fd.cFileName;
+      if (name == "." || name == "..") continue;
+      const std::string full = dir + "\\" + name;
+      if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveTree(full);
+      } else {
+        SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(full.c_str());
+      }
+    } while (FindNextFileA(h, &fd));
+    FindClose(h);
+  }
+  RemoveDirectoryA(dir.c_str());
+}
+
+}  // namespace
+
+std::string ExePath() {
+  char path[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, path, MAX_PATH);
+  return path;
+}
+
+std::string ExeFolder() {
+  const std::string p = ExePath();
+  return p.substr(0, p.find_last_of('\\'));
+}
+
+ProgramFolder::ProgramFolder(std::initializer_list<const char*> files) {
+  char temp[MAX_PATH] = {};
+  GetTempPathA(MAX_PATH, temp);
+  static LONG serial = 0;
+  char name[64];
+  std::snprintf(name, sizeof name, "quillo-test-%lu-%ld", GetCurrentProcessId(),
+                InterlockedIncrement(&serial));
+  path_ = std::string(temp) + name;
+  if (path_.size() > 1 && path_.back() == '\\') path_.pop_back();
+  RemoveTree(path_);
+  ok_ = CreateDirectoryA(path_.c_str(), nullptr) != FALSE;
+  for (const char* f : files) {
+    const std::string from = ExeFolder() + "\\" + f;
+    ok_ = ok_ && CopyFileA(from.c_str(), file(f).c_str(), FALSE);
+  }
+}
+
+ProgramFolder::~ProgramFolder() { RemoveTree(path_); }
+
+Process::Process(Process&& o) noexcept : process_(o.process_) { o.process_ = nullptr; }
+Process& Process::operator=(Process&& o) noexcept {
+  if (this != &o) {
+    Kill();
+    process_ = o.process_;
+    o.process_ = nullptr;
+  }
+  return *this;
+}
+Process::~Process() { Kill(); }
+
+Process Process::Start(const std::string& commandLine, const std::string& folder) {
+  Process p;
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi = {};
+  std::string cmd = commandLine;  // CreateProcessA may write into the command line
+  if (CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                     folder.empty() ? nullptr : folder.c_str(), &si, &pi)) {
+    CloseHandle(pi.hThread);
+    p.process_ = pi.hProcess;
+  }
+  return p;
+}
+
+bool Process::running() const {
+  return process_ != nullptr && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT;
+}
+
+bool Process::Wait(DWORD ms, DWORD* exitCode) {
+  if (process_ == nullptr) return false;
+  if (WaitForSingleObject(process_, ms) != WAIT_OBJECT_0) return false;
+  if (exitCode != nullptr) GetExitCodeProcess(process_, exitCode);
+  return true;
+}
+
+void Process::Kill() {
+  if (process_ == nullptr) return;
+  if (WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) {
+    TerminateProcess(process_, 99);
+    WaitForSingleObject(process_, 5000);
+  }
+  CloseHandle(process_);
+  process_ = nullptr;
+}
+
+Process StartChild(const std::string& name, const std::string& args, const std::string& exe) {
+  const std::string program = exe.empty() ? ExePath() : exe;
+  const std::string folder = program.substr(0, program.find_last_of('\\'));
+  return Process::Start("\"" + program + "\" --child " + name + (args.empty() ? "" : " " + args), folder);
+}
+
+int RunChild(const std::string& name, const std::string& args, DWORD ms, const std::string& exe) {
+  Process p = StartChild(name, args, exe);
+  DWORD code = 0;
+  if (!p.Wait(ms, &code)) return -1;
+  return static_cast<int>(code);
+}
+
+ChildRegistrar::ChildRegistrar(const char* name, ChildMain fn) { Children()[name] = fn; }
+
+int DispatchChild(int argc, char** argv) {
+  if (argc < 3 || std::string(argv[1]) != "--child") return -1;
+  auto it = Children().find(argv[2]);
+  if (it == Children().end()) return 98;
+  std::vector<std::string> args(argv + 3, argv + argc);
+  return it->second(args);
+}
+
+bool WaitFor(const std::function<bool()>& condition, DWORD ms, DWORD pollMs) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    if (condition()) return true;
+    if (GetTickCount() - start >= ms) return condition();
+    Sleep(pollMs);
+  }
+}
+
+namespace {
+void DeleteQuilloKey() {
+  HKEY vendor = nullptr;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Veltrane Soft", 0, KEY_ALL_ACCESS, &vendor) ==
+      ERROR_SUCCESS) {
+    // RegDeleteTree is not on every system we test under; the key is two levels deep.
+    HKEY quillo = nullptr;
+    if (RegOpenKeyExA(vendor, "Quillo", 0, KEY_ALL_ACCESS, &quillo) == ERROR_SUCCESS) {
+      char sub[256];
+      for (;;) {
+        DWORD len = sizeof sub;
+        if (RegEnumKeyExA(quillo, 0, sub, &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        if (RegDeleteKeyA(quillo, sub) != ERROR_SUCCESS) break;
+      }
+      RegCloseKey(quillo);
+    }
+    RegDeleteKeyA(vendor, "Quillo");
+    RegCloseKey(vendor);
+  }
+}
+}  // namespace
+
+CleanRegistryKey::CleanRegistryKey() { DeleteQuilloKey(); }
+CleanRegistryKey::~CleanRegistryKey() { DeleteQuilloKey(); }
+
+MessageBoxWatcher& MessageBoxWatcher::Instance() {
+  static MessageBoxWatcher watcher;
+  return watcher;
+}
+
+void MessageBoxWatcher::Start() {
+  if (!initialised_) {
+    InitializeCriticalSection(&lock_);
+    initialised_ = true;
+  }
+  stop_ = 0;
+  thread_ = CreateThread(nullptr, 0, ThreadMain, this, 0, nullptr);
+}
+
+void MessageBoxWatcher::Stop() {
+  if (thread_ == nullptr) return;
+  InterlockedExchange(&stop_, 1);
+  WaitForSingleObject(thread_, 5000);
+  CloseHandle(thread_);
+  thread_ = nullptr;
+}
+
+DWORD WINAPI MessageBoxWatcher::ThreadMain(void* self) {
+  auto* w = static_cast<MessageBoxWatcher*>(self);
+  while (InterlockedCompareExchange(&w->stop_, 0, 0) == 0) {
+    w->Poll();
+    Sleep(20);
+  }
+  return 0;
+}
+
+namespace {
+BOOL CALLBACK CollectStaticText(HWND child, LPARAM param) {
+  char cls[32] = {};
+  GetClassNameA(child, cls, sizeof cls);
+  if (lstrcmpiA(cls, "Static") == 0) {
+    char text[1024] = {};
+    GetWindowTextA(child, text, sizeof text);
+    if (text[0] != '\0') *reinterpret_cast<std::string*>(param) = text;
+  }
+  return TRUE;
+}
+
+BOOL CALLBACK FindQuilloBoxes(HWND hwnd, LPARAM param) {
+  char cls[32] = {};
+  char title[64] = {};
+  GetClassNameA(hwnd, cls, sizeof cls);
+  GetWindowTextA(hwnd, title, sizeof title);
+  if (lstrcmpA(cls, "#32770") == 0 && lstrcmpA(title, "Quillo") == 0 && IsWindowVisible(hwnd)) {
+    reinterpret_cast<std::vector<HWND>*>(param)->push_back(hwnd);
+  }
+  return TRUE;
+}
+}  // namespace
+
+void MessageBoxWatcher::Poll() {
+  std::vector<HWND> boxes;
+  EnumWindows(FindQuilloBoxes, reinterpret_cast<LPARAM>(&boxes));
+  for (HWND box : boxes) {
+    std::string text;
+    EnumChildWindows(box, CollectStaticText, reinterpret_cast<LPARAM>(&text));
+    // Record before dismissing, and only once per box.
+    if (GetPropA(box, "QuilloTestSeen") != nullptr) continue;
+    SetPropA(box, "QuilloTestSeen", reinterpret_cast<HANDLE>(1));
+    EnterCriticalSection(&lock_);
+    seen_.push_back(text);
+    LeaveCriticalSection(&lock_);
+    PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  }
+}
+
+std::vector<std::string> MessageBoxWatcher::Take() {
+  EnterCriticalSection(&lock_);
+  std::vector<std::string> out;
+  out.swap(seen_);
+  LeaveCriticalSection(&lock_);
+  return out;
+}
+
+bool MessageBoxWatcher::WaitForBoxes(size_t count, DWORD ms) {
+  return WaitFor([&] {
+    EnterCriticalSection(&lock_);
+    const bool enough = seen_.size() >= count;
+    LeaveCriticalSection(&lock_);
+    return enough;
+  }, ms);
+}
+
+std::vector<unsigned char> ReadFileBytes(const std::string& path) {
+  std::vector<unsigned char> out;
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return out;
+  const DWORD size = GetFileSize(h, nullptr);
+  if (size != INVALID_FILE_SIZE) {
+    out.resize(size);
+    DWORD got = 0;
+    if (size > 0 && (!ReadFile(h, out.data(), size, &got, nullptr) || got != size)) out.clear();
+  }
+  CloseHandle(h);
+  return out;
+}
+
+bool WriteFileBytes(const std::string& path, const std::vector<unsigned char>& bytes) {
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  DWORD put = 0;
+  const bool ok = bytes.empty() ||
+                  (WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr) &&
+                   put == bytes.size());
+  CloseHandle(h);
+  return ok;
+}
+
+}  // namespace quillo::wine

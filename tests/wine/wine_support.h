@@ -1,0 +1,107 @@
+// What the Wine tests share: fresh program folders, child processes, waiting
+// with a deadline, a clean registry key, and a watcher for "Quillo" message boxes.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+namespace quillo::wine {
+
+// Folder of the running test program; the product binaries are built beside it.
+std::string ExeFolder();
+std::string ExePath();
+
+// A new empty folder under %TEMP% holding copies of the given files from
+// ExeFolder(); it is removed with everything in it when the object goes.
+class ProgramFolder {
+ public:
+  explicit ProgramFolder(std::initializer_list<const char*> files = {"QuilloHook.dll", "QuilloDlgEx.dll"});
+  ~ProgramFolder();
+  ProgramFolder(const ProgramFolder&) = delete;
+  ProgramFolder& operator=(const ProgramFolder&) = delete;
+  const std::string& path() const { return path_; }
+  std::string file(const std::string& name) const { return path_ + "\\" + name; }
+  bool ok() const { return ok_; }
+
+ private:
+  std::string path_;
+  bool ok_ = false;
+};
+
+// A started process; killed if it is still running when the object goes.
+class Process {
+ public:
+  Process() = default;
+  Process(Process&& o) noexcept;
+  Process& operator=(Process&& o) noexcept;
+  ~Process();
+  static Process Start(const std::string& commandLine, const std::string& folder = "");
+  bool running() const;
+  // Waits up to `ms`; true when it ended, with its exit code in `exitCode`.
+  bool Wait(DWORD ms, DWORD* exitCode = nullptr);
+  void Kill();
+  bool valid() const { return process_ != nullptr; }
+
+ private:
+  HANDLE process_ = nullptr;
+};
+
+// Re-runs this test program as a child: `exe --child NAME args...`. The child
+// runs the function registered under NAME and exits with its result.
+Process StartChild(const std::string& name, const std::string& args = "", const std::string& exe = "");
+// Starts a child and waits for it; returns its exit code, or -1 on time-out.
+int RunChild(const std::string& name, const std::string& args = "", DWORD ms = 30000,
+             const std::string& exe = "");
+
+using ChildMain = int (*)(const std::vector<std::string>& args);
+struct ChildRegistrar {
+  ChildRegistrar(const char* name, ChildMain fn);
+};
+int DispatchChild(int argc, char** argv);  // used by main()
+#define QUILLO_CHILD(name)                                                     \
+  static int name(const std::vector<std::string>& args);                      \
+  static ::quillo::wine::ChildRegistrar name##_registrar(#name, name);         \
+  static int name(const std::vector<std::string>& args)
+
+// Polls `condition` until it holds or `ms` pass; the last answer is returned.
+bool WaitFor(const std::function<bool()>& condition, DWORD ms = 10000, DWORD pollMs = 10);
+
+// HKEY_CURRENT_USER\Software\Veltrane Soft\Quillo removed before and after a test.
+class CleanRegistryKey {
+ public:
+  CleanRegistryKey();
+  ~CleanRegistryKey();
+};
+
+// A thread that finds every top-level dialog titled "Quillo" on the desktop,
+// records its text and presses its default button. main() starts one for the
+// whole run, so no test can hang on a box nobody answers.
+class MessageBoxWatcher {
+ public:
+  static MessageBoxWatcher& Instance();
+  void Start();
+  void Stop();
+  // Texts of the boxes dismissed since the last Take(), oldest first.
+  std::vector<std::string> Take();
+  // Waits until `count` boxes were seen since the last Take().
+  bool WaitForBoxes(size_t count, DWORD ms = 10000);
+
+ private:
+  static DWORD WINAPI ThreadMain(void* self);
+  void Poll();
+  CRITICAL_SECTION lock_;
+  std::vector<std::string> seen_;
+  HANDLE thread_ = nullptr;
+  volatile LONG stop_ = 0;
+  bool initialised_ = false;
+};
+
+// Reads a whole file; empty when it cannot be read.
+std::vector<unsigned char> ReadFileBytes(const std::string& path);
+bool WriteFileBytes(const std::string& path, const std::vector<unsigned char>& bytes);
+
+}  // namespace quillo::wine
