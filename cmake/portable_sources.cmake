@@ -7,6 +7,8 @@ set(COMMON_PORTABLE_SOURCES
   ${QUILLO_ROOT}/common/dbcs.cpp
 )
 set(HOOK_PORTABLE_SOURCES
+  ${QUILLO_ROOT}/hook/menu_file_reader.cpp
+  ${QUILLO_ROOT}/hook/menu_file.cpp
 )
 set(APP_PORTABLE_SOURCES
   ${QUILLO_ROOT}/app/history_store.cpp

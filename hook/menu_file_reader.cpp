@@ -1,0 +1,85 @@
+#include "menu_file_reader.h"
+
+#include <cstring>
+
+namespace quillo::hook {
+
+size_t MemorySource::Read(char* dst, size_t max) noexcept {
+  size_t n = size_ - pos_;
+  if (n > max) n = max;
+  if (chunk_ != 0 && n > chunk_) n = chunk_;
+  if (n != 0) std::memcpy(dst, data_ + pos_, n);
+  pos_ += n;
+  return n;
+}
+
+LineReader::LineReader(ByteSource& source, uint64_t fileSize) noexcept
+    : source_(source), remaining_(fileSize) {
+  line_[0] = '\0';
+  size_t start = 0, pos = 0;
+  Refill(start, pos);
+}
+
+// Moves the unread tail (the current line so far, from `lineStart`) to the front
+// of the window and fills the rest from the file. The tail is never longer than
+// a line may be, so there is always room.
+bool LineReader::Refill(size_t& lineStart, size_t& pos) noexcept {
+  const size_t tail = windowLength_ - lineStart;
+  if (lineStart != 0 && tail != 0) std::memmove(window_, window_ + lineStart, tail);
+  windowLength_ = tail;
+  pos -= lineStart;
+  lineStart = 0;
+  if (remaining_ == 0) return false;
+  size_t want = kWindowSize - tail;
+  if (want > remaining_) want = static_cast<size_t>(remaining_);
+  size_t got = source_.Read(window_ + tail, want);
+  if (got > want) got = want;  // a source that claims more than it was asked for
+  if (got == 0) {
+    remaining_ = 0;
+    return false;
+  }
+  windowLength_ += got;
+  return true;
+}
+
+LineStatus LineReader::Deliver(size_t start, size_t length) noexcept {
+  // Bounded by the scan limit; the check keeps the copy safe on its own.
+  if (length > kLineBufferSize - 1) length = kLineBufferSize - 1;
+  std::memcpy(line_, window_ + start, length);
+  line_[length] = '\0';
+  lineLength_ = length;
+  ++linesDelivered_;
+  return LineStatus::kLine;
+}
+
+LineStatus LineReader::Next() noexcept {
+  if (remaining_ == 0) return LineStatus::kEnd;
+  size_t start = nextLine_;
+  size_t pos = nextLine_;
+  size_t scanned = 0;
+  for (;;) {
+    if (pos == windowLength_ && !Refill(start, pos)) break;  // the file ended early
+    if (scanned > kMaxLineBytes) {
+      remaining_ = 0;
+      return LineStatus::kTooLong;
+    }
+    const char c = window_[pos++];
+    --remaining_;
+    ++scanned;
+    if (c == '\n') {
+      nextLine_ = pos;
+      size_t length = scanned - 1;
+      if (length != 0 && window_[start + length - 1] == '\r') --length;
+      return Deliver(start, length);
+    }
+    if (remaining_ == 0) break;
+  }
+  nextLine_ = pos;
+  if (scanned == 0) return LineStatus::kEnd;
+  size_t length = scanned;
+  if (window_[start + length - 1] == '\x1a') --length;
+  if (length == 0) return LineStatus::kEnd;
+  return Deliver(start, length);
+}
+
+}  // namespace quillo::hook
