@@ -9,6 +9,8 @@ set(COMMON_PORTABLE_SOURCES
 set(HOOK_PORTABLE_SOURCES
   ${QUILLO_ROOT}/hook/menu_file_reader.cpp
   ${QUILLO_ROOT}/hook/menu_file.cpp
+  ${QUILLO_ROOT}/hook/tags.cpp
+  ${QUILLO_ROOT}/hook/key_strokes.cpp
 )
 set(APP_PORTABLE_SOURCES
   ${QUILLO_ROOT}/app/history_store.cpp
