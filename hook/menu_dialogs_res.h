@@ -1,0 +1,2 @@
+// Resource ids of the custom menu's dialogs.
+#pragma once

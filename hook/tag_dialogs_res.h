@@ -1,0 +1,2 @@
+// Resource ids of the tags' dialogs.
+#pragma once

@@ -1,0 +1,19 @@
+// Entry of the program that drives the library's Win32 side directly: the
+// library's code is linked in, and this program stands in for the process the
+// library would be loaded into (its resources, its heap).
+#include <gtest/gtest.h>
+
+#include "process_state.h"
+#include "wine_support.h"
+
+int main(int argc, char** argv) {
+  quillo::hook::ProcessState& state = quillo::hook::State();
+  state.instance = GetModuleHandleA(nullptr);
+  state.heap = HeapCreate(0, 8192, 0);
+  if (argc >= 3 && std::string(argv[1]) == "--child") return quillo::wine::DispatchChild(argc, argv);
+  testing::InitGoogleTest(&argc, argv);
+  quillo::wine::MessageBoxWatcher::Instance().Start();
+  const int result = RUN_ALL_TESTS();
+  quillo::wine::MessageBoxWatcher::Instance().Stop();
+  return result;
+}
