@@ -26,7 +26,7 @@ need_packages() {
   [ -f /usr/include/gtest/gtest.h ] || missing+=(libgtest-dev)
   [ -f /usr/include/gmock/gmock.h ] || missing+=(libgmock-dev)
   [ -f /usr/include/benchmark/benchmark.h ] || missing+=(libbenchmark-dev)
-  dpkg -s wine32 >/dev/null 2>&1 || missing+=(wine wine32)
+  dpkg -s wine32 >/dev/null 2>&1 || missing+=(wine wine32 wine64)
   command -v wine >/dev/null || missing+=(wine)
   dpkg -s imagemagick >/dev/null 2>&1 || missing+=(imagemagick)
   printf '%s\n' "${missing[@]}" | sort -u | tr '\n' ' '
@@ -44,7 +44,7 @@ install_packages() {
   fi
   $sudo apt-get update -q >/dev/null
   # shellcheck disable=SC2086
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends $missing \
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q $missing \
     >"$BUILD/apt.log" 2>&1 || { tail -20 "$BUILD/apt.log" >&2; return 1; }
   missing=$(need_packages)
   [ -z "${missing// /}" ] || { say "still missing after install: $missing"; return 1; }
