@@ -105,6 +105,16 @@ TEST_F(HistoryStoreWine, SecondStoreUnderTheSameNameFailsSilently) {
   EXPECT_FALSE(second.HasMapping());
 }
 
+TEST_F(HistoryStoreWine, UncreatableTemporaryFileShowsMessage2040AndFails) {
+  // A folder where the temporary file should go: the file cannot be created.
+  ASSERT_TRUE(CreateDirectoryA(folder_.file("ClipHist.tmp").c_str(), nullptr));
+  ExpectMessage("Failed to create a temporary file for management clipboard history.",
+                [&] { EXPECT_FALSE(store_.CreateHistoryStore(50)); });
+  EXPECT_FALSE(store_.HasMapping());
+  // Nothing else was made under the mapping's name either.
+  EXPECT_EQ(OpenFileMappingA(FILE_MAP_READ, FALSE, kHistoryMappingName), nullptr);
+}
+
 TEST_F(HistoryStoreWine, FullStoreDropsOldestAndTooLongTextIsNotStored) {
   ASSERT_TRUE(store_.CreateHistoryStore(3));
   for (const char* t : {"a", "b", "c", "d"}) store_.AddHistoryEntry(t);
