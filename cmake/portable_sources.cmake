@@ -14,6 +14,8 @@ set(HOOK_PORTABLE_SOURCES
 )
 set(APP_PORTABLE_SOURCES
   ${QUILLO_ROOT}/app/history_store.cpp
+  ${QUILLO_ROOT}/app/capture.cpp
+  ${QUILLO_ROOT}/app/key_stroke_playback.cpp
 )
 set(DLGEX_PORTABLE_SOURCES
 )
