@@ -1,5 +1,6 @@
 #include "wine_support.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 
@@ -86,6 +87,7 @@ Process Process::Start(const std::string& commandLine, const std::string& folder
                      folder.empty() ? nullptr : folder.c_str(), &si, &pi)) {
     CloseHandle(pi.hThread);
     p.process_ = pi.hProcess;
+    MessageBoxWatcher::Instance().WatchProcess(pi.dwProcessId);
   }
   return p;
 }
@@ -173,11 +175,19 @@ MessageBoxWatcher& MessageBoxWatcher::Instance() {
   return watcher;
 }
 
+void MessageBoxWatcher::WatchProcess(DWORD pid) {
+  if (!initialised_) return;
+  EnterCriticalSection(&lock_);
+  pids_.push_back(pid);
+  LeaveCriticalSection(&lock_);
+}
+
 void MessageBoxWatcher::Start() {
   if (!initialised_) {
     InitializeCriticalSection(&lock_);
     initialised_ = true;
   }
+  WatchProcess(GetCurrentProcessId());
   stop_ = 0;
   thread_ = CreateThread(nullptr, 0, ThreadMain, this, 0, nullptr);
 }
@@ -227,6 +237,12 @@ void MessageBoxWatcher::Poll() {
   std::vector<HWND> boxes;
   EnumWindows(FindQuilloBoxes, reinterpret_cast<LPARAM>(&boxes));
   for (HWND box : boxes) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(box, &pid);
+    EnterCriticalSection(&lock_);
+    const bool ours = std::find(pids_.begin(), pids_.end(), pid) != pids_.end();
+    LeaveCriticalSection(&lock_);
+    if (!ours) continue;
     std::string text;
     EnumChildWindows(box, CollectStaticText, reinterpret_cast<LPARAM>(&text));
     // Record before dismissing, and only once per box.

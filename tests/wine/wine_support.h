@@ -77,12 +77,16 @@ class CleanRegistryKey {
   ~CleanRegistryKey();
 };
 
-// A thread that finds every top-level dialog titled "Quillo" on the desktop,
-// records its text and presses its default button. main() starts one for the
-// whole run, so no test can hang on a box nobody answers.
+// A thread that finds every top-level dialog titled "Quillo" shown by this
+// test program or a process it started, records its text and presses its
+// default button. main() starts one for the whole run, so no test can hang on
+// a box nobody answers. Boxes of other processes (another test program running
+// at the same time on the same desktop) are left to their own watcher.
 class MessageBoxWatcher {
  public:
   static MessageBoxWatcher& Instance();
+  // Boxes of process `pid` are watched too (Process::Start calls this).
+  void WatchProcess(DWORD pid);
   void Start();
   void Stop();
   // Texts of the boxes dismissed since the last Take(), oldest first.
@@ -95,6 +99,7 @@ class MessageBoxWatcher {
   void Poll();
   CRITICAL_SECTION lock_;
   std::vector<std::string> seen_;
+  std::vector<DWORD> pids_;
   HANDLE thread_ = nullptr;
   volatile LONG stop_ = 0;
   bool initialised_ = false;
