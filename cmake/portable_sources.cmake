@@ -16,6 +16,7 @@ set(APP_PORTABLE_SOURCES
   ${QUILLO_ROOT}/app/history_store.cpp
   ${QUILLO_ROOT}/app/capture.cpp
   ${QUILLO_ROOT}/app/key_stroke_playback.cpp
+  ${QUILLO_ROOT}/app/settings.cpp
 )
 set(DLGEX_PORTABLE_SOURCES
 )
