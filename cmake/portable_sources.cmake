@@ -11,6 +11,9 @@ set(HOOK_PORTABLE_SOURCES
   ${QUILLO_ROOT}/hook/menu_file.cpp
   ${QUILLO_ROOT}/hook/tags.cpp
   ${QUILLO_ROOT}/hook/key_strokes.cpp
+  ${QUILLO_ROOT}/hook/trigger.cpp
+  ${QUILLO_ROOT}/hook/stack_caption.cpp
+  ${QUILLO_ROOT}/hook/delivery.cpp
 )
 set(APP_PORTABLE_SOURCES
   ${QUILLO_ROOT}/app/history_store.cpp

@@ -1,0 +1,84 @@
+// The text rules of delivery: how a text is prepared before it goes onto the
+// clipboard (last line break, quote mode, file references, marker data) and
+// which keys paste or cut it. The clipboard, global memory and keybd_event stay
+// in the Win32 glue; these functions work on plain bytes and never allocate, so
+// the glue can size its global blocks first and fill them after.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "key_strokes.h"
+
+namespace quillo::hook {
+
+// Synthesised keys and the recording suspension around them. keybd_event puts
+// the events into the system's input stream; they reach the application after
+// the current hook procedure has returned.
+class KeyOutput {
+ public:
+  // keybd_event(vk, 0, up ? KEYEVENTF_KEYUP : 0, 0).
+  virtual void SendKey(uint8_t vk, bool up) noexcept = 0;
+  // SuspendRec and ResumeRec: keys sent in between are not recorded.
+  virtual void SuspendRecording() noexcept = 0;
+  virtual void ResumeRecording() noexcept = 0;
+
+ protected:
+  ~KeyOutput() = default;
+};
+
+struct KeyStep {
+  uint8_t vk;
+  bool up;
+};
+
+// A modifier down, a key down, the key up, the modifier up; or nothing.
+struct KeySequence {
+  KeyStep steps[4];
+  size_t count;
+};
+
+// g_nPasteCmd: 0 Ctrl+V, 1 Shift+Insert, 2 Ctrl+Y; any other value no keys.
+KeySequence PasteKeySequence(int pasteCmd) noexcept;
+// g_nCutCmd: 0 Ctrl+X, 1 Shift+Delete, 2 Ctrl+W; any other value no keys.
+KeySequence CutKeySequence(int cutCmd) noexcept;
+
+// PasteText: nothing with `copyOnly` (the text stays on the clipboard for the
+// user); otherwise the paste keys, wrapped in a recording suspension while a
+// macro is recorded so that they do not end up in the macro.
+void SendPasteKeys(int pasteCmd, bool copyOnly, bool recording, KeyOutput& out) noexcept;
+// CutText: the same with the cut keys; copy-only does not apply to cutting.
+void SendCutKeys(int cutCmd, bool recording, KeyOutput& out) noexcept;
+
+// Removes one trailing line break in place: a final LF, and a CR directly
+// before it. A text that is empty or ends in a double-byte character is left
+// alone. Returns true when something was removed.
+bool CutLastReturn(char* text) noexcept;
+
+// A custom-menu item that is an apostrophe followed by a drive path
+// ('C:\notes.txt) refers to a file whose content is pasted instead. Returns the
+// path after the apostrophe, or null when the text does not have that shape.
+// Whether the file exists is for the caller to find out; when it does not, the
+// item is pasted literally.
+const char* FileReferencePath(const char* text) noexcept;
+
+// Bytes of a file's content that are pasted: all of them, but for a final
+// Ctrl-Z (0x1A) that old editors leave as an end-of-file mark.
+size_t FileContentLength(const char* bytes, size_t size) noexcept;
+
+// Quote mode (a history entry chosen with the right button): `quote` goes in
+// front of every line, blank lines included; nothing is added after a final
+// line break, and an empty text stays empty. Lines end at LF.
+//
+// Bytes the quoted text needs, its terminator included.
+size_t QuotedTextBytes(const char* text, const char* quote) noexcept;
+// Writes the quoted text to `out`, which must not overlap `text`. Returns false,
+// with `out` holding an empty text, when `outSize` is below QuotedTextBytes.
+bool QuoteLines(const char* text, const char* quote, char* out, size_t outSize) noexcept;
+
+// Bytes of the marker data that MakeMarkerData writes for a delivery whose tag
+// expansion reported `keyBytes` bytes of key-stroke codes: 32 zero bytes when
+// there are none, else the codes and the end code.
+size_t MarkerDataBytes(const KeyStrokeList& list, size_t keyBytes) noexcept;
+
+}  // namespace quillo::hook
