@@ -56,3 +56,5 @@ QUILLO_HOOK_API HWND g_hwndQuillo;         // the resident window
 // ---- Exported functions ----
 // Copies path, trigger, key and modifiers into entry `index` (0-9) of g_CustomMenuSet.
 QUILLO_HOOK_API void SetCustomMenuSet(int index, const quillo::MenuFileSet* entry);
+// Presses and releases one key (virtual-key code) as typed input.
+QUILLO_HOOK_API void GenerateKeyStroke(UINT virtualKey);

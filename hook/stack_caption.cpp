@@ -1,9 +1,9 @@
 #include "stack_caption.h"
 
-#include <cstdio>
 #include <cstring>
 
 #include "dbcs.h"
+#include "small_format.h"
 
 namespace quillo::hook {
 namespace {
@@ -37,16 +37,28 @@ void AppendText(char* out, size_t outSize, size_t* len, const char* src) noexcep
 
 // "&1: " to "1&0: " for 1 to 10, "&A: " to "&J: " for 11 to 20.
 int MenuPrefix(int number, char* out, size_t outSize) noexcept {
-  if (number == 10) return std::snprintf(out, outSize, "1&0: ");
-  if (number > 10) return std::snprintf(out, outSize, "&%c: ", static_cast<char>(number + 54));
-  return std::snprintf(out, outSize, "&%d: ", number);
+  char text[24] = "&";
+  if (number == 10) {
+    CopyText(text, sizeof text, "1&0");
+  } else if (number > 10) {
+    text[1] = static_cast<char>(number + 54);
+    text[2] = '\0';
+  } else {
+    FormatDecimal(text + 1, sizeof text - 1, number);
+  }
+  const size_t len = std::strlen(text);
+  CopyText(text + len, sizeof text - len, ": ");
+  return static_cast<int>(CopyText(out, outSize, text));
 }
 
 void StackPrefix(int index, bool menuStyle, char* out, size_t outSize) noexcept {
   // The arithmetic runs in long long so that a hostile index cannot overflow.
   long long k = static_cast<long long>(index) + 1;
   if (!menuStyle) {
-    std::snprintf(out, outSize, "%02lld: ", k);
+    char text[32];
+    const size_t len = FormatDecimal(text, sizeof text, k, 2, '0');
+    CopyText(text + len, sizeof text - len, ": ");
+    CopyText(out, outSize, text);
     return;
   }
   if (index >= 0 && index <= 9) {
@@ -232,7 +244,7 @@ bool MakeChooserCaption(int index, const MenuFileSet& entry, KeyNameSource& name
   char trigger[kKeyNameBytes + 16];
   const char* fixed = TriggerCodeText(entry.trigger);
   if (fixed != nullptr) {
-    std::snprintf(trigger, sizeof trigger, "%s", fixed);
+    CopyText(trigger, sizeof trigger, fixed);
   } else if (entry.trigger == kTriggerShortcut) {
     MakeKeyText(entry.key, entry.modifiers, names, trigger, sizeof trigger);
   } else {

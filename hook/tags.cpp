@@ -1,6 +1,7 @@
 #include "tags.h"
 
-#include <cstdio>
+#include "small_format.h"
+
 #include <cstring>
 #include <new>
 
@@ -357,27 +358,28 @@ bool Expander::HandleDate(const char* content, size_t length, Replacement& r) {
   const char variant = length > 1 ? content[1] : '\0';
   const TagTime& t = time_;
   char buffer[32] = "";
-  auto number = [&buffer](const char* format, int value) {
-    std::snprintf(buffer, sizeof buffer, format, value);
+  // `width` 0: as it is; 2 with '0': two digits; 2 with ' ': right-aligned in two.
+  auto number = [&buffer](int value, int width = 0, char pad = ' ') {
+    FormatDecimal(buffer, sizeof buffer, value, width, pad);
   };
-  // Three widths in the order most tags list them: "%d", "%02d", "%2d".
+  // Three widths in the order most tags list them: plain, two digits, two wide.
   auto field = [&number](char v, int value, char plain, char zero, char padded) {
-    if (v == plain) number("%d", value);
-    if (v == zero) number("%02d", value);
-    if (v == padded) number("%2d", value);
+    if (v == plain) number(value);
+    if (v == zero) number(value, 2, '0');
+    if (v == padded) number(value, 2, ' ');
   };
   const bool monthOk = t.month >= 1 && t.month <= 12;
   const bool dayOk = t.dayOfWeek >= 0 && t.dayOfWeek <= 6;
   switch (letter) {
     case 'Y':
-      if (variant == '1') number("%d", t.year);
-      if (variant == '2') number("%02d", t.year % 100);
-      if (variant == '3') number("%d", t.year - 1988);
+      if (variant == '1') number(t.year);
+      if (variant == '2') number(t.year % 100, 2, '0');
+      if (variant == '3') number(t.year - 1988);
       break;
     case 'T':
       field(variant, t.month, '1', '2', '5');
-      if (variant == '3' && monthOk) std::snprintf(buffer, sizeof buffer, "%s", kMonths[t.month - 1]);
-      if (variant == '4' && monthOk) std::snprintf(buffer, sizeof buffer, "%s", kShortMonths[t.month - 1]);
+      if (variant == '3' && monthOk) CopyText(buffer, sizeof buffer, kMonths[t.month - 1]);
+      if (variant == '4' && monthOk) CopyText(buffer, sizeof buffer, kShortMonths[t.month - 1]);
       break;
     case 'D':
       field(variant, t.day, '1', '2', '3');
@@ -398,12 +400,12 @@ bool Expander::HandleDate(const char* content, size_t length, Replacement& r) {
     case 'N':
       if (variant >= '1' && variant <= '3') {
         const int i = variant - '1';
-        std::snprintf(buffer, sizeof buffer, "%s", t.hour < 12 ? kMorning[i] : kAfternoon[i]);
+        CopyText(buffer, sizeof buffer, t.hour < 12 ? kMorning[i] : kAfternoon[i]);
       }
       break;
     case 'W':
-      if (variant == '1' && dayOk) std::snprintf(buffer, sizeof buffer, "%s", kWeekdays[t.dayOfWeek]);
-      if (variant == '2' && dayOk) std::snprintf(buffer, sizeof buffer, "%s", kShortWeekdays[t.dayOfWeek]);
+      if (variant == '1' && dayOk) CopyText(buffer, sizeof buffer, kWeekdays[t.dayOfWeek]);
+      if (variant == '2' && dayOk) CopyText(buffer, sizeof buffer, kShortWeekdays[t.dayOfWeek]);
       break;
   }
   r.text = buffer;
