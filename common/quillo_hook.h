@@ -58,3 +58,27 @@ QUILLO_HOOK_API HWND g_hwndQuillo;         // the resident window
 QUILLO_HOOK_API void SetCustomMenuSet(int index, const quillo::MenuFileSet* entry);
 // Presses and releases one key (virtual-key code) as typed input.
 QUILLO_HOOK_API void GenerateKeyStroke(UINT virtualKey);
+// Installs the keyboard, mouse and message-filter hooks for every thread and
+// keeps `resident` as the window the library reports to. 1 when all three are
+// installed, else 0 (handles already obtained stay in the block).
+QUILLO_HOOK_API BOOL SetHookProc(HWND resident);
+// Bracket keys the program synthesises so that a macro recording leaves them out.
+QUILLO_HOOK_API void SuspendRec();
+QUILLO_HOOK_API void ResumeRec();
+// Shows menu `kind` (1 custom menu of menu-file set entry `n`, 2 stack menu,
+// 3 menu-file chooser, 4 combined menu) at the configured position; the
+// resident program calls it on message 1038. Other kinds do nothing.
+QUILLO_HOOK_API void ShowMenu(int kind, int n);
+// The caption of history entry `index` into `buffer` (at least 128 bytes):
+// from slot `index` of the history store's view `source` when `direct` is 0,
+// from the text `source` itself otherwise (then `index` only numbers it).
+// `menuStyle` 1 gives the stack menu's access keys, 0 the list prefix "01: ".
+QUILLO_HOOK_API void GetStackItem(char* buffer, const char* source, int index, BOOL menuStyle, BOOL direct);
+// Synthesises the paste keys of g_nPasteCmd into the application in front
+// (nothing with g_bCopyOnly); the text must be on the clipboard already.
+QUILLO_HOOK_API void PasteText();
+// Synthesises the cut keys of g_nCutCmd.
+QUILLO_HOOK_API void CutText();
+// Puts `text` on the clipboard as CF_TEXT, with the plain marker data when
+// `marker` is set. Non-zero on success.
+QUILLO_HOOK_API BOOL CopyTextToClip(const char* text, BOOL marker);

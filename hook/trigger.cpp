@@ -94,6 +94,11 @@ void TriggerHandler::OnModifierRelease(uint32_t& lastRelease, int32_t plainCode,
 }
 
 void TriggerHandler::Fire(int32_t code, const TriggerSettings& s) noexcept {
+  // No menu over one of ours. The menu's modal loop runs inside this very
+  // hook call, and a system may hand the loop the input event that is still
+  // being hooked (Wine does): the same second release would fire again and
+  // stack one menu on another until the double-press time ran out.
+  if (host_.IsTrackingMenu()) return;
   // Each menu is tracked modally, so menus sharing a code appear one after the
   // other. Only the first entry with the code is shown; its path is checked by
   // the menu itself, which shows nothing for an unused entry.
@@ -135,20 +140,26 @@ bool TriggerHandler::MatchShortcut(uint32_t vk, const TriggerSettings& s) noexce
     for (int i = 0; i < kMenuFileSetCount; ++i) {
       const MenuFileSet& e = s.menuSet[i];
       if (e.path[0] != '\0' && e.trigger == kTriggerShortcut && e.key == key && modifiersAre(e.modifiers)) {
-        host_.ShowMenu(MenuKind::kCustom, i, false);
+        ShowShortcutMenu(MenuKind::kCustom, i);
         return true;
       }
     }
   }
   if (s.stackKey == kTriggerShortcut && s.stackVk == key && modifiersAre(s.stackMod)) {
-    host_.ShowMenu(MenuKind::kStack, -1, false);
+    ShowShortcutMenu(MenuKind::kStack, -1);
     return true;
   }
   if (s.changeKey == kTriggerShortcut && s.changeVk == key && modifiersAre(s.changeMod)) {
-    host_.ShowMenu(MenuKind::kChooser, -1, false);
+    ShowShortcutMenu(MenuKind::kChooser, -1);
     return true;
   }
   return false;
+}
+
+void TriggerHandler::ShowShortcutMenu(MenuKind kind, int entry) noexcept {
+  // The key is swallowed either way; a press handed to us again from inside
+  // the menu it opened must not open a second one (see Fire).
+  if (!host_.IsTrackingMenu()) host_.ShowMenu(kind, entry, false);
 }
 
 HookVerdict TriggerHandler::OnMouse(int code, const MouseEvent& event, const TriggerSettings& s) noexcept {

@@ -168,6 +168,7 @@ class TriggerHandler {
                          const TriggerSettings& settings) noexcept;
   void Fire(int32_t code, const TriggerSettings& settings) noexcept;
   bool MatchShortcut(uint32_t vk, const TriggerSettings& settings) noexcept;
+  void ShowShortcutMenu(MenuKind kind, int entry) noexcept;
   uint16_t CurrentModifiers() noexcept;
 
   TriggerHost& host_;

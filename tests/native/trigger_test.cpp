@@ -171,6 +171,28 @@ TEST(TriggerDoublePress, KeysTypedInTheMenu_CancelThePairThatOpenedIt) {
   EXPECT_EQ(rig.host.log, Log{"custom 0"});
 }
 
+TEST(TriggerDoublePress, SameReleaseHandedBackInsideItsMenu_OpensNoSecondMenu) {
+  // A system may give the menu loop the very event that is being hooked; the
+  // replayed second release is still within 500 ms of the first one.
+  Rig rig;
+  rig.Release(kVkShift);
+  rig.host.now += 100;
+  rig.host.duringMenu = [&] { rig.Release(kVkShift); };
+  rig.Release(kVkShift);
+  EXPECT_EQ(rig.host.log, Log{"custom 0"});
+}
+
+TEST(TriggerShortcut, SamePressHandedBackInsideItsMenu_IsSwallowedWithoutASecondMenu) {
+  Rig rig;
+  rig.settings.stackKey = kTriggerShortcut;
+  rig.settings.stackVk = 0x51;  // Q, no modifiers
+  HookVerdict inMenu = HookVerdict::kPassOn;
+  rig.host.duringMenu = [&] { inMenu = rig.Press(0x51); };
+  EXPECT_EQ(rig.Press(0x51), HookVerdict::kSwallow);
+  EXPECT_EQ(inMenu, HookVerdict::kSwallow);
+  EXPECT_EQ(rig.host.log, Log{"stack"});
+}
+
 // ---- Japanese keys ----
 
 TEST(TriggerJapaneseKeys, PressFiresAndPassesOn_ReleaseDoesNothing) {

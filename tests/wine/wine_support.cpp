@@ -210,23 +210,31 @@ DWORD WINAPI MessageBoxWatcher::ThreadMain(void* self) {
 }
 
 namespace {
+// The text of a window without sending it a message: the watcher must never
+// wait on a thread that is busy (the test's own main thread is, while it waits
+// for the very box the watcher is looking for).
+std::string StoredText(HWND hwnd) {
+  wchar_t wide[1024] = {};
+  InternalGetWindowText(hwnd, wide, 1024);
+  char text[2048] = {};
+  WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr);
+  return text;
+}
+
 BOOL CALLBACK CollectStaticText(HWND child, LPARAM param) {
   char cls[32] = {};
   GetClassNameA(child, cls, sizeof cls);
   if (lstrcmpiA(cls, "Static") == 0) {
-    char text[1024] = {};
-    GetWindowTextA(child, text, sizeof text);
-    if (text[0] != '\0') *reinterpret_cast<std::string*>(param) = text;
+    const std::string text = StoredText(child);
+    if (!text.empty()) *reinterpret_cast<std::string*>(param) = text;
   }
   return TRUE;
 }
 
 BOOL CALLBACK FindQuilloBoxes(HWND hwnd, LPARAM param) {
   char cls[32] = {};
-  char title[64] = {};
   GetClassNameA(hwnd, cls, sizeof cls);
-  GetWindowTextA(hwnd, title, sizeof title);
-  if (lstrcmpA(cls, "#32770") == 0 && lstrcmpA(title, "Quillo") == 0 && IsWindowVisible(hwnd)) {
+  if (lstrcmpA(cls, "#32770") == 0 && IsWindowVisible(hwnd) && StoredText(hwnd) == "Quillo") {
     reinterpret_cast<std::vector<HWND>*>(param)->push_back(hwnd);
   }
   return TRUE;

@@ -131,9 +131,9 @@ struct BuildCase {
   std::vector<std::string> menu;
 };
 
-class HookMenuBuild : public HookMenuFixture {};
+class HookCustomMenuBuild : public HookMenuFixture {};
 
-TEST_F(HookMenuBuild, FileBecomesThePopupMenuEntryForEntry) {
+TEST_F(HookCustomMenuBuild, FileBecomesThePopupMenuEntryForEntry) {
   const BuildCase cases[] = {
       {"items, separator and column break", "Tab|x\r\n-\r\n--\r\nTwo|y\r\n",
        {"item 1000 \"Tab\"", "sep 0", "item 1001 \"Two\" bar"}},
@@ -165,7 +165,7 @@ TEST_F(HookMenuBuild, FileBecomesThePopupMenuEntryForEntry) {
   }
 }
 
-TEST_F(HookMenuBuild, BodiesAndCellTextsComeFromTheParse) {
+TEST_F(HookCustomMenuBuild, BodiesAndCellTextsComeFromTheParse) {
   const std::string path = Write("Menu.txt",
                                  "Tab|x\n"
                                  "File|'C:\\notes.txt\n"
@@ -206,7 +206,7 @@ TEST_F(HookMenuBuild, BodiesAndCellTextsComeFromTheParse) {
   }
 }
 
-TEST_F(HookMenuBuild, LongLinesAtTheLimitAreRead) {
+TEST_F(HookCustomMenuBuild, LongLinesAtTheLimitAreRead) {
   // 257 characters before CR LF and 258 before a bare LF are the longest lines.
   const std::string a = std::string(250, 'a') + "|12345\r\n";  // 256 + CR LF
   const std::string b = "B|" + std::string(255, 'b') + "\r\n";  // 257 + CR LF
@@ -221,7 +221,7 @@ TEST_F(HookMenuBuild, LongLinesAtTheLimitAreRead) {
   EXPECT_EQ(std::string(quillo::hook::CustomItemBody(1002)), std::string(256, 'c') + "\r\n");
 }
 
-TEST_F(HookMenuBuild, ReloadReplacesTheTreeAndFreeReleasesIt) {
+TEST_F(HookCustomMenuBuild, ReloadReplacesTheTreeAndFreeReleasesIt) {
   const std::string path = Write("Menu.txt", "+S\nA|a\n..\n");
   ASSERT_TRUE(quillo::hook::LoadCustomMenu(path.c_str()));
   HMENU first = State().rootMenu;
@@ -255,9 +255,9 @@ std::string ErrorBox(const std::string& text, const std::string& line) {
   return text + "\n\nError line\x81\x46\n  " + line;  // Error line：
 }
 
-class HookMenuMessages : public HookMenuFixture {};
+class HookCustomMenuMessages : public HookMenuFixture {};
 
-TEST_F(HookMenuMessages, BrokenFileShowsItsBoxWithTheErrorLine) {
+TEST_F(HookCustomMenuMessages, BrokenFileShowsItsBoxWithTheErrorLine) {
   std::string tooMany;
   for (int i = 0; i < 1024; ++i) tooMany += "I" + std::to_string(i) + "|x\n";
   const MessageCase cases[] = {
@@ -297,7 +297,7 @@ TEST_F(HookMenuMessages, BrokenFileShowsItsBoxWithTheErrorLine) {
 // Wine takes the ANSI code page from the locale of the run, which a process
 // cannot change for a child it starts; this case runs when the whole run is
 // under code page 932 (LC_ALL=ja_JP.UTF-8) and is skipped, saying so, otherwise.
-TEST_F(HookMenuMessages, ErrorLineIsCutBetweenCharactersInCodePage932) {
+TEST_F(HookCustomMenuMessages, ErrorLineIsCutBetweenCharactersInCodePage932) {
   if (GetACP() != 932) GTEST_SKIP() << "needs code page 932: run with LC_ALL=ja_JP.UTF-8";
   const std::string a = "\x82\xa0";  // あ
   const struct {
@@ -324,7 +324,7 @@ TEST_F(HookMenuMessages, ErrorLineIsCutBetweenCharactersInCodePage932) {
   }
 }
 
-TEST_F(HookMenuMessages, MissingFileShows2007WithItsNameAndKeepsTheMenu) {
+TEST_F(HookCustomMenuMessages, MissingFileShows2007WithItsNameAndKeepsTheMenu) {
   const std::string good = Write("Menu.txt", "A|a\n");
   ASSERT_TRUE(quillo::hook::LoadCustomMenu(good.c_str()));
   HMENU root = State().rootMenu;
@@ -334,14 +334,14 @@ TEST_F(HookMenuMessages, MissingFileShows2007WithItsNameAndKeepsTheMenu) {
   EXPECT_EQ(Describe(root), std::vector<std::string>{"item 1000 \"A\""});
 }
 
-TEST_F(HookMenuMessages, EmptyPathFailsWithoutABox) {
+TEST_F(HookCustomMenuMessages, EmptyPathFailsWithoutABox) {
   EXPECT_FALSE(quillo::hook::PrepareCustomMenu(0));
   EXPECT_FALSE(quillo::hook::LoadCustomMenu(""));
   EXPECT_EQ(Boxes(), std::vector<std::string>());
   EXPECT_EQ(State().rootMenu, nullptr);
 }
 
-TEST_F(HookMenuMessages, FileDeletedAfterItsParseShows2007AndTheOldMenuStays) {
+TEST_F(HookCustomMenuMessages, FileDeletedAfterItsParseShows2007AndTheOldMenuStays) {
   const std::string path = Write("Gone.txt", "A|a\n");
   SetEntryPath(0, path);
   ASSERT_TRUE(quillo::hook::PrepareCustomMenu(0));
@@ -355,7 +355,7 @@ TEST_F(HookMenuMessages, FileDeletedAfterItsParseShows2007AndTheOldMenuStays) {
 
 // ---- The cache -----------------------------------------------------------
 
-class HookMenuCache : public HookMenuFixture {
+class HookCustomMenuCache : public HookMenuFixture {
  protected:
   // Rewrites the file and puts its last-write time to `t`.
   void Rewrite(const std::string& path, const std::string& text, const FILETIME& t) {
@@ -364,7 +364,7 @@ class HookMenuCache : public HookMenuFixture {
   }
 };
 
-TEST_F(HookMenuCache, SecondDisplayReusesTheParseAndANewerFileIsParsedAgain) {
+TEST_F(HookCustomMenuCache, SecondDisplayReusesTheParseAndANewerFileIsParsedAgain) {
   const std::string path = Write("Menu.txt", "Old|a\n");
   const FILETIME t0 = GetWriteTime(path);
   SetEntryPath(0, path);
@@ -399,7 +399,7 @@ TEST_F(HookMenuCache, SecondDisplayReusesTheParseAndANewerFileIsParsedAgain) {
   EXPECT_EQ(Boxes(), std::vector<std::string>());
 }
 
-TEST_F(HookMenuCache, PathIsComparedWithoutCase) {
+TEST_F(HookCustomMenuCache, PathIsComparedWithoutCase) {
   const std::string path = Write("Menu.txt", "Old|a\n");
   const FILETIME t0 = GetWriteTime(path);
   SetEntryPath(0, path);
@@ -415,7 +415,7 @@ TEST_F(HookMenuCache, PathIsComparedWithoutCase) {
   EXPECT_EQ(Label(1000), "Old");
 }
 
-TEST_F(HookMenuCache, AnotherEntryReplacesTheMenuAndBackParsesAgain) {
+TEST_F(HookCustomMenuCache, AnotherEntryReplacesTheMenuAndBackParsesAgain) {
   const std::string a = Write("A.txt", "FromA|a\n");
   const std::string b = Write("B.txt", "FromB|b\n");
   SetEntryPath(0, a);
@@ -433,7 +433,7 @@ TEST_F(HookMenuCache, AnotherEntryReplacesTheMenuAndBackParsesAgain) {
   EXPECT_FALSE(quillo::hook::PrepareCustomMenu(-1));
 }
 
-TEST_F(HookMenuCache, NoPrivateHeapNoMenu) {
+TEST_F(HookCustomMenuCache, NoPrivateHeapNoMenu) {
   const std::string path = Write("Menu.txt", "A|a\n");
   SetEntryPath(0, path);
   HANDLE heap = State().heap;
@@ -447,9 +447,9 @@ TEST_F(HookMenuCache, NoPrivateHeapNoMenu) {
 
 // ---- Dynamic titles ------------------------------------------------------
 
-class HookMenuDynamic : public HookMenuFixture {};
+class HookCustomMenuDynamic : public HookMenuFixture {};
 
-TEST_F(HookMenuDynamic, TitlesShowTheirExpandedBodiesAtTheSnapshotTime) {
+TEST_F(HookCustomMenuDynamic, TitlesShowTheirExpandedBodiesAtTheSnapshotTime) {
   const std::string path = Write("Menu.txt",
                                  "Date>->|[Y1]-[T2]-[D2]\n"
                                  "--\n"
@@ -617,7 +617,7 @@ DWORD WINAPI DriveListDialog(void* param) {
   return 0;
 }
 
-class HookMenuListDialog : public HookMenuFixture {
+class HookCustomMenuListDialog : public HookMenuFixture {
  protected:
   void SetUp() override {
     HookMenuFixture::SetUp();
@@ -646,7 +646,7 @@ class HookMenuListDialog : public HookMenuFixture {
   }
 };
 
-TEST_F(HookMenuListDialog, KeysAndClicksChooseAnEntry) {
+TEST_F(HookCustomMenuListDialog, KeysAndClicksChooseAnEntry) {
   const struct {
     const char* name;
     std::vector<Action> actions;
@@ -686,7 +686,7 @@ TEST_F(HookMenuListDialog, KeysAndClicksChooseAnEntry) {
   EXPECT_EQ(Boxes(), std::vector<std::string>());
 }
 
-TEST_F(HookMenuListDialog, EmptyOrUnknownListShowsNoDialog) {
+TEST_F(HookCustomMenuListDialog, EmptyOrUnknownListShowsNoDialog) {
   for (const UINT listId : {5001u, 5002u, 1000u}) {
     SCOPED_TRACE(listId);
     DriverJob job;  // closes any dialog it finds within its deadline
@@ -754,9 +754,9 @@ int CountItems(HMENU menu) {
   return n;
 }
 
-class HookMenuFigures : public HookMenuFixture {};
+class HookCustomMenuFigures : public HookMenuFixture {};
 
-TEST_F(HookMenuFigures, LargestMenuBuildAndLoadTimes) {
+TEST_F(HookCustomMenuFigures, LargestMenuBuildAndLoadTimes) {
   const std::string text = LargestMenuFile();
   const std::string path = Write("Largest.txt", text);
   quillo::hook::MenuModel model;

@@ -1,0 +1,23 @@
+// Small routines every part of the resident program uses.
+#pragma once
+
+#include <windows.h>
+
+namespace quillo {
+
+// String `id` of the program in a box titled "Quillo", owned by the window in
+// front. `type` is a MessageBoxA type (icon and buttons). A text that cannot
+// be loaded shows nothing and answers IDCANCEL. With `arg`, the text's "%s" is
+// filled with it.
+int QuilloMessageBox(UINT id, UINT type = MB_OK | MB_ICONEXCLAMATION, const char* arg = nullptr);
+
+// Waits `ms` milliseconds while dispatching this thread's messages, so the
+// program's windows stay responsive (and handlers may run meanwhile). It does
+// not sleep between rounds, as the timing of key-stroke playback depends on it.
+void Wait(DWORD ms);
+
+// Gives the foreground back to the program the user was working in (Alt+Esc),
+// before one of our dialogs opens from the tray menu.
+void HandBackForeground();
+
+}  // namespace quillo

@@ -1,0 +1,353 @@
+#include "main_frame_win.h"
+
+#include <cstring>
+#include <utility>
+
+#include "app_routines_win.h"
+#include "handles_win.h"
+#include "history_store.h"
+#include "key_stroke_playback.h"
+#include "quillo_dlgex.h"
+#include "quillo_hook.h"
+#include "quillo_messages.h"
+#include "resource.h"
+#include "settings_win.h"
+
+namespace quillo {
+namespace {
+
+constexpr UINT kHotKeyClearHistory = 0;
+
+// Formats by which other programs mark clipboard content as not for a
+// history: ours leaves such content alone, as clipboard tools are asked to.
+struct ExclusionFormats {
+  UINT exclude = 0;  // "ExcludeClipboardContentFromMonitorProcessing"
+  UINT ignore = 0;   // "Clipboard Viewer Ignore"
+  UINT allow = 0;    // "CanIncludeInClipboardHistory": a zero DWORD excludes
+};
+
+const ExclusionFormats& Exclusions() {
+  static const ExclusionFormats formats = [] {
+    ExclusionFormats f;
+    f.exclude = RegisterClipboardFormatA(app::kExclusionFormats[0]);
+    f.ignore = RegisterClipboardFormatA(app::kExclusionFormats[1]);
+    f.allow = RegisterClipboardFormatA(app::kHistoryPermissionFormat);
+    return f;
+  }();
+  return formats;
+}
+
+bool Available(UINT format) { return format != 0 && IsClipboardFormatAvailable(format); }
+
+// Whether the content refuses a place in the history by "CanIncludeInClipboardHistory".
+// The clipboard must be open.
+bool HistoryRefused() {
+  const UINT allow = Exclusions().allow;
+  if (!Available(allow)) return false;
+  HANDLE h = GetClipboardData(allow);
+  if (h == nullptr || GlobalSize(h) < sizeof(DWORD)) return false;
+  const auto* value = static_cast<const DWORD*>(GlobalLock(h));
+  const bool refused = value != nullptr && *value == 0;
+  if (value != nullptr) GlobalUnlock(h);
+  return refused;
+}
+
+// Copies a clipboard block into `out` (at most `limit` bytes); false when the
+// block is missing, empty, larger than the limit or cannot be locked.
+bool CopyClipboardBlock(UINT format, size_t limit, std::string& out) {
+  HANDLE h = GetClipboardData(format);
+  if (h == nullptr) return false;
+  const SIZE_T size = GlobalSize(h);
+  if (size == 0 || size > limit) return false;
+  const char* p = static_cast<const char*>(GlobalLock(h));
+  if (p == nullptr) return false;
+  out.assign(p, size);
+  GlobalUnlock(h);
+  return true;
+}
+
+}  // namespace
+
+CMainFrame::CMainFrame(settings::Settings& settings, std::string programFolder)
+    : settings_(settings), folder_(std::move(programFolder)), history_(GetModuleHandleA(nullptr), folder_) {}
+
+CMainFrame::~CMainFrame() {
+  if (hwnd_ != nullptr) DestroyWindow(hwnd_);
+}
+
+bool CMainFrame::Create() {
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = WndProc;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.lpszClassName = kClassName;
+  wc.hIcon = LoadIcon(nullptr, IDI_APPLICATION);
+  RegisterClassA(&wc);
+  // A tool window has no task-bar button; the window is never shown.
+  HWND hwnd = CreateWindowExA(WS_EX_TOOLWINDOW, kClassName, "Quillo", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
+                              nullptr, nullptr, wc.hInstance, this);
+  if (hwnd == nullptr) return false;
+  ShowWindow(hwnd, SW_HIDE);
+  UpdateWindow(hwnd);
+  return true;
+}
+
+LRESULT CALLBACK CMainFrame::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  CMainFrame* self = reinterpret_cast<CMainFrame*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+  if (msg == WM_NCCREATE) {
+    self = static_cast<CMainFrame*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+    SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    self->hwnd_ = hwnd;
+  }
+  if (self == nullptr) return DefWindowProcA(hwnd, msg, wParam, lParam);
+  return self->Handle(msg, wParam, lParam);
+}
+
+LRESULT CMainFrame::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
+  switch (msg) {
+    case WM_CREATE:
+      return OnCreate() ? 0 : -1;
+    case WM_CLOSE:
+      OnClose();
+      return 0;
+    case WM_DESTROY:
+      OnDestroy();
+      return 0;
+    case WM_NCDESTROY:
+      hwnd_ = nullptr;
+      break;
+    case WM_ENDSESSION:
+      if (wParam) {
+        // The session ends: nothing runs after this, so everything Exit would
+        // do happens here, the settings included.
+        RemoveHooks();
+        UnregisterClearHistoryKey(hwnd_, settings_);
+        OnDestroy();
+        SaveSettingsToRegistry(folder_, settings_);
+      }
+      return 0;
+    case WM_DRAWCLIPBOARD:
+      OnDrawClipboard();
+      return 0;
+    case WM_CHANGECBCHAIN:
+      OnChangeCbChain(reinterpret_cast<HWND>(wParam), reinterpret_cast<HWND>(lParam));
+      return 0;
+    case WM_HOTKEY:
+      if (wParam == kHotKeyClearHistory && !settings_.Suspend) {
+        history_.ClearHistory();
+        return 1;
+      }
+      return 0;
+    case kMsgShowIcon:
+      // The tray icon comes back for a user who hid it and started us again.
+      if (settings_.HideIcon) settings_.HideIcon = false;
+      return 0;
+    case kMsgChooseMenuSet:
+      MoveMenuFileSetToTopAndPush(settings_, static_cast<int>(wParam));
+      return 0;
+    case kMsgEncloseArm:
+    case kMsgConvArm:
+    case kMsgDiscloseArm:
+      if (wParam != 0) {
+        const app::TextCommand command = msg == kMsgEncloseArm ? app::kEnclose
+                                         : msg == kMsgConvArm  ? app::kConvert
+                                                               : app::kDisclose;
+        handover_.Request(command, GetTickCount(), static_cast<int>(lParam));
+      } else {
+        OnTextCommandFollowUp(msg);
+      }
+      return 0;
+    case kMsgSkipQuery:
+      return OnSkipQuery(static_cast<ATOM>(wParam));
+    case kMsgShowMenu:
+      ShowMenu(static_cast<int>(wParam), static_cast<int>(lParam));
+      return 0;
+    case WM_COMMAND:
+      switch (LOWORD(wParam)) {
+        case kCmdClearHistory:
+          history_.ClearHistory();
+          return 0;
+        case kCmdPlayKeyStrokes:
+          PlayKeyStrokes();
+          return 0;
+        default:
+          break;
+      }
+      break;
+    default:
+      break;
+  }
+  return DefWindowProcA(hwnd_, msg, wParam, lParam);
+}
+
+bool CMainFrame::OnCreate() {
+  marker_ = RegisterClipboardFormatA("Quillo Marker");
+  if (marker_ == 0) {
+    QuilloMessageBox(IDS_REGISTER_FORMAT);
+    return false;
+  }
+  g_cfQuilloMarker = marker_;
+  if (!history_.CreateHistoryStore(settings_.MaxHistoryNum)) return false;
+  const bool hooked = SetHookProc(hwnd_) != 0 && (settings_.SuspendDirHist || SetDlgHookProc(hwnd_) != 0);
+  if (!hooked) {
+    QuilloMessageBox(IDS_INSTALL_HOOK);
+    // Hooks that did get installed would outlive us in every process: take
+    // them out again before the program ends.
+    RemoveHooks();
+    history_.CloseHistoryStore();
+    return false;
+  }
+  Exclusions();  // registered once, before the first clipboard change arrives
+  // Joining the chain delivers WM_DRAWCLIPBOARD at once: what is on the
+  // clipboard now enters the history, as any later copy would.
+  nextViewer_ = SetClipboardViewer(hwnd_);
+  inChain_ = true;
+  if (settings_.SaveHist) history_.ReadHistoryFile(nullptr);
+  ApplySettingsToSharedBlock(settings_);
+  RegisterClearHistoryKey(hwnd_, GetModuleHandleA(nullptr), settings_);
+  return true;
+}
+
+void CMainFrame::RemoveHooks() {
+  HHOOK* hooks[] = {&g_hKeyHook, &g_hMouseHook, &g_hSysMsgHook, &g_hCallWndHook};
+  for (HHOOK* h : hooks) {
+    if (*h == nullptr) continue;
+    if (!UnhookWindowsHookEx(*h)) QuilloMessageBox(IDS_UNINSTALL_HOOK, MB_OK | MB_ICONSTOP);
+    *h = nullptr;
+  }
+}
+
+void CMainFrame::OnClose() {
+  if (!closed_) {
+    closed_ = true;
+    RemoveHooks();
+    UnregisterClearHistoryKey(hwnd_, settings_);
+  }
+  DestroyWindow(hwnd_);
+}
+
+void CMainFrame::OnDestroy() {
+  if (inChain_) {
+    ChangeClipboardChain(hwnd_, nextViewer_);
+    inChain_ = false;
+  }
+  if (history_.HasMapping()) {
+    if (settings_.SaveHist) {
+      history_.WriteHistoryFile(nullptr);
+    } else {
+      history_.DeleteDefaultHistoryFile();
+    }
+    history_.CloseHistoryStore();
+  }
+  if (!closed_) {
+    closed_ = true;
+    RemoveHooks();
+  }
+  PostQuitMessage(0);
+}
+
+void CMainFrame::OnDrawClipboard() {
+  const bool skipped = CaptureClipboard();
+  if (nextViewer_ != nullptr) SendMessageA(nextViewer_, WM_DRAWCLIPBOARD, 0, 0);
+  const unsigned followUp =
+      handover_.OnClipboardChange(IsClipboardFormatAvailable(CF_TEXT) != FALSE, skipped, GetTickCount());
+  if (followUp != 0) PostMessageA(hwnd_, followUp, 0, 0);
+}
+
+bool CMainFrame::CaptureClipboard() {
+  app::CaptureFacts facts;
+  facts.suspend = settings_.Suspend;
+  facts.suspendHistory = settings_.SuspendHist;
+  facts.skipWord = settings_.SkipWord;
+  char title[260] = {};
+  if (HWND front = GetForegroundWindow()) {
+    GetWindowTextA(front, title, sizeof title);
+    facts.foregroundTitle = title;
+  }
+  facts.hasText = IsClipboardFormatAvailable(CF_TEXT) != FALSE;
+  facts.hasMarker = Available(marker_);
+  facts.excludedByOwner = Available(Exclusions().exclude) || Available(Exclusions().ignore);
+  const app::CaptureDecision decision = app::DecideCapture(facts);
+  if (!decision.open) return decision.skip;
+  // The program that just changed the clipboard may still hold it for a
+  // moment (or already be writing the next text): try a little before giving
+  // this change up, but never keep the window from its messages for long.
+  bool open = false;
+  for (int i = 0; i < 20 && !(open = OpenClipboard(hwnd_) != FALSE); ++i) Sleep(2);
+  if (!open) return false;
+  std::string text;
+  bool refused = HistoryRefused();
+  // The clipboard is held only for the copy; the store is written after.
+  const bool copied = !refused && CopyClipboardBlock(CF_TEXT, app::kLargestCapturedText, text);
+  CloseClipboard();
+  if (refused) return true;
+  if (!copied) return false;
+  text.push_back('\0');  // a block need not hold its own terminator
+  history_.AddHistoryEntry(text.c_str());
+  return false;
+}
+
+void CMainFrame::OnChangeCbChain(HWND removed, HWND next) {
+  if (removed == nextViewer_) {
+    nextViewer_ = next;
+  } else if (nextViewer_ != nullptr) {
+    SendMessageA(nextViewer_, WM_CHANGECBCHAIN, reinterpret_cast<WPARAM>(removed), reinterpret_cast<LPARAM>(next));
+  }
+}
+
+LRESULT CMainFrame::OnSkipQuery(ATOM atom) {
+  char path[256] = {};
+  if (GlobalGetAtomNameA(atom, path, sizeof path) == 0) return 0;
+  return settings::IsSkippedProgram(settings_, path) ? 1 : 0;
+}
+
+void CMainFrame::OnTextCommandFollowUp(UINT msg) {
+  (void)msg;
+  // The cut text is entry 0 now. The commands that transform it and paste the
+  // result (enclose, convert, disclose) belong to the hook library's text
+  // commands, which do not exist yet: the hand-over ends here until they do.
+}
+
+void CMainFrame::PlayKeyStrokes() {
+  if (!IsClipboardFormatAvailable(CF_TEXT) || !Available(marker_)) return;
+  if (!OpenClipboard(hwnd_)) return;
+  std::string text;
+  std::string marker;
+  if (!CopyClipboardBlock(CF_TEXT, history::kBlockSize, text) ||
+      !CopyClipboardBlock(marker_, 0x7fffffff, marker)) {
+    CloseClipboard();
+    return;
+  }
+  EmptyClipboard();
+  CloseClipboard();
+  const size_t textLen = strnlen(text.data(), text.size());
+  const auto steps = app::PlanKeyStrokePlayback(text.data(), textLen,
+                                                reinterpret_cast<const uint8_t*>(marker.data()), marker.size());
+  const DWORD lag = static_cast<DWORD>(settings_.KeyStrokeTimeLag < 0 ? 0 : settings_.KeyStrokeTimeLag);
+  for (const auto& step : steps) {
+    switch (step.kind) {
+      case app::PlaybackStep::kPaste:
+        if (!CopyTextToClip(step.text.c_str(), TRUE)) continue;
+        PasteText();
+        break;
+      case app::PlaybackStep::kKeyPress:
+        keybd_event(step.vk, 0, 0, 0);
+        keybd_event(step.vk, 0, KEYEVENTF_KEYUP, 0);
+        break;
+      case app::PlaybackStep::kKeyDown:
+        keybd_event(step.vk, 0, 0, 0);
+        break;
+      case app::PlaybackStep::kKeyUp:
+        keybd_event(step.vk, 0, KEYEVENTF_KEYUP, 0);
+        break;
+      case app::PlaybackStep::kWait:
+        Wait(step.delayMs);
+        break;
+      case app::PlaybackStep::kBadRecord:
+        QuilloMessageBox(IDS_BAD_KEY_STROKE);
+        break;
+    }
+    Wait(lag);
+  }
+}
+
+}  // namespace quillo

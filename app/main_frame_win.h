@@ -1,0 +1,56 @@
+// The resident program's hidden main window: owner of the history store, the
+// place in the clipboard-viewer chain and the clear-history key, and the
+// receiver of every request the two libraries send from other processes.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "capture.h"
+#include "history_store_win.h"
+#include "settings.h"
+
+namespace quillo {
+
+class CMainFrame {
+ public:
+  CMainFrame(settings::Settings& settings, std::string programFolder);
+  ~CMainFrame();
+  CMainFrame(const CMainFrame&) = delete;
+  CMainFrame& operator=(const CMainFrame&) = delete;
+
+  // Creates the window (the creation steps run in WM_CREATE); false when the
+  // program cannot go on. The window stays hidden.
+  bool Create();
+  HWND hwnd() const { return hwnd_; }
+
+  static constexpr char kClassName[] = "QuilloMainFrame";
+
+ private:
+  static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+  LRESULT Handle(UINT msg, WPARAM wParam, LPARAM lParam);
+
+  bool OnCreate();
+  void RemoveHooks();
+  void OnClose();
+  void OnDestroy();
+  void OnDrawClipboard();
+  bool CaptureClipboard();  // returns the skip flag
+  void OnChangeCbChain(HWND removed, HWND next);
+  LRESULT OnSkipQuery(ATOM atom);
+  void OnTextCommandFollowUp(UINT msg);
+  void PlayKeyStrokes();
+
+  settings::Settings& settings_;
+  std::string folder_;
+  HWND hwnd_ = nullptr;
+  HistoryStore history_;
+  HWND nextViewer_ = nullptr;
+  bool inChain_ = false;
+  app::TextCommandHandover handover_;
+  UINT marker_ = 0;
+  bool closed_ = false;  // the close steps ran (WM_CLOSE or the end of the session)
+};
+
+}  // namespace quillo

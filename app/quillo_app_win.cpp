@@ -1,0 +1,101 @@
+// The application object of Quillo.exe: one running copy per user, the
+// settings from start to end, and the hidden main window in between.
+#include <windows.h>
+#include <objbase.h>
+
+#include <memory>
+#include <string>
+
+#include "app_routines_win.h"
+#include "handles_win.h"
+#include "main_frame_win.h"
+#include "module_folder_win.h"
+#include "quillo_hook.h"
+#include "quillo_messages.h"
+#include "resource.h"
+#include "settings_win.h"
+
+namespace quillo {
+namespace {
+
+constexpr char kInstanceMutex[] = "Quillo Instance";
+
+class CQuilloApp {
+ public:
+  // True when the program keeps running.
+  bool InitInstance();
+  void ExitInstance();
+
+ private:
+  void EnsureDefaultMenuFile();
+
+  std::string folder_;
+  UniqueHandle mutex_;
+  settings::Settings settings_;
+  bool settingsLoaded_ = false;
+  bool comReady_ = false;
+  std::unique_ptr<CMainFrame> frame_;
+};
+
+bool CQuilloApp::InitInstance() {
+  // One copy per user: a second start only asks the first to show its icon.
+  HANDLE existing = OpenMutexA(MUTEX_ALL_ACCESS, FALSE, kInstanceMutex);
+  if (existing != nullptr) {
+    CloseHandle(existing);
+    if (g_hwndQuillo != nullptr) PostMessageA(g_hwndQuillo, kMsgShowIcon, 0, 0);
+    return false;
+  }
+  mutex_.reset(CreateMutexA(nullptr, FALSE, kInstanceMutex));
+  // Two copies started at the same moment both miss the mutex above; the one
+  // that did not create it steps back here.
+  if (!mutex_ || GetLastError() == ERROR_ALREADY_EXISTS) {
+    mutex_.reset();
+    return false;
+  }
+  folder_ = ModuleFolder(nullptr);
+  comReady_ = SUCCEEDED(CoInitialize(nullptr));
+  EnsureDefaultMenuFile();
+  LoadSettingsFromRegistry(folder_, settings_);
+  WriteLoadTimeSharedSettings(settings_);
+  settingsLoaded_ = true;
+  frame_ = std::make_unique<CMainFrame>(settings_, folder_);
+  return frame_->Create();
+}
+
+void CQuilloApp::EnsureDefaultMenuFile() {
+  const std::string menu = folder_ + "\\MenuItem.txt";
+  if (GetFileAttributesA(menu.c_str()) != INVALID_FILE_ATTRIBUTES) return;
+  const std::string tmpl = folder_ + "\\MenuTemp.txt";
+  if (GetFileAttributesA(tmpl.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    QuilloMessageBox(IDS_NO_MENU_TEMPLATE);
+    return;
+  }
+  CopyFileA(tmpl.c_str(), menu.c_str(), TRUE);  // never overwrites the user's file
+}
+
+void CQuilloApp::ExitInstance() {
+  frame_.reset();
+  if (comReady_) CoUninitialize();
+  // A second copy neither loaded nor saves anything; a failed start still
+  // saves, so a clear-history key switched off on the way is kept off.
+  if (settingsLoaded_) SaveSettingsToRegistry(folder_, settings_);
+  mutex_.reset();
+}
+
+}  // namespace
+}  // namespace quillo
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  quillo::CQuilloApp app;
+  int code = 0;
+  if (app.InitInstance()) {
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+      TranslateMessage(&msg);
+      DispatchMessageA(&msg);
+    }
+    code = static_cast<int>(msg.wParam);
+  }
+  app.ExitInstance();
+  return code;
+}

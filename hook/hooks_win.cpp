@@ -1,0 +1,132 @@
+// The keyboard, mouse and message-filter hook procedures. Each one is an
+// adapter: it decodes its arguments, copies the few settings it needs from
+// the shared block, lets the trigger rules decide, and passes the event on
+// unless the rules swallow it.
+//
+// These procedures run for every input event of the desktop, inside whichever
+// program reads the input. For an event that is no trigger the path is a few
+// comparisons, at most one GetTickCount and a few GetKeyState: no allocation,
+// no file, no message to another process. Keep it so.
+
+#include "dialog_support_win.h"
+#include "menus_win.h"
+#include "process_state.h"
+#include "shared_block.h"
+#include "trigger.h"
+
+namespace quillo::hook {
+namespace {
+
+class WinTriggerHost final : public TriggerHost {
+ public:
+  bool IsKeyDown(uint32_t vk) noexcept override { return GetKeyState(static_cast<int>(vk)) < 0; }
+  uint32_t TickCount() noexcept override { return GetTickCount(); }
+  void ShowMenu(MenuKind kind, int entry, bool atMouse) noexcept override {
+    switch (kind) {
+      case MenuKind::kCustom: ShowCustomMenu(entry, atMouse); break;
+      case MenuKind::kStack: ShowStackMenu(atMouse); break;
+      case MenuKind::kChooser: ShowMenuSetMenu(); break;
+      case MenuKind::kBoth: ShowBothMenu(atMouse); break;
+    }
+  }
+  bool IsTrackingMenu() noexcept override { return State().trackingMenu; }
+  int HelpTopic() noexcept override { return State().helpTopic; }
+  void SetChoiceMode(int mode) noexcept override { State().choiceMode = mode; }
+  void OpenHelp(int topic) noexcept override { quillo::hook::OpenHelp(topic); }
+  bool HasWindowTitle(uintptr_t window) noexcept override {
+    char title[256];
+    return GetWindowTextA(reinterpret_cast<HWND>(window), title, sizeof title) > 0;
+  }
+  // The counter changes arrive through the one system input stream, so they
+  // are serial even though every process runs this code.
+  void AdjustRecordSuspension(int delta) noexcept override { g_nRecSuspend += delta; }
+  // Macro recording and its Pause handling hand their events over here; until
+  // the recorder exists nothing sets g_bRecording or g_bPlaying, so these are
+  // never reached.
+  void RecordKey(const KeyEvent&) noexcept override {}
+  void CheckPauseWhilePlaying(const KeyEvent&) noexcept override {}
+  void RecordMouse(const MouseEvent&) noexcept override {}
+  void SendKey(uint8_t vk, bool up) noexcept override { keybd_event(vk, 0, up ? KEYEVENTF_KEYUP : 0, 0); }
+  void SuspendRecording() noexcept override { SuspendRec(); }
+  void ResumeRecording() noexcept override { ResumeRec(); }
+};
+
+// One per process. The handler re-enters on this thread while a menu it opened
+// is tracked, so the state stays in place and is never copied.
+WinTriggerHost g_host;
+TriggerState g_triggerState;
+
+TriggerSettings ReadSettings() {
+  TriggerSettings s;
+  s.suspend = g_bSuspend != 0;
+  s.onDlgDisp = g_bOnDlgDisp != 0;
+  s.recording = g_bRecording != 0;
+  s.playing = g_bPlaying != 0;
+  s.recMouse = g_bRecMouse != 0;
+  s.stackKey = g_nStackKey;
+  s.stackVk = g_wStackKey;
+  s.stackMod = g_wStackMod;
+  s.changeKey = g_nChangeKey;
+  s.changeVk = g_wChangeKey;
+  s.changeMod = g_wChangeMod;
+  s.titleMenu = g_nTitleMenu;
+  s.menuSet = g_CustomMenuSet;
+  return s;
+}
+
+LRESULT CALLBACK KeyboardProc(int code, WPARAM wParam, LPARAM lParam) {
+  TriggerHandler handler(g_host, g_triggerState);
+  const KeyEvent event = DecodeKeyEvent(static_cast<uint32_t>(wParam), static_cast<uint32_t>(lParam));
+  if (handler.OnKeyboard(code, event, ReadSettings()) == HookVerdict::kSwallow) return 1;
+  return CallNextHookEx(g_hKeyHook, code, wParam, lParam);
+}
+
+LRESULT CALLBACK MouseProc(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == HC_ACTION && lParam != 0) {
+    const auto* info = reinterpret_cast<const MOUSEHOOKSTRUCT*>(lParam);
+    MouseEvent event;
+    event.message = static_cast<uint32_t>(wParam);
+    event.x = info->pt.x;
+    event.y = info->pt.y;
+    event.window = reinterpret_cast<uintptr_t>(info->hwnd);
+    event.hitTest = static_cast<int32_t>(info->wHitTestCode);
+    TriggerHandler handler(g_host, g_triggerState);
+    if (handler.OnMouse(code, event, ReadSettings()) == HookVerdict::kSwallow) return 1;
+  }
+  return CallNextHookEx(g_hMouseHook, code, wParam, lParam);
+}
+
+LRESULT CALLBACK SysMsgProc(int code, WPARAM wParam, LPARAM lParam) {
+  if (lParam != 0) {
+    const auto* msg = reinterpret_cast<const MSG*>(lParam);
+    FilterMessage m;
+    m.message = msg->message;
+    m.wParam = static_cast<uintptr_t>(msg->wParam);
+    TriggerHandler handler(g_host, g_triggerState);
+    if (handler.OnMessageFilter(code, m) == HookVerdict::kSwallow) return 1;
+  }
+  return CallNextHookEx(g_hSysMsgHook, code, wParam, lParam);
+}
+
+}  // namespace
+
+}  // namespace quillo::hook
+
+BOOL SetHookProc(HWND resident) {
+  using namespace quillo::hook;
+  const HINSTANCE instance = State().instance;
+  g_hKeyHook = SetWindowsHookExA(WH_KEYBOARD, KeyboardProc, instance, 0);
+  g_hMouseHook = SetWindowsHookExA(WH_MOUSE, MouseProc, instance, 0);
+  g_hSysMsgHook = SetWindowsHookExA(WH_SYSMSGFILTER, SysMsgProc, instance, 0);
+  // Handles already obtained stay in the block for the resident program to
+  // remove; the resident window is only published when all three exist.
+  if (g_hKeyHook == nullptr || g_hMouseHook == nullptr || g_hSysMsgHook == nullptr) return 0;
+  g_hwndQuillo = resident;
+  return 1;
+}
+
+// The recording suspension markers: a key event with virtual key 0 that the
+// keyboard hook counts and swallows while a macro is recorded, so keys the
+// program synthesises in between are kept out of the macro.
+void SuspendRec() { keybd_event(0, 0, 0, 0); }
+void ResumeRec() { keybd_event(0, 0, KEYEVENTF_KEYUP, 0); }

@@ -1,0 +1,11 @@
+// Resource ids of the "Save to Scratch File" dialog.
+#pragma once
+
+#define IDD_SCRATCH 150
+#define IDC_SCRATCH_ALL 1100
+#define IDC_SCRATCH_SELECTED 1101
+#define IDC_SCRATCH_TOP_TO_SELECTED 1102
+#define IDC_SCRATCH_SELECTED_TO_LAST 1103
+#define IDC_SCRATCH_ITEMS 1104
+#define IDC_SCRATCH_NEW 1105
+#define IDC_SCRATCH_ADD 1106
