@@ -307,6 +307,46 @@ TEST_F(Resident, MenuAskedForByAMinimisedWindowIsShownByTheResidentWindow) {
   EXPECT_TRUE(WaitFor([&] { return OpenMenuOf(pid) == nullptr; }));
 }
 
+TEST_F(Resident, SkipQueryAnswersFromTheSkipApplicationList) {
+  HKEY h;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Veltrane Soft\\Quillo\\SkipAppList", 0, nullptr, 0,
+                            KEY_WRITE, nullptr, &h, nullptr),
+            ERROR_SUCCESS);
+  const char path[] = "C:\\Apps\\Secret.exe";
+  RegSetValueExA(h, "SkipApp0", 0, REG_SZ, reinterpret_cast<const BYTE*>(path), sizeof path);
+  RegCloseKey(h);
+  Start();
+  struct Row {
+    const char* program;
+    LRESULT expected;
+  } rows[] = {{"C:\\Apps\\Secret.exe", 1}, {"c:\\apps\\SECRET.EXE", 1}, {"C:\\Apps\\Other.exe", 0}};
+  for (const auto& r : rows) {
+    const ATOM atom = GlobalAddAtomA(r.program);
+    ASSERT_NE(atom, 0);
+    EXPECT_EQ(SendMessageA(frame_, 1036, atom, 0), r.expected) << r.program;
+    GlobalDeleteAtom(atom);
+  }
+  EXPECT_EQ(SendMessageA(frame_, 1036, 0xC123, 0), 0) << "an atom that does not exist";
+}
+
+TEST_F(Resident, EndOfTheSessionSavesHistoryAndSettingsAsExitDoes) {
+  WriteDword(kGeneralKey, "MaxCharNum", 42);
+  Start();
+  ASSERT_TRUE(PutClipboardText("kept at logoff"));
+  ASSERT_TRUE(HistoryBecomes({"kept at logoff"}));
+  SendMessageA(frame_, WM_QUERYENDSESSION, 0, 0);
+  SendMessageA(frame_, WM_ENDSESSION, TRUE, 0);
+  // The system ends the program right after; nothing more may be needed.
+  quillo_.Kill();
+  quillo_ = Process();
+  frame_ = nullptr;
+  EXPECT_EQ(ReadFileBytes(folder_.file("Default.hst")),
+            std::vector<unsigned char>({1, 0, 0, 0, 14, 0, 0, 0, 'k', 'e', 'p', 't', ' ', 'a', 't', ' ', 'l', 'o',
+                                        'g', 'o', 'f', 'f'}));
+  EXPECT_EQ(ReadDword(kGeneralKey, "MaxCharNum", 0), 42u);
+  EXPECT_EQ(ReadDword(kGeneralKey, "MaxHistoryNum", 0), 50u) << "settings were not saved";
+}
+
 // A newcomer's first minutes: copy three texts in Wine's notepad, press Ctrl
 // twice, choose the second with its access key.
 TEST_F(Resident, NotepadJourney) {
