@@ -386,7 +386,6 @@ namespace {
 // Page Up, Page Down, End, Home, the four arrows, Insert and Delete: keys of
 // the separate navigation block, which share their scan codes with the number
 // pad and differ from it only by the extended flag.
-bool IsNavigationKey(uint32_t key) { return (key >= 0x21 && key <= 0x28) || key == 0x2D || key == 0x2E; }
 constexpr uint16_t kControlShift = 1;
 constexpr uint16_t kControlCtrl = 2;
 constexpr uint16_t kControlAlt = 4;
@@ -406,15 +405,9 @@ bool MakeKeyNameText(ModifierFormat format, uint32_t key, uint32_t modifiers, Ke
   const bool ctrl = (modifiers & (hotKey ? kModCtrl : kControlCtrl)) != 0;
   const bool alt = (modifiers & (hotKey ? kModAlt : kControlAlt)) != 0;
   const bool extended = hotKey ? IsNavigationKey(vk) : (modifiers & kControlExtended) != 0;
-
-  const uint32_t lParam = ((names.ScanCode(vk) & 0xFFu) << 16) | (extended ? 0x01000000u : 0u);
-  char name[kKeyNameBytes] = {};
-  const size_t nameLen = names.KeyName(static_cast<int32_t>(lParam), name, sizeof name);
-  name[sizeof name - 1] = '\0';
-  if (nameLen == 0 || name[0] == '\0') return false;
-
-  char text[sizeof name + 32];
-  std::snprintf(text, sizeof text, "%s%s%s%s", shift ? "Shift+" : "", ctrl ? "Ctrl+" : "", alt ? "Alt+" : "", name);
+  char text[kKeyNameBytes + 32];
+  // A key without a name leaves the caller's text as it was.
+  if (MakeKeyText(vk, shift, ctrl, alt, extended, names, text, sizeof text) == 0) return false;
   CopyCut(out, outSize, text);
   return true;
 }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "key_text.h"
 #include "quillo_records.h"
 
 namespace quillo::settings {
@@ -31,7 +32,6 @@ constexpr size_t kMaxQuoteBytes = 20;
 constexpr size_t kMaxSkipApps = 1000;
 // Width of g_szKeyClearHist and of the system's key names.
 constexpr size_t kKeyClearHistBytes = 32;
-constexpr size_t kKeyNameBytes = 64;
 
 // Where settings live. A value that is missing, of another type, or damaged
 // reads as `fallback`; writes that fail are ignored (there is nothing the
@@ -58,17 +58,8 @@ class FileProbe {
   ~FileProbe() = default;
 };
 
-// The system's key names: MapVirtualKeyA(vk, 0) and GetKeyNameTextA.
-class KeyNameSource {
- public:
-  virtual uint32_t ScanCode(uint32_t vk) noexcept = 0;
-  // The name of the key in `lParam` (scan code in bits 16-23, extended flag in
-  // bit 24) into `out`, zero-terminated; returns its length, 0 when it has none.
-  virtual size_t KeyName(int32_t lParam, char* out, size_t outSize) noexcept = 0;
-
- protected:
-  ~KeyNameSource() = default;
-};
+// The system's key names, shared with the hook library's menus: key_text.h.
+using ::quillo::KeyNameSource;
 
 // Members are named after their keys. Flags are bool here and 0 or 1 in the
 // store and in the shared block.

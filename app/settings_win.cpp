@@ -98,21 +98,6 @@ bool SystemFileProbe::FileExists(const char* path) {
   return attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-uint32_t SystemKeyNames::ScanCode(uint32_t vk) noexcept { return MapVirtualKeyA(vk, 0); }
-
-size_t SystemKeyNames::KeyName(int32_t lParam, char* out, size_t outSize) noexcept {
-  if (out == nullptr || outSize == 0) return 0;
-  out[0] = '\0';
-  const int limit = outSize > settings::kKeyNameBytes ? static_cast<int>(settings::kKeyNameBytes)
-                                                      : static_cast<int>(outSize);
-  const int n = GetKeyNameTextA(lParam, out, limit);
-  if (n <= 0) {
-    out[0] = '\0';
-    return 0;
-  }
-  out[limit - 1] = '\0';
-  return strnlen(out, static_cast<size_t>(limit));
-}
 
 void LoadSettingsFromRegistry(const std::string& programFolder, settings::Settings& out) {
   RegistrySettingsStore store;

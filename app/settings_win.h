@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "key_names_win.h"
 #include "settings.h"
 
 namespace quillo {
@@ -36,11 +37,6 @@ class SystemFileProbe : public settings::FileProbe {
   bool FileExists(const char* path) override;
 };
 
-class SystemKeyNames : public settings::KeyNameSource {
- public:
-  uint32_t ScanCode(uint32_t vk) noexcept override;
-  size_t KeyName(int32_t lParam, char* out, size_t outSize) noexcept override;
-};
 
 // Load and save with the registry store and the real file system.
 void LoadSettingsFromRegistry(const std::string& programFolder, settings::Settings& out);

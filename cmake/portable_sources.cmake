@@ -6,6 +6,7 @@ set(COMMON_PORTABLE_SOURCES
   ${QUILLO_ROOT}/common/path_text.cpp
   ${QUILLO_ROOT}/common/dbcs.cpp
   ${QUILLO_ROOT}/common/small_format.cpp
+  ${QUILLO_ROOT}/common/key_text.cpp
 )
 set(HOOK_PORTABLE_SOURCES
   ${QUILLO_ROOT}/hook/menu_file_reader.cpp

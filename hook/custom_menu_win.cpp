@@ -17,6 +17,7 @@
 #include "process_state.h"
 #include "quillo_hook.h"
 #include "resource.h"
+#include "tag_host_win.h"
 #include "tags.h"
 
 namespace quillo::hook {
@@ -89,45 +90,6 @@ FILETIME LastWriteTime(HANDLE file) {
 void CopyPath(char* dst, const char* src) {
   lstrcpynA(dst, src, static_cast<int>(kCachedPathBytes));
 }
-
-// Dynamic titles need only the clock: title mode asks nothing else of the
-// host, and every other answer here is the harmless "no" in case it did.
-class TitleTagHost final : public TagHost {
- public:
-  TagTime LocalTime() override {
-    const SYSTEMTIME& s = State().timeSnapshot;
-    TagTime t;
-    t.year = s.wYear;
-    t.month = s.wMonth;
-    t.dayOfWeek = s.wDayOfWeek;
-    t.day = s.wDay;
-    t.hour = s.wHour;
-    t.minute = s.wMinute;
-    t.second = s.wSecond;
-    return t;
-  }
-  int HistoryCount() override { return 0; }
-  bool HistoryEntry(int, std::string&) override { return false; }
-  bool CutLastReturnOfHistory() override { return false; }
-  void Beep() override {}
-  FileReadResult ReadWholeFile(const char*, size_t, std::string&) override {
-    return FileReadResult::kOpenFailed;
-  }
-  PickResult PickFile(const FilePickRequest&, std::string&) override { return PickResult::kCancelled; }
-  PickResult PickUrl(const std::string&, std::string&) override { return PickResult::kCancelled; }
-  PickResult PickFolder(bool, std::string&) override { return PickResult::kCancelled; }
-  PickResult PickPatternFile(std::string&) override { return PickResult::kCancelled; }
-  int AskUserValues(const char*, UserValueTable&) override { return kUserInputCancelled; }
-  bool FileExists(const char*) override { return false; }
-  bool OpenFile(const char*, const char*) override { return false; }
-  void PlayMacro(const char*) override {}
-  void RecordMacro() override {}
-  bool CurrentFolder(std::string&) override { return false; }
-  bool SetTextToClip(const char*) override { return false; }
-  TagMessage EncloseText(const char*, int) override { return {}; }
-  TagMessage DiscloseText(const char*, int) override { return {}; }
-  TagMessage ConvText(int, int) override { return {}; }
-};
 
 // Replaces only the text: MIIM_TYPE sets the whole type, so the column-break
 // bits the entry was built with are read first and written back with it.
@@ -303,7 +265,6 @@ bool PrepareCustomMenu(int entry) noexcept {
 void RefreshDynamicTitles() noexcept {
   HMENU root = State().rootMenu;
   if (root == nullptr) return;
-  TitleTagHost host;
   try {
     for (const uint32_t code : g_menu.model.dynamicTitles) {
       if (code == 0) break;
@@ -312,14 +273,9 @@ void RefreshDynamicTitles() noexcept {
       if (body == nullptr) return;
       std::string text(body);
       KeyStrokeList keys;  // title mode collects none; the paste path's buffer stays untouched
-      const ExpandResult expanded = ExpandTags(text, keys, TagMode::kTitle, host);
-      if (!expanded.ok) {
-        if (expanded.message.id != 0) {
-          ShowQuilloMessage(State().instance, static_cast<UINT>(expanded.message.id), kWarning,
-                            expanded.message.arg.empty() ? nullptr : expanded.message.arg.c_str());
-        }
-        return;
-      }
+      // Title mode asks the host for nothing but the time snapshot; a failure
+      // has shown its message (if any) when this returns.
+      if (!ExpandItemTags(text, keys, TagMode::kTitle).ok) return;
       text.resize(DynamicTitleLength(text.c_str()));
       if (text.empty()) return;
       if (DynamicTitleOwner(code) == kPopupOwner && !SetEntryLabel(root, id, text.c_str())) return;

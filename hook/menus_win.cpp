@@ -1,6 +1,8 @@
 // The pop-up menus: assembly, position, tracking and the chosen command.
 #include "menus_win.h"
 
+#include "key_names_win.h"
+
 #include <imm.h>
 
 #include <cstdio>
@@ -50,20 +52,6 @@ StackCaptionSettings CaptionSettings() noexcept {
   s.blockSize = g_dwBlockSize;
   return s;
 }
-
-class SystemKeyNames final : public KeyNameSource {
- public:
-  uint32_t ScanCode(uint32_t vk) noexcept override { return MapVirtualKeyA(vk, 0); }
-  size_t KeyName(int32_t lParam, char* out, size_t outSize) noexcept override {
-    if (out == nullptr || outSize == 0) return 0;
-    const int n = GetKeyNameTextA(lParam, out, static_cast<int>(outSize));
-    if (n <= 0) {
-      out[0] = '\0';
-      return 0;
-    }
-    return static_cast<size_t>(n);
-  }
-};
 
 // Lets this thread's windows go on working for `ms` without ever blocking for
 // longer. A WM_QUIT taken out of the queue here is put back, so that the

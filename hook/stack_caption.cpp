@@ -163,30 +163,6 @@ bool MoveItemToTop(char* view, size_t blockSize, int count, int index, char* scr
   return true;
 }
 
-size_t MakeKeyText(uint16_t vk, uint16_t modifiers, KeyNameSource& names, char* out, size_t outSize) noexcept {
-  if (out == nullptr || outSize == 0) return 0;
-  out[0] = '\0';
-  if (vk == 0) return 0;
-
-  // GetKeyNameTextA tells the navigation keys of the separate block from those
-  // of the number pad only by the extended flag; without it Home reads "Num 7".
-  const bool extended = (vk >= 0x21 && vk <= 0x28) || vk == 0x2D || vk == 0x2E;
-  const uint32_t lParam = (names.ScanCode(vk) << 16) | (extended ? 0x01000000u : 0u);
-  char name[kKeyNameBytes];
-  name[0] = '\0';
-  size_t nameLen = names.KeyName(static_cast<int32_t>(lParam), name, sizeof name);
-  if (nameLen == 0) return 0;
-  if (nameLen >= sizeof name) nameLen = sizeof name - 1;
-  name[nameLen] = '\0';
-
-  size_t len = 0;
-  if (modifiers & kModShift) AppendText(out, outSize, &len, "Shift+");
-  if (modifiers & kModCtrl) AppendText(out, outSize, &len, "Ctrl+");
-  if (modifiers & kModAlt) AppendText(out, outSize, &len, "Alt+");
-  AppendBounded(out, outSize, &len, name, strnlen(name, nameLen));
-  return len;
-}
-
 const char* TriggerCodeText(int32_t code) noexcept {
   switch (code) {
     case kTriggerNone: return "(None)";

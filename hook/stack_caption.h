@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "key_text.h"
 #include "quillo_records.h"
 
 namespace quillo::hook {
@@ -20,7 +21,6 @@ constexpr size_t kChooserCaptionBytes = 192;
 // Widest file name shown in the chooser, in single-byte cells.
 constexpr int kChooserNameCells = 80;
 // GetKeyNameTextA's buffer.
-constexpr size_t kKeyNameBytes = 64;
 
 // The settings the caption rule reads (g_nCharNum, g_bSkipTopSpace and the
 // store's g_dwBlockSize).
@@ -48,23 +48,10 @@ void GetStackItem(char* buffer, size_t bufferSize, const char* source, int index
 // there is no scratch buffer.
 bool MoveItemToTop(char* view, size_t blockSize, int count, int index, char* scratch) noexcept;
 
-// The system's key names: MapVirtualKeyA(vk, 0) and GetKeyNameTextA.
-class KeyNameSource {
- public:
-  virtual uint32_t ScanCode(uint32_t vk) noexcept = 0;
-  // The name of the key in `lParam` (scan code in bits 16-23, extended flag in
-  // bit 24), zero-terminated in `out`; returns its length, 0 when it has none.
-  virtual size_t KeyName(int32_t lParam, char* out, size_t outSize) noexcept = 0;
-
- protected:
-  ~KeyNameSource() = default;
-};
-
-// The key text of a shortcut: "Shift+", "Ctrl+", "Alt+" for the modifier bits
-// that are set, in this order, then the key's name ("Ctrl+Alt+K"). Empty for
-// virtual key 0 and for a key the system has no name for. Cut to `outSize`
-// without splitting a character. Returns the length.
-size_t MakeKeyText(uint16_t vk, uint16_t modifiers, KeyNameSource& names, char* out, size_t outSize) noexcept;
+// The key text of a shortcut (MakeKeyText) and the system's key names
+// (KeyNameSource) are shared with the resident program: key_text.h.
+using ::quillo::KeyNameSource;
+using ::quillo::MakeKeyText;
 
 // The fixed display text of a trigger code ("(None)", "[Shift]^2", ...), or
 // null for the shortcut code -2 (whose text is the key text) and unknown codes.
