@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "app_routines_win.h"
+#include "clipboard_win.h"
 #include "handles_win.h"
 #include "history_store.h"
 #include "key_stroke_playback.h"
@@ -268,12 +269,8 @@ bool CMainFrame::CaptureClipboard() {
   facts.excludedByOwner = Available(Exclusions().exclude) || Available(Exclusions().ignore);
   const app::CaptureDecision decision = app::DecideCapture(facts);
   if (!decision.open) return decision.skip;
-  // The program that just changed the clipboard may still hold it for a
-  // moment (or already be writing the next text): try a little before giving
-  // this change up, but never keep the window from its messages for long.
-  bool open = false;
-  for (int i = 0; i < 20 && !(open = OpenClipboard(hwnd_) != FALSE); ++i) Sleep(2);
-  if (!open) return false;
+  // The program that just changed the clipboard may still hold it.
+  if (!OpenClipboardPatiently(hwnd_)) return false;
   std::string text;
   bool refused = HistoryRefused();
   // The clipboard is held only for the copy; the store is written after.
@@ -309,7 +306,7 @@ void CMainFrame::OnTextCommandFollowUp(UINT msg) {
 
 void CMainFrame::PlayKeyStrokes() {
   if (!IsClipboardFormatAvailable(CF_TEXT) || !Available(marker_)) return;
-  if (!OpenClipboard(hwnd_)) return;
+  if (!OpenClipboardPatiently(hwnd_)) return;
   std::string text;
   std::string marker;
   if (!CopyClipboardBlock(CF_TEXT, history::kBlockSize, text) ||

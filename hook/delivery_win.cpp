@@ -1,5 +1,7 @@
 #include "delivery_win.h"
 
+#include "clipboard_win.h"
+
 #include <cstring>
 #include <string>
 
@@ -133,7 +135,7 @@ HGLOBAL NewMarkerBlock(const KeyStrokeList* keys, size_t keyBytes) {
 // them. Message 2023 when the clipboard cannot be opened or emptied.
 bool PutOnClipboard(GlobalBlock& text, GlobalBlock* marker) {
   // The window in front owns the new content, as if it had copied the text.
-  if (!OpenClipboard(GetForegroundWindow())) {
+  if (!OpenClipboardPatiently(GetForegroundWindow())) {
     ShowMessage(IDS_OPEN_CLIPBOARD);
     return false;
   }

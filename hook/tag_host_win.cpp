@@ -7,6 +7,7 @@
 #include <new>
 
 #include "dbcs.h"
+#include "clipboard_win.h"
 #include "dialog_support_win.h"
 #include "handles_win.h"
 #include "message_box_win.h"
@@ -39,8 +40,6 @@ constexpr int kUserValueChars = 259;
 // answer within this time must not freeze the application in front.
 constexpr UINT kSendTimeoutMs = 5000;
 // Another program may hold the clipboard for a moment.
-constexpr int kClipboardAttempts = 20;
-constexpr DWORD kClipboardRetryMs = 10;
 
 bool IsLead(unsigned char c) { return IsDBCSLeadByte(c) != FALSE; }
 
@@ -91,10 +90,7 @@ class ShellBlock {
 class ClipboardSession {
  public:
   explicit ClipboardSession(HWND owner) {
-    for (int i = 0; i < kClipboardAttempts && !open_; ++i) {
-      open_ = OpenClipboard(owner) != FALSE;
-      if (!open_) Sleep(kClipboardRetryMs);
-    }
+    open_ = OpenClipboardPatiently(owner);
   }
   ~ClipboardSession() {
     if (open_) CloseClipboard();

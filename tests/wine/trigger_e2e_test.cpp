@@ -132,7 +132,7 @@ TEST_F(TriggerJourney, CopyOnlyFillsTheClipboardWithoutPasting) {
     if (p) GlobalUnlock(h);
     CloseClipboard();
     return ok;
-  }));
+  }, 10000, 50));  // looked at now and then: the target needs the clipboard too
   // Nothing may be typed: give the input stream a moment to prove it.
   EXPECT_FALSE(WaitFor([&] { return !WindowText(edit_).empty(); }, 500));
 }
