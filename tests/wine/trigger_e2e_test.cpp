@@ -174,9 +174,16 @@ TEST_F(TriggerJourney, RightButtonChoicePastesQuoted) {
   store_.AddHistoryEntry("two\r\nlines");
   DoubleCtrl();
   ASSERT_TRUE(WaitForMenu());
-  RECT r;
-  ASSERT_TRUE(GetWindowRect(OpenMenuOf(targetPid_), &r));
-  // The first item sits at the top of the menu, a few pixels in.
+  // The menu may still be placed after it first shows: wait until it stays
+  // put, point at the first item (at the top, a few pixels in), and let the
+  // menu see the pointer there before the button goes down, as a hand would.
+  RECT r = {}, last = {};
+  ASSERT_TRUE(WaitFor([&] {
+    last = r;
+    return GetWindowRect(OpenMenuOf(targetPid_), &r) && EqualRect(&r, &last);
+  }, 5000, 100));
+  MouseAt(r.left + 20, r.top + 8);
+  Sleep(150);
   MouseAt(r.left + 20, r.top + 8, MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP);
   EXPECT_TRUE(WaitFor([&] { return WindowText(edit_) == "> two\r\n> lines"; })) << WindowText(edit_);
   g_szQuote[0] = '\0';
