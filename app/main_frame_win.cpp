@@ -40,6 +40,15 @@ const ExclusionFormats& Exclusions() {
 
 bool Available(UINT format) { return format != 0 && IsClipboardFormatAvailable(format); }
 
+// GetClipboardSequenceNumber, where the system has it (not on the oldest
+// systems we run on, so it is looked up rather than imported); 0 = unknown.
+DWORD ClipboardSequence() {
+  using Fn = DWORD(WINAPI*)();
+  static const Fn fn = reinterpret_cast<Fn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "GetClipboardSequenceNumber")));
+  return fn != nullptr ? fn() : 0;
+}
+
 // Whether the content refuses a place in the history by "CanIncludeInClipboardHistory".
 // The clipboard must be open.
 bool HistoryRefused() {
@@ -255,6 +264,18 @@ void CMainFrame::OnDrawClipboard() {
 }
 
 bool CMainFrame::CaptureClipboard() {
+  // A program that changes the clipboard faster than we read it leaves a
+  // queue of notifications behind, all about content we have already seen
+  // (or the same newest one): only the first notification per change reads
+  // the clipboard.
+  const DWORD sequence = ClipboardSequence();
+  if (sequence != 0 && sequence == lastSequence_) return lastSkip_;
+  lastSequence_ = sequence;
+  lastSkip_ = CaptureChange();
+  return lastSkip_;
+}
+
+bool CMainFrame::CaptureChange() {
   app::CaptureFacts facts;
   facts.suspend = settings_.Suspend;
   facts.suspendHistory = settings_.SuspendHist;

@@ -37,6 +37,7 @@ class CMainFrame {
   void OnDestroy();
   void OnDrawClipboard();
   bool CaptureClipboard();  // returns the skip flag
+  bool CaptureChange();
   void OnChangeCbChain(HWND removed, HWND next);
   LRESULT OnSkipQuery(ATOM atom);
   void OnTextCommandFollowUp(UINT msg);
@@ -50,6 +51,8 @@ class CMainFrame {
   bool inChain_ = false;
   app::TextCommandHandover handover_;
   UINT marker_ = 0;
+  DWORD lastSequence_ = 0;  // clipboard sequence number of the last change looked at
+  bool lastSkip_ = false;
   bool closed_ = false;  // the close steps ran (WM_CLOSE or the end of the session)
 };
 
