@@ -18,6 +18,7 @@ namespace quillo {
 namespace {
 
 constexpr UINT kHotKeyClearHistory = 0;
+constexpr UINT kChainTimeoutMs = 5000;
 
 // Formats by which other programs mark clipboard content as not for a
 // history: ours leaves such content alone, as clipboard tools are asked to.
@@ -257,7 +258,11 @@ void CMainFrame::OnDestroy() {
 
 void CMainFrame::OnDrawClipboard() {
   const bool skipped = CaptureClipboard();
-  if (nextViewer_ != nullptr) SendMessageA(nextViewer_, WM_DRAWCLIPBOARD, 0, 0);
+  // The chain is passed on synchronously, but never at the price of hanging
+  // with a viewer that no longer answers: the libraries wait on this window.
+  if (nextViewer_ != nullptr) {
+    SendMessageTimeoutA(nextViewer_, WM_DRAWCLIPBOARD, 0, 0, SMTO_ABORTIFHUNG, kChainTimeoutMs, nullptr);
+  }
   const unsigned followUp =
       handover_.OnClipboardChange(IsClipboardFormatAvailable(CF_TEXT) != FALSE, skipped, GetTickCount());
   if (followUp != 0) PostMessageA(hwnd_, followUp, 0, 0);
@@ -308,7 +313,8 @@ void CMainFrame::OnChangeCbChain(HWND removed, HWND next) {
   if (removed == nextViewer_) {
     nextViewer_ = next;
   } else if (nextViewer_ != nullptr) {
-    SendMessageA(nextViewer_, WM_CHANGECBCHAIN, reinterpret_cast<WPARAM>(removed), reinterpret_cast<LPARAM>(next));
+    SendMessageTimeoutA(nextViewer_, WM_CHANGECBCHAIN, reinterpret_cast<WPARAM>(removed),
+                        reinterpret_cast<LPARAM>(next), SMTO_ABORTIFHUNG, kChainTimeoutMs, nullptr);
   }
 }
 
