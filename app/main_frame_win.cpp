@@ -225,6 +225,10 @@ void CMainFrame::RemoveHooks() {
     if (!UnhookWindowsHookEx(*h)) QuilloMessageBox(IDS_UNINSTALL_HOOK, MB_OK | MB_ICONSTOP);
     *h = nullptr;
   }
+  // The library stays loaded in other programs after we end: let it know there
+  // is no resident window any more, rather than have it post to a handle the
+  // system may give to some other window.
+  if (g_hwndQuillo == hwnd_) g_hwndQuillo = nullptr;
 }
 
 void CMainFrame::OnClose() {
