@@ -35,19 +35,9 @@ constexpr UINT kMnGetHMenu = 0x01E1;  // MN_GETHMENU: the menu a "#32768" window
 
 std::vector<std::string> Boxes() { return MessageBoxWatcher::Instance().Take(); }
 
-// Dispatches this thread's messages until `condition` holds or the deadline passes.
+// This thread's windows keep working while the test waits.
 bool PumpUntil(const std::function<bool()>& condition, DWORD ms = kDeadlineMs) {
-  const DWORD start = GetTickCount();
-  while (!condition()) {
-    if (GetTickCount() - start >= ms) return condition();
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageA(&msg);
-    }
-    Sleep(5);
-  }
-  return true;
+  return quillo::wine::WaitWhilePumping(condition, ms);
 }
 
 // The history store as the resident program keeps it: the named mapping with

@@ -146,19 +146,9 @@ ExpandResult Expand(std::string& body) {
   return ExpandItemTags(body, keys, TagMode::kPaste);
 }
 
-// Dispatches this thread's messages until `condition` holds or the deadline passes.
+// This thread's windows keep working while the test waits.
 bool PumpUntil(const std::function<bool()>& condition, DWORD ms = kDeadlineMs) {
-  const DWORD start = GetTickCount();
-  while (!condition()) {
-    if (GetTickCount() - start >= ms) return condition();
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageA(&msg);
-    }
-    Sleep(5);
-  }
-  return true;
+  return quillo::wine::WaitWhilePumping(condition, ms);
 }
 
 // The application in front: a top-level window with an edit control, at a

@@ -145,6 +145,20 @@ bool WaitFor(const std::function<bool()>& condition, DWORD ms, DWORD pollMs) {
   }
 }
 
+bool WaitWhilePumping(const std::function<bool()>& condition, DWORD ms) {
+  const DWORD start = GetTickCount();
+  while (!condition()) {
+    if (GetTickCount() - start >= ms) return condition();
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageA(&msg);
+    }
+    Sleep(5);
+  }
+  return true;
+}
+
 namespace {
 void DeleteQuilloKey() {
   HKEY vendor = nullptr;

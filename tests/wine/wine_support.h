@@ -69,6 +69,9 @@ int DispatchChild(int argc, char** argv);  // used by main()
 
 // Polls `condition` until it holds or `ms` pass; the last answer is returned.
 bool WaitFor(const std::function<bool()>& condition, DWORD ms = 10000, DWORD pollMs = 10);
+// The same, dispatching this thread's messages between polls, for a test whose
+// own windows (or menus and dialogs on its thread) must keep working meanwhile.
+bool WaitWhilePumping(const std::function<bool()>& condition, DWORD ms = 10000);
 
 // HKEY_CURRENT_USER\Software\Veltrane Soft\Quillo removed before and after a test.
 class CleanRegistryKey {
