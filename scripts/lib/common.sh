@@ -17,6 +17,8 @@ say() { printf '== %s\n' "$*" >&2; }
 need_packages() {
   local missing=()
   command -v i686-w64-mingw32-g++-posix >/dev/null || missing+=(g++-mingw-w64-i686 mingw-w64-i686-dev)
+  command -v x86_64-w64-mingw32-g++-posix >/dev/null || missing+=(g++-mingw-w64-x86-64 mingw-w64-x86-64-dev)
+  [ -f /usr/share/i18n/locales/ja_JP ] || missing+=(locales)
   command -v cmake >/dev/null || missing+=(cmake)
   command -v ninja >/dev/null || missing+=(ninja-build)
   command -v clang++ >/dev/null || missing+=(clang)
@@ -37,6 +39,7 @@ install_packages() {
   missing=$(need_packages)
   [ -z "${missing// /}" ] && return 0
   say "installing: $missing"
+  mkdir -p "$BUILD"
   local sudo=""
   [ "$(id -u)" -ne 0 ] && sudo="sudo"
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
