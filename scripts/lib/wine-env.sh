@@ -1,8 +1,46 @@
-# A display and a Wine prefix for running the product: an Xvfb display picked
-# free at first use and reused while it lives, and one prefix under build/.
+# What running the product under Wine needs: an Xvfb display picked free and
+# reused while it lives, one prefix per flavor under build/, the Japanese
+# locale for code page 932, and the means to stop all of it again.
 # Source after common.sh.
 
 XVFB_STATE="$BUILD/xvfb"
+LOCALE_DIR="$BUILD/locale"
+
+# Wine takes a program's ANSI code page from the Unix locale, and a fresh
+# machine has no ja_JP.UTF-8: without it LANG=ja_JP.UTF-8 quietly gives 1252.
+# Built once into build/ and found through LOCPATH; nothing of the system changes.
+ensure_locale() {
+  if [ ! -d "$LOCALE_DIR/ja_JP.UTF-8" ]; then
+    mkdir -p "$LOCALE_DIR"
+    localedef -i ja_JP -f UTF-8 "$LOCALE_DIR/ja_JP.UTF-8" >"$BUILD/localedef.log" 2>&1 ||
+      [ -d "$LOCALE_DIR/ja_JP.UTF-8" ] || { say "could not build the ja_JP.UTF-8 locale"; tail -5 "$BUILD/localedef.log" >&2; return 1; }
+  fi
+  export LOCPATH="$LOCALE_DIR"
+}
+
+# Picks the prefix and the loader of flavor 32 or 64. Debian's `wine` script
+# takes the 32-bit loader whenever wine32 is installed, so each flavor names
+# its loader itself.
+use_flavor() {
+  if [ "$1" = 64 ]; then
+    export WINEPREFIX="$BUILD/wineprefix64" WINEARCH=win64 WINELOADER=/usr/lib/wine/wine64
+  else
+    export WINEPREFIX="$BUILD/wineprefix" WINEARCH=win32 WINELOADER=/usr/lib/wine/wine
+  fi
+  QUILLO_FLAVOR=$1
+}
+
+wine_run() { "$WINELOADER" "$@"; }
+
+# The flavor of a Windows program, from the machine field of its PE header:
+# 64 for x86_64, 32 otherwise.
+pe_flavor() {
+  local pe machine
+  pe=$(od -An -tu4 -j60 -N4 "$1" 2>/dev/null | tr -d ' ')
+  [ -n "$pe" ] || { echo 32; return; }
+  machine=$(od -An -tx2 -j$((pe + 4)) -N2 "$1" 2>/dev/null | tr -d ' ')
+  if [ "$machine" = 8664 ]; then echo 64; else echo 32; fi
+}
 
 display_alive() {
   [ -n "${1:-}" ] && [ -S "/tmp/.X11-unix/X${1#:}" ] && xdpyinfo_ok "$1"
@@ -13,7 +51,9 @@ xdpyinfo_ok() {
   DISPLAY="$1" xdotool getdisplaygeometry >/dev/null 2>&1
 }
 
-# Starts (or reuses) a private Xvfb and exports DISPLAY.
+# Starts (or reuses) a private Xvfb and exports DISPLAY. Returns 0; sets
+# STARTED_DISPLAY=1 when this call started it.
+STARTED_DISPLAY=0
 ensure_display() {
   mkdir -p "$BUILD"
   if [ -f "$XVFB_STATE" ]; then
@@ -25,52 +65,114 @@ ensure_display() {
   for n in $(seq 91 140); do
     [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
     # Output to a file, never to our stdout: a daemon holding the pipe would keep
-    # whoever reads our output (CI) waiting after we are done.
-    setsid Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$BUILD/xvfb.log" 2>&1 </dev/null &
-    local i
+    # whoever reads our output (CI) waiting after we are done. exec: the pid we
+    # keep is Xvfb's own.
+    (exec setsid Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$BUILD/xvfb.log" 2>&1 </dev/null) &
+    local pid=$! i
     for i in $(seq 1 100); do
       if display_alive ":$n"; then
         echo ":$n" >"$XVFB_STATE"
-        echo $! >"$BUILD/xvfb.pid"
+        echo "$pid" >"$BUILD/xvfb.pid"
         export DISPLAY=":$n"
+        STARTED_DISPLAY=1
         return 0
       fi
+      kill -0 "$pid" 2>/dev/null || break
       sleep 0.1
     done
+    kill "$pid" 2>/dev/null || true
   done
   say "could not start Xvfb"
   return 1
 }
 
-# Creates the prefix once; later runs reuse it. Then makes sure the server and
-# Wine's own services run, so that a test program starts in a fraction of a second.
+# Creates the prefix of the current flavor once; later runs reuse it. Then
+# makes sure its server and Wine's own services run, so that a test program
+# starts in a fraction of a second. Sets STARTED_SERVER=1 when it started them.
+STARTED_SERVER=0
 ensure_prefix() {
+  ensure_locale || return 1
   if [ ! -f "$WINEPREFIX/.quillo-ready" ]; then
-    say "creating the Wine prefix (once, about 20 s)"
-    wineboot -i >"$BUILD/wineboot.log" 2>&1 </dev/null
-    # Every program runs inside one Wine desktop window, as on Windows: title
-    # bars, a task bar and a notification area. Without a window manager Wine
-    # also waits two seconds for each hidden window to be withdrawn, which
-    # makes every closed dialog slow.
-    wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1 </dev/null
-    wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1 </dev/null
+    say "creating the $QUILLO_FLAVOR-bit Wine prefix (once, about 20 s)"
+    wine_run wineboot -i >"$BUILD/wineboot$QUILLO_FLAVOR.log" 2>&1 </dev/null
+    # Every program runs inside one Wine desktop named "shell", as on Windows:
+    # title bars, a task bar and a notification area (only that name shows
+    # them). Without a window manager Wine also waits two seconds for each
+    # hidden window to be withdrawn, which makes every closed dialog slow.
+    wine_run reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d shell /f >/dev/null 2>&1 </dev/null
+    wine_run reg add 'HKCU\Software\Wine\Explorer\Desktops' /v shell /d 1024x768 /f >/dev/null 2>&1 </dev/null
     wineserver -w
     touch "$WINEPREFIX/.quillo-ready"
   fi
-  if ! pgrep -x wineserver >/dev/null 2>&1; then
+  if ! server_running; then
     wineserver -p >/dev/null 2>&1 </dev/null || true
     # The first program of a server also starts Wine's services, which live as
     # long as the server. Start them here with their output going nowhere:
     # started by a test they would inherit its output pipe, and ctest would
     # wait for them to close it.
-    wine cmd /c exit >/dev/null 2>&1 </dev/null || true
+    wine_run cmd /c exit >/dev/null 2>&1 </dev/null || true
+    STARTED_SERVER=1
   fi
 }
 
-stop_wine_env() {
-  wineserver -k >/dev/null 2>&1 || true
+# Whether a process of ours runs with WINEPREFIX=$1 (default: the current one).
+processes_of_prefix() {
+  local want="WINEPREFIX=${1:-$WINEPREFIX}" p
+  for p in /proc/[0-9]*; do
+    [ "${p#/proc/}" = $$ ] && continue
+    if tr '\0' '\n' 2>/dev/null <"$p/environ" | grep -qxF "$want"; then echo "${p#/proc/}"; fi
+  done
+}
+
+server_running() {
+  local p
+  for p in $(pgrep wineserver); do
+    tr '\0' '\n' 2>/dev/null <"/proc/$p/environ" | grep -qxF "WINEPREFIX=$WINEPREFIX" && return 0
+  done
+  return 1
+}
+
+stop_prefix() {  # prefix folder
+  [ -d "$1" ] || return 0
+  WINEPREFIX="$1" wineserver -k >/dev/null 2>&1 || true
+  WINEPREFIX="$1" wineserver -w >/dev/null 2>&1 || true
+}
+
+STOPPED_XVFB_PID=""
+stop_display() {
   if [ -f "$BUILD/xvfb.pid" ]; then
-    kill "$(cat "$BUILD/xvfb.pid")" 2>/dev/null || true
-    rm -f "$BUILD/xvfb.pid" "$XVFB_STATE"
+    local pid
+    pid=$(cat "$BUILD/xvfb.pid")
+    STOPPED_XVFB_PID=$pid
+    kill "$pid" 2>/dev/null || true
+    local i
+    for i in $(seq 1 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
   fi
+  rm -f "$BUILD/xvfb.pid" "$XVFB_STATE"
+}
+
+# Everything the Wine runs of this build folder started: both prefixes' servers
+# and programs, and the private display.
+stop_wine_env() {
+  stop_prefix "$BUILD/wineprefix"
+  stop_prefix "$BUILD/wineprefix64"
+  stop_display
+}
+
+# Lists (and ends) whatever of this build folder is still running; non-zero
+# when something was.
+check_nothing_left() {
+  local left="" p
+  for p in $(processes_of_prefix "$BUILD/wineprefix") $(processes_of_prefix "$BUILD/wineprefix64"); do
+    left="$left $p"
+  done
+  for p in "$STOPPED_XVFB_PID" "$(cat "$BUILD/xvfb.pid" 2>/dev/null)"; do
+    [ -n "$p" ] && [ "$(cat "/proc/$p/comm" 2>/dev/null)" = Xvfb ] && left="$left $p"
+  done
+  [ -z "$left" ] && return 0
+  say "still running after the end:"
+  for p in $left; do printf '   %s %s\n' "$p" "$(tr '\0' ' ' <"/proc/$p/cmdline" 2>/dev/null)" >&2; done
+  # shellcheck disable=SC2086
+  kill -9 $left 2>/dev/null || true
+  return 1
 }

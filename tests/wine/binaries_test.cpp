@@ -21,17 +21,21 @@ bool IsSystemDll(std::string name) {
 }
 
 TEST(Binaries, LibrariesImportOnlySystemDllsAndReportTheirSizes) {
-  for (const char* dll : {"QuilloHook.dll", "QuilloDlgEx.dll"}) {
+  for (const char* dll : {kHookDll, kDlgExDll}) {
     const auto bytes = ReadFileBytes(ExeFolder() + "\\" + dll);
     ASSERT_FALSE(bytes.empty()) << dll;
     std::vector<std::string> imports;
-    ASSERT_TRUE(ReadPeImports(bytes, imports)) << dll << " is not a 32-bit PE image";
+    int bits = 0;
+    ASSERT_TRUE(ReadPeImports(bytes, imports, &bits)) << dll << " is not a PE image";
+    EXPECT_EQ(bits, kFlavorBits) << dll << " is not of this build's flavor";
     EXPECT_FALSE(imports.empty()) << dll;
     for (const auto& imp : imports) EXPECT_TRUE(IsSystemDll(imp)) << dll << " imports " << imp;
-    std::printf("[ size ] %s: %zu bytes\n", dll, bytes.size());
+    std::printf("[ size ] %s: %zu bytes, imports", dll, bytes.size());
+    for (const auto& imp : imports) std::printf(" %s", imp.c_str());
+    std::printf("\n");
     RecordProperty(std::string(dll) + "_bytes", static_cast<int>(bytes.size()));
   }
-  EXPECT_LT(ReadFileBytes(ExeFolder() + "\\QuilloHook.dll").size(), 300u * 1024);
+  EXPECT_LT(ReadFileBytes(ExeFolder() + "\\" + kHookDll).size(), 300u * 1024);
 }
 
 TEST(Binaries, ImportReaderRejectsWhatIsNotAnImage) {
@@ -39,7 +43,7 @@ TEST(Binaries, ImportReaderRejectsWhatIsNotAnImage) {
   EXPECT_FALSE(ReadPeImports({}, imports));
   EXPECT_FALSE(ReadPeImports(std::vector<unsigned char>(64, 'M'), imports));
   // A real image with its import table cut off is refused, not over-read.
-  auto bytes = ReadFileBytes(ExeFolder() + "\\QuilloHook.dll");
+  auto bytes = ReadFileBytes(ExeFolder() + "\\" + kHookDll);
   ASSERT_GT(bytes.size(), 1024u);
   bytes.resize(1024);
   EXPECT_FALSE(ReadPeImports(bytes, imports));
@@ -51,13 +55,13 @@ TEST(Binaries, MessageTextsLoadFromEachLibrary) {
     UINT id;
     const char* text;
   } rows[] = {
-      {"QuilloHook.dll", 2000, "Failed to create a heap block for memory."},
-      {"QuilloHook.dll", 2007, "Could not find the menu file(%s)."},
-      {"QuilloHook.dll", 2024, "There is no clipboard history."},
-      {"QuilloHook.dll", 2036, "Ther are too much key stroke tags.(Max is 500)"},
-      {"QuilloHook.dll", 2043, "Could not recognize a key stroke."},
-      {"QuilloDlgEx.dll", 2000, "Failed to create folder."},
-      {"QuilloDlgEx.dll", 2001, "It is too much characters in a single line."},
+      {kHookDll, 2000, "Failed to create a heap block for memory."},
+      {kHookDll, 2007, "Could not find the menu file(%s)."},
+      {kHookDll, 2024, "There is no clipboard history."},
+      {kHookDll, 2036, "Ther are too much key stroke tags.(Max is 500)"},
+      {kHookDll, 2043, "Could not recognize a key stroke."},
+      {kDlgExDll, 2000, "Failed to create folder."},
+      {kDlgExDll, 2001, "It is too much characters in a single line."},
   };
   for (const auto& r : rows) {
     HMODULE m = LoadLibraryExA((ExeFolder() + "\\" + r.dll).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);

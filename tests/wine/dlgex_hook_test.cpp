@@ -69,9 +69,9 @@ TEST(DlgExHook, InstalledHookReachesNotepadWhichStillWorks) {
     char text[64] = {};
     SendMessageA(edit, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
     EXPECT_STREQ(text, "still works");
-    EXPECT_TRUE(WaitFor([&] { return ProcessHasModule(pi.dwProcessId, "QuilloDlgEx.dll"); }, 5000));
+    EXPECT_TRUE(WaitFor([&] { return ProcessHasModule(pi.dwProcessId, kDlgExDll); }, 5000));
     // The probe does tell modules apart: the hook library has no hook installed here.
-    EXPECT_FALSE(ProcessHasModule(pi.dwProcessId, "QuilloHook.dll"));
+    EXPECT_FALSE(ProcessHasModule(pi.dwProcessId, kHookDll));
   }
   EXPECT_TRUE(UnhookWindowsHookEx(g_hCallWndHook));
   g_hCallWndHook = nullptr;

@@ -76,6 +76,50 @@ QUILLO_CHILD(ReadHistoryMapping) {
   return g_dwBlockSize == kBlockSize ? 0 : 60;
 }
 
+// The entries of the history file that the two flavors hand each other
+// (scripts/cross-flavor-history): Shift-JIS with 0x5C trail bytes, line breaks,
+// and an entry that fills its block.
+Texts CrossFlavorSample() {
+  return {"plain", "\x83\x5c\x83\x74\x83\x67 \x95\x5c",  // ソフト 表
+          "two\r\nlines\r\n", std::string(kMaxEntryBytes, 'x'), "newest"};
+}
+
+// Writes the sample, oldest first, through the resident program's own store.
+QUILLO_CHILD(WriteSampleHistory) {
+  if (args.size() != 1) return 2;
+  ProgramFolder folder;
+  HistoryStore store(GetModuleHandleA(nullptr), folder.path());
+  if (!store.CreateHistoryStore(100)) return 3;
+  const Texts sample = CrossFlavorSample();
+  for (auto it = sample.rbegin(); it != sample.rend(); ++it) store.AddHistoryEntry(it->c_str());
+  const bool written = store.WriteHistoryFile(args[0].c_str());
+  store.CloseHistoryStore();
+  return written ? 0 : 4;
+}
+
+// Reads a history file into a fresh store and compares it with the sample.
+QUILLO_CHILD(CheckSampleHistory) {
+  if (args.size() != 1) return 2;
+  ProgramFolder folder;
+  HistoryStore store(GetModuleHandleA(nullptr), folder.path());
+  if (!store.CreateHistoryStore(100)) return 3;
+  if (!store.ReadHistoryFile(args[0].c_str())) return 4;
+  const Texts seen = ReadStoreFromOutside();
+  store.CloseHistoryStore();
+  const Texts sample = CrossFlavorSample();
+  if (seen.size() != sample.size()) return 10 + static_cast<int>(seen.size());
+  for (size_t i = 0; i < seen.size(); ++i) {
+    if (seen[i] != sample[i]) return 40 + static_cast<int>(i);
+  }
+  return 0;
+}
+
+TEST_F(HistoryStoreWine, SampleHistoryFileReadsBackInTheFlavorThatWroteIt) {
+  const std::string path = folder_.file("sample.hst");
+  ASSERT_EQ(RunChild("WriteSampleHistory", "\"" + path + "\""), 0);
+  EXPECT_EQ(RunChild("CheckSampleHistory", "\"" + path + "\""), 0);
+}
+
 TEST_F(HistoryStoreWine, AnotherProcessReadsTheEntriesByName) {
   ASSERT_TRUE(store_.CreateHistoryStore(50));
   EXPECT_EQ(g_dwBlockSize, kBlockSize);

@@ -12,6 +12,7 @@ int main(int argc, char** argv) {
   state.heap = HeapCreate(0, 8192, 0);
   if (argc >= 3 && std::string(argv[1]) == "--child") return quillo::wine::DispatchChild(argc, argv);
   testing::InitGoogleTest(&argc, argv);
+  if (!quillo::wine::RunsInExpectedCodePage()) return 1;
   quillo::wine::MessageBoxWatcher::Instance().Start();
   const int result = RUN_ALL_TESTS();
   quillo::wine::MessageBoxWatcher::Instance().Stop();

@@ -809,8 +809,8 @@ class ScratchFolder {
  public:
   // The file goes beside the library's own file: a copy of the library in a
   // fresh folder stands in for it, with the same resources.
-  ScratchFolder() : folder_({"QuilloHook.dll"}) {
-    module_ = LoadLibraryA(folder_.file("QuilloHook.dll").c_str());
+  ScratchFolder() : folder_({quillo::kHookDll}) {
+    module_ = LoadLibraryA(folder_.file(quillo::kHookDll).c_str());
     previous_ = State().instance;
     if (module_ != nullptr) State().instance = module_;
   }

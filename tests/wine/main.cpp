@@ -7,6 +7,7 @@
 int main(int argc, char** argv) {
   if (argc >= 3 && std::string(argv[1]) == "--child") return quillo::wine::DispatchChild(argc, argv);
   testing::InitGoogleTest(&argc, argv);
+  if (!quillo::wine::RunsInExpectedCodePage()) return 1;
   quillo::wine::MessageBoxWatcher::Instance().Start();
   const int result = RUN_ALL_TESTS();
   quillo::wine::MessageBoxWatcher::Instance().Stop();

@@ -21,7 +21,7 @@ struct Reader {
 
 }  // namespace
 
-bool ReadPeImports(const std::vector<unsigned char>& file, std::vector<std::string>& dlls) {
+bool ReadPeImports(const std::vector<unsigned char>& file, std::vector<std::string>& dlls, int* bits) {
   dlls.clear();
   Reader r{file};
   if (r.u16(0) != 0x5A4D) return false;  // "MZ"
@@ -30,8 +30,13 @@ bool ReadPeImports(const std::vector<unsigned char>& file, std::vector<std::stri
   const uint16_t sections = r.u16(pe + 6);
   const uint16_t optSize = r.u16(pe + 20);
   const size_t opt = pe + 24;
-  if (r.u16(opt) != 0x10B) return false;  // PE32: the product is 32-bit
-  const uint32_t importRva = r.u32(opt + 96 + 8);  // data directory 1
+  // PE32 (32-bit) or PE32+ (64-bit): the data directories follow the
+  // optional header's fixed part, which is 16 bytes longer in PE32+.
+  const uint16_t magic = r.u16(opt);
+  if (magic != 0x10B && magic != 0x20B) return false;
+  if (bits != nullptr) *bits = magic == 0x20B ? 64 : 32;
+  const size_t directories = opt + (magic == 0x20B ? 112 : 96);
+  const uint32_t importRva = r.u32(directories + 8);  // data directory 1
   const size_t sect = opt + optSize;
   auto toOffset = [&](uint32_t rva) -> size_t {
     for (uint16_t i = 0; i < sections; ++i) {

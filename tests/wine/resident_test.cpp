@@ -123,7 +123,7 @@ class Resident : public ::testing::Test {
 
   // Starts Quillo.exe and waits for its hidden window.
   void Start() {
-    quillo_ = Process::Start("\"" + folder_.file("Quillo.exe") + "\"", folder_.path());
+    quillo_ = Process::Start("\"" + folder_.file(kQuilloExe) + "\"", folder_.path());
     ASSERT_TRUE(quillo_.valid());
     ASSERT_TRUE(WaitFor([&] {
       frame_ = FindWindowA(kFrameClass, nullptr);
@@ -171,7 +171,7 @@ class Resident : public ::testing::Test {
   }
 
   CleanRegistryKey registry_;
-  ProgramFolder folder_{{"QuilloHook.dll", "QuilloDlgEx.dll", "Quillo.exe", "MenuTemp.txt", "quillo_wine_tests.exe"}};
+  ProgramFolder folder_{{kHookDll, kDlgExDll, kQuilloExe, "MenuTemp.txt", "quillo_wine_tests.exe"}};
   Process quillo_;
   HWND frame_ = nullptr;
 };
@@ -223,7 +223,7 @@ TEST_F(Resident, OwnTextsExcludedTextsAndOversizedTextsStayOut) {
 TEST_F(Resident, SecondStartAsksTheFirstToShowItsIconAndEnds) {
   WriteDword(kGeneralKey, "HideIcon", 1);
   Start();
-  Process second = Process::Start("\"" + folder_.file("Quillo.exe") + "\"", folder_.path());
+  Process second = Process::Start("\"" + folder_.file(kQuilloExe) + "\"", folder_.path());
   DWORD code = 99;
   ASSERT_TRUE(second.Wait(10000, &code)) << "the second copy kept running";
   EXPECT_EQ(code, 0u);
@@ -236,7 +236,7 @@ TEST_F(Resident, SecondStartAsksTheFirstToShowItsIconAndEnds) {
 TEST_F(Resident, FreshUserGetsEveryDefaultWrittenAtExit) {
   // Hold the program folder's library, as every program the hooks reached
   // does, to see what it is told of the resident window.
-  HMODULE library = LoadLibraryA(folder_.file("QuilloHook.dll").c_str());
+  HMODULE library = LoadLibraryA(folder_.file(kHookDll).c_str());
   ASSERT_NE(library, nullptr);
   auto* resident = reinterpret_cast<HWND*>(reinterpret_cast<void*>(GetProcAddress(library, "g_hwndQuillo")));
   ASSERT_NE(resident, nullptr);

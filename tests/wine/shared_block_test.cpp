@@ -3,6 +3,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <type_traits>
+#include <vector>
 
 #include "quillo_hook.h"
 #include "wine_support.h"
@@ -13,37 +15,74 @@ namespace {
 const char* Base() { return reinterpret_cast<const char*>(&g_hKeyHook); }
 long OffsetOf(const void* field) { return static_cast<const char*>(field) - Base(); }
 
-TEST(SharedBlock, FieldsSitInLayoutOrderWithNaturalAlignment) {
-  struct Row {
-    const char* name;
-    const void* field;
-    long offset;
-  } rows[] = {
-      {"g_hMouseHook", &g_hMouseHook, 4},        {"g_hSysMsgHook", &g_hSysMsgHook, 8},
-      {"g_cfQuilloMarker", &g_cfQuilloMarker, 12}, {"g_nNumClipHistory", &g_nNumClipHistory, 16},
-      {"g_dwBlockSize", &g_dwBlockSize, 20},     {"g_nStackKey", &g_nStackKey, 24},
-      {"g_wStackKey", &g_wStackKey, 28},         {"g_wStackMod", &g_wStackMod, 30},
-      {"g_nChangeKey", &g_nChangeKey, 32},       {"g_wChangeKey", &g_wChangeKey, 36},
-      {"g_wChangeMod", &g_wChangeMod, 38},       {"g_nMenuPos", &g_nMenuPos, 40},
-      {"g_nPasteCmd", &g_nPasteCmd, 44},         {"g_nCutCmd", &g_nCutCmd, 48},
-      {"g_nCharNum", &g_nCharNum, 52},           {"g_bMoveStackTop", &g_bMoveStackTop, 56},
-      {"g_bDirectPaste", &g_bDirectPaste, 60},   {"g_bSkipTopSpace", &g_bSkipTopSpace, 64},
-      {"g_bSuspend", &g_bSuspend, 68},           {"g_bCutLastRet", &g_bCutLastRet, 72},
-      {"g_bCutLastRet2", &g_bCutLastRet2, 76},   {"g_bCopyOnly", &g_bCopyOnly, 80},
-      {"g_bResetCursor", &g_bResetCursor, 84},   {"g_bImeAdjust", &g_bImeAdjust, 88},
-      {"g_bOnDlgDisp", &g_bOnDlgDisp, 92},       {"g_nTitleMenu", &g_nTitleMenu, 96},
-      {"g_CustomMenuSet", g_CustomMenuSet, 100}, {"g_szQuote", g_szQuote, 2780},
-      {"g_szKeyClearHist", g_szKeyClearHist, 2804}, {"g_szKeyDirectPaste", g_szKeyDirectPaste, 2836},
-      {"g_bIgnoreKey", &g_bIgnoreKey, 2868},     {"g_bIgnoreMouse", &g_bIgnoreMouse, 2872},
-      {"g_bRecKey", &g_bRecKey, 2876},           {"g_bRecMouse", &g_bRecMouse, 2880},
-      {"g_bCutMouseMove", &g_bCutMouseMove, 2884}, {"g_hwndQuillo", &g_hwndQuillo, 2888},
+struct Field {
+  const char* name;
+  const void* address;
+  size_t size;
+  size_t alignment;
+};
+
+// The alignment the platform's ABI gives a global variable: its type's own,
+// and on x86_64 at least 16 bytes for an array of 16 bytes or more.
+constexpr size_t AbiAlignment(size_t size, size_t typeAlignment, bool isArray) {
+  return sizeof(void*) == 8 && isArray && size >= 16 && typeAlignment < 16 ? 16 : typeAlignment;
+}
+
+// The exported fields in declaration order. Their offsets are not listed but
+// computed the way the block is laid out in each flavor: every field at the
+// next multiple of its alignment (handles are 4 bytes in the 32-bit flavor and
+// 8 in the 64-bit one).
+#define QUILLO_FIELD(f) \
+  Field{#f, &f, sizeof f, AbiAlignment(sizeof f, alignof(decltype(f)), std::is_array_v<decltype(f)>)}
+const std::vector<Field>& ExportedFields() {
+  static const std::vector<Field> fields = {
+      QUILLO_FIELD(g_hKeyHook),       QUILLO_FIELD(g_hMouseHook),       QUILLO_FIELD(g_hSysMsgHook),
+      QUILLO_FIELD(g_cfQuilloMarker), QUILLO_FIELD(g_nNumClipHistory),  QUILLO_FIELD(g_dwBlockSize),
+      QUILLO_FIELD(g_nStackKey),      QUILLO_FIELD(g_wStackKey),        QUILLO_FIELD(g_wStackMod),
+      QUILLO_FIELD(g_nChangeKey),     QUILLO_FIELD(g_wChangeKey),       QUILLO_FIELD(g_wChangeMod),
+      QUILLO_FIELD(g_nMenuPos),       QUILLO_FIELD(g_nPasteCmd),        QUILLO_FIELD(g_nCutCmd),
+      QUILLO_FIELD(g_nCharNum),       QUILLO_FIELD(g_bMoveStackTop),    QUILLO_FIELD(g_bDirectPaste),
+      QUILLO_FIELD(g_bSkipTopSpace),  QUILLO_FIELD(g_bSuspend),         QUILLO_FIELD(g_bCutLastRet),
+      QUILLO_FIELD(g_bCutLastRet2),   QUILLO_FIELD(g_bCopyOnly),        QUILLO_FIELD(g_bResetCursor),
+      QUILLO_FIELD(g_bImeAdjust),     QUILLO_FIELD(g_bOnDlgDisp),       QUILLO_FIELD(g_nTitleMenu),
+      QUILLO_FIELD(g_CustomMenuSet),  QUILLO_FIELD(g_szQuote),          QUILLO_FIELD(g_szKeyClearHist),
+      QUILLO_FIELD(g_szKeyDirectPaste), QUILLO_FIELD(g_bIgnoreKey),     QUILLO_FIELD(g_bIgnoreMouse),
+      QUILLO_FIELD(g_bRecKey),        QUILLO_FIELD(g_bRecMouse),        QUILLO_FIELD(g_bCutMouseMove),
+      QUILLO_FIELD(g_hwndQuillo),
   };
-  for (const auto& r : rows) EXPECT_EQ(OffsetOf(r.field), r.offset) << r.name;
+  return fields;
+}
+#undef QUILLO_FIELD
+
+// Offset of each field in the natural layout, and where the last one ends.
+std::vector<size_t> NaturalOffsets(size_t* end) {
+  std::vector<size_t> offsets;
+  size_t at = 0;
+  for (const auto& f : ExportedFields()) {
+    at = (at + f.alignment - 1) / f.alignment * f.alignment;
+    offsets.push_back(at);
+    at += f.size;
+  }
+  *end = at;
+  return offsets;
+}
+
+TEST(SharedBlock, FieldsSitInLayoutOrderWithNaturalAlignment) {
+  size_t end = 0;
+  const auto offsets = NaturalOffsets(&end);
+  const auto& fields = ExportedFields();
+  EXPECT_EQ(fields[0].size, sizeof(void*)) << "hook handles are pointer-sized";
+  if (sizeof(void*) == 4) {
+    EXPECT_EQ(end, 2892u) << "the 32-bit block keeps the layout older copies know";
+  }
+  for (size_t i = 0; i < fields.size(); ++i) {
+    EXPECT_EQ(static_cast<size_t>(OffsetOf(fields[i].address)), offsets[i]) << fields[i].name;
+  }
   // Each exported name reaches the same bytes through GetProcAddress.
-  HMODULE hook = GetModuleHandleA("QuilloHook.dll");
+  HMODULE hook = GetModuleHandleA(kHookDll);
   ASSERT_NE(hook, nullptr);
-  for (const auto& r : rows) {
-    EXPECT_EQ(reinterpret_cast<const void*>(GetProcAddress(hook, r.name)), r.field) << r.name;
+  for (const auto& f : fields) {
+    EXPECT_EQ(reinterpret_cast<const void*>(GetProcAddress(hook, f.name)), f.address) << f.name;
   }
 }
 
@@ -52,20 +91,22 @@ QUILLO_CHILD(CheckFreshBlock) {
   (void)args;
   // Taken from the export table so the compiler sees no bounded object here.
   const char* base = reinterpret_cast<const char*>(
-      GetProcAddress(GetModuleHandleA("QuilloHook.dll"), "g_hKeyHook"));
+      GetProcAddress(GetModuleHandleA(kHookDll), "g_hKeyHook"));
   if (base == nullptr) return 9;
+  size_t end = 0;
+  NaturalOffsets(&end);
   // Everything is zero up to the end of g_hwndQuillo...
-  for (long i = 0; i < 2892; ++i) {
+  for (size_t i = 0; i < end; ++i) {
     if (base[i] != 0) return 10;
   }
   // ...and the two comment-block markers follow it, the only initial contents.
-  if (std::memcmp(base + 2892, ">>>>\0\0\0\0", 8) != 0) return 11;
-  if (std::memcmp(base + 2900, "<<<<\0\0\0\0", 8) != 0) return 12;
+  if (std::memcmp(base + end, ">>>>\0\0\0\0", 8) != 0) return 11;
+  if (std::memcmp(base + end + 8, "<<<<\0\0\0\0", 8) != 0) return 12;
   return 0;
 }
 
 TEST(SharedBlock, StartsAsZeroButTheCommentMarkers) {
-  ProgramFolder folder({"QuilloHook.dll", "QuilloDlgEx.dll", "quillo_wine_tests.exe"});
+  ProgramFolder folder({kHookDll, kDlgExDll, "quillo_wine_tests.exe"});
   ASSERT_TRUE(folder.ok());
   EXPECT_EQ(RunChild("CheckFreshBlock", "", 30000, folder.file("quillo_wine_tests.exe")), 0);
 }

@@ -294,6 +294,16 @@ bool MessageBoxWatcher::WaitForBoxes(size_t count, DWORD ms) {
   }, ms);
 }
 
+bool RunsInExpectedCodePage() {
+  char expected[16] = {};
+  if (GetEnvironmentVariableA("QUILLO_EXPECT_ACP", expected, sizeof expected) == 0) return true;
+  const UINT acp = GetACP();
+  if (std::to_string(acp) == expected) return true;
+  std::fprintf(stderr, "FAILED: this run is meant for code page %s but runs in %u (is the locale missing?)\n",
+               expected, acp);
+  return false;
+}
+
 std::vector<unsigned char> ReadFileBytes(const std::string& path) {
   std::vector<unsigned char> out;
   HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,

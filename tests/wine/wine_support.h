@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "deliverable_names.h"
+
 namespace quillo::wine {
 
 // Folder of the running test program; the product binaries are built beside it.
@@ -19,7 +21,7 @@ std::string ExePath();
 // ExeFolder(); it is removed with everything in it when the object goes.
 class ProgramFolder {
  public:
-  explicit ProgramFolder(std::initializer_list<const char*> files = {"QuilloHook.dll", "QuilloDlgEx.dll"});
+  explicit ProgramFolder(std::initializer_list<const char*> files = {kHookDll, kDlgExDll});
   ~ProgramFolder();
   ProgramFolder(const ProgramFolder&) = delete;
   ProgramFolder& operator=(const ProgramFolder&) = delete;
@@ -107,6 +109,12 @@ class MessageBoxWatcher {
   volatile LONG stop_ = 0;
   bool initialised_ = false;
 };
+
+// A run meant for one ANSI code page (QUILLO_EXPECT_ACP=932 in its environment)
+// must get it: Wine quietly falls back to 1252 when the Unix locale is
+// missing, and the run would then test nothing of Shift-JIS. False, with a
+// message, when the code page differs.
+bool RunsInExpectedCodePage();
 
 // Reads a whole file; empty when it cannot be read.
 std::vector<unsigned char> ReadFileBytes(const std::string& path);

@@ -1,0 +1,21 @@
+// File names of the three deliverables in this build's flavor. The 64-bit
+// flavor's names carry "64": Windows loads a hook library only into processes
+// of its own bitness, so the two libraries must differ in name, and one folder
+// may hold both flavors. Everything else (exports, classes, messages, files the
+// program reads and writes) is the same in both.
+#pragma once
+
+#ifdef _WIN64
+#define QUILLO_FLAVOR_SUFFIX "64"
+#else
+#define QUILLO_FLAVOR_SUFFIX ""
+#endif
+
+namespace quillo {
+
+constexpr char kQuilloExe[] = "Quillo" QUILLO_FLAVOR_SUFFIX ".exe";
+constexpr char kHookDll[] = "QuilloHook" QUILLO_FLAVOR_SUFFIX ".dll";
+constexpr char kDlgExDll[] = "QuilloDlgEx" QUILLO_FLAVOR_SUFFIX ".dll";
+constexpr int kFlavorBits = static_cast<int>(sizeof(void*) * 8);
+
+}  // namespace quillo
