@@ -329,10 +329,23 @@ LRESULT CMainFrame::OnSkipQuery(ATOM atom) {
 }
 
 void CMainFrame::OnTextCommandFollowUp(UINT msg) {
-  (void)msg;
-  // The cut text is entry 0 now. The commands that transform it and paste the
-  // result (enclose, convert, disclose) belong to the hook library's text
-  // commands, which do not exist yet: the hand-over ends here until they do.
+  // The cut text is entry 0 now. The application in front may still be busy
+  // with its cut: give it the configured time (pumping, so that further
+  // clipboard changes are captured meanwhile) before its selection is pasted over.
+  Wait(static_cast<DWORD>(settings_.EncloseTimeLag < 0 ? 0 : settings_.EncloseTimeLag));
+  switch (msg) {
+    case kMsgEncloseArm:
+      EncloseText(nullptr, FALSE);
+      break;
+    case kMsgConvArm:
+      ConvText(handover_.conversionKind(), FALSE);
+      break;
+    case kMsgDiscloseArm:
+      DiscloseText(nullptr, FALSE);
+      break;
+    default:
+      break;
+  }
 }
 
 void CMainFrame::PlayKeyStrokes() {

@@ -16,6 +16,8 @@ set(HOOK_PORTABLE_SOURCES
   ${QUILLO_ROOT}/hook/trigger.cpp
   ${QUILLO_ROOT}/hook/stack_caption.cpp
   ${QUILLO_ROOT}/hook/delivery.cpp
+  ${QUILLO_ROOT}/hook/text_commands/enclose.cpp
+  ${QUILLO_ROOT}/hook/text_commands/convert.cpp
 )
 set(APP_PORTABLE_SOURCES
   ${QUILLO_ROOT}/app/history_store.cpp

@@ -82,3 +82,12 @@ QUILLO_HOOK_API void CutText();
 // Puts `text` on the clipboard as CF_TEXT, with the plain marker data when
 // `marker` is set. Non-zero on success.
 QUILLO_HOOK_API BOOL CopyTextToClip(const char* text, BOOL marker);
+// Text commands on the selection of the application in front. With `firstPhase`
+// set (the tags [E..], [E-..] and [V..]) they fix the form or the kind, tell the
+// resident window and cut the selection; the resident program then calls them
+// again with `firstPhase` 0, and the newest history entry (the cut text) is
+// transformed and pasted. `form` is the tag content ("E(xxx)", "E-> xxxn"),
+// ignored in the second phase. Non-zero on success.
+QUILLO_HOOK_API BOOL EncloseText(const char* form, BOOL firstPhase);
+QUILLO_HOOK_API BOOL DiscloseText(const char* form, BOOL firstPhase);
+QUILLO_HOOK_API BOOL ConvText(int kind, BOOL firstPhase);

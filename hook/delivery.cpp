@@ -91,44 +91,6 @@ size_t FileContentLength(const char* bytes, size_t size) noexcept {
   return size;
 }
 
-size_t QuotedTextBytes(const char* text, const char* quote) noexcept {
-  const size_t q = std::strlen(quote);
-  size_t bytes = 1;
-  bool lineStart = true;
-  for (const char* p = text; *p != '\0';) {
-    if (lineStart) bytes += q;
-    const size_t n = text::CharLen(p);
-    lineStart = (n == 1 && *p == '\n');
-    bytes += n;
-    p += n;
-  }
-  return bytes;
-}
-
-bool QuoteLines(const char* text, const char* quote, char* out, size_t outSize) noexcept {
-  if (outSize == 0) return false;
-  if (outSize < QuotedTextBytes(text, quote)) {
-    out[0] = '\0';
-    return false;
-  }
-  const size_t q = std::strlen(quote);
-  char* w = out;
-  bool lineStart = true;
-  for (const char* p = text; *p != '\0';) {
-    if (lineStart) {
-      std::memcpy(w, quote, q);
-      w += q;
-    }
-    const size_t n = text::CharLen(p);
-    lineStart = (n == 1 && *p == '\n');
-    std::memcpy(w, p, n);
-    w += n;
-    p += n;
-  }
-  *w = '\0';
-  return true;
-}
-
 size_t MarkerDataBytes(const KeyStrokeList& list, size_t keyBytes) noexcept {
   // Mirrors MakeMarkerData, which refuses a smaller buffer.
   if (keyBytes == 0) return kPlainMarkerBytes;

@@ -1,5 +1,6 @@
 // The text rules of delivery: how a text is prepared before it goes onto the
-// clipboard (last line break, quote mode, file references, marker data) and
+// clipboard (last line break, file references, marker data; quote mode is the
+// enclose walk of text_commands/enclose.h) and
 // which keys paste or cut it. The clipboard, global memory and keybd_event stay
 // in the Win32 glue; these functions work on plain bytes and never allocate, so
 // the glue can size its global blocks first and fill them after.
@@ -65,16 +66,6 @@ const char* FileReferencePath(const char* text) noexcept;
 // Bytes of a file's content that are pasted: all of them, but for a final
 // Ctrl-Z (0x1A) that old editors leave as an end-of-file mark.
 size_t FileContentLength(const char* bytes, size_t size) noexcept;
-
-// Quote mode (a history entry chosen with the right button): `quote` goes in
-// front of every line, blank lines included; nothing is added after a final
-// line break, and an empty text stays empty. Lines end at LF.
-//
-// Bytes the quoted text needs, its terminator included.
-size_t QuotedTextBytes(const char* text, const char* quote) noexcept;
-// Writes the quoted text to `out`, which must not overlap `text`. Returns false,
-// with `out` holding an empty text, when `outSize` is below QuotedTextBytes.
-bool QuoteLines(const char* text, const char* quote, char* out, size_t outSize) noexcept;
 
 // Bytes of the marker data that MakeMarkerData writes for a delivery whose tag
 // expansion reported `keyBytes` bytes of key-stroke codes: 32 zero bytes when

@@ -17,6 +17,7 @@
 #include "shared_block.h"
 #include "tag_host_win.h"
 #include "tags.h"
+#include "text_commands/enclose.h"
 
 namespace quillo::hook {
 namespace {
@@ -249,7 +250,8 @@ int SetItemToClipUnsafe(int id) {
 }
 
 // A new block holding the text of `source` with the quote string in front of
-// every line (quote mode).
+// every line (quote mode): enclosing each line with the quote string as the
+// before-text and no after-text.
 HGLOBAL NewQuotedBlock(HGLOBAL source) {
   // The quote string lives in shared memory: take a terminated copy.
   char quote[sizeof g_szQuote];
@@ -257,11 +259,11 @@ HGLOBAL NewQuotedBlock(HGLOBAL source) {
   quote[sizeof quote - 1] = '\0';
   GlobalLockScope from(source);
   if (from.get() == nullptr) return nullptr;
-  const size_t bytes = QuotedTextBytes(from.get(), quote);
+  const size_t bytes = EnclosedTextBytes(from.get(), quote, "", true);
   GlobalBlock quoted(GlobalAlloc(kClipBlockFlags, bytes));
   if (!quoted) return nullptr;
   GlobalLockScope to(quoted.get());
-  if (to.get() == nullptr || !QuoteLines(from.get(), quote, to.get(), bytes)) return nullptr;
+  if (to.get() == nullptr || !EncloseLines(from.get(), quote, "", true, to.get(), bytes)) return nullptr;
   return quoted.release();
 }
 
@@ -361,6 +363,20 @@ BOOL CopyStackItem(char** out, int index) {
   if (g_bCutLastRet2) CutLastReturn(copy);
   *out = copy;
   return TRUE;
+}
+
+HGLOBAL CopyHistoryEntryToBlock(int index, bool* noMemory) {
+  *noMemory = false;
+  UniqueHandle mapping(OpenFileMappingA(FILE_MAP_READ, FALSE, kHistoryMappingName));
+  if (!mapping) return nullptr;
+  MappedView view(mapping.get(), FILE_MAP_READ);
+  if (!view) return nullptr;
+  const char* entry = nullptr;
+  size_t length = 0;
+  if (!SlotText(view.get(), index, &entry, &length)) return nullptr;
+  HGLOBAL block = NewTextBlock(entry, length, false);
+  *noMemory = block == nullptr;
+  return block;
 }
 
 BOOL ReadWholeFile(const char* path, char** out, DWORD* size) {

@@ -38,4 +38,10 @@ BOOL CopyStackItem(char** out, int index);
 // the terminator. Non-zero on success; *out is null on failure.
 BOOL ReadWholeFile(const char* path, char** out, DWORD* size);
 
+// A new movable, shared global block holding a copy of history entry `index`
+// of the named history store, which is opened for this copy only. Null when
+// the store cannot be opened (*noMemory false: nothing to report) or the block
+// cannot be made (*noMemory true).
+HGLOBAL CopyHistoryEntryToBlock(int index, bool* noMemory);
+
 }  // namespace quillo::hook

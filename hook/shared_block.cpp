@@ -53,9 +53,9 @@ HWND g_hwndQuillo SHARED = nullptr;
 namespace quillo::hook {
 char g_szCommentOpen[8] SHARED = ">>>>";
 char g_szCommentClose[8] SHARED = "<<<<";
-char g_szEncloseBefore[kEncloseFormBytes] SHARED = {};
-char g_szEncloseAfter[kEncloseFormBytes] SHARED = {};
-BOOL g_bEnclosePerLine SHARED = 0;
+char g_szEncloseHead[kEncloseFormBytes] SHARED = {};
+char g_szEncloseTail[kEncloseFormBytes] SHARED = {};
+BOOL g_bEncloseEachLine SHARED = 0;
 BOOL g_bRecording SHARED = 0;
 BOOL g_bPlaying SHARED = 0;
 int g_nRecSuspend SHARED = 0;

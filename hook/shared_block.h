@@ -6,15 +6,17 @@
 
 #include <windows.h>
 
-namespace quillo::hook {
+#include "text_commands/enclose.h"
 
-constexpr int kEncloseFormBytes = 128;
+namespace quillo::hook {
 
 extern char g_szCommentOpen[8];   // ">>>>" opens a comment block in a menu file (never written)
 extern char g_szCommentClose[8];  // "<<<<" closes it
-extern char g_szEncloseBefore[kEncloseFormBytes];
-extern char g_szEncloseAfter[kEncloseFormBytes];
-extern BOOL g_bEnclosePerLine;
+// The enclose form of the pending enclose or disclose: set in the application
+// in front, read by the second phase in the resident program's process.
+extern char g_szEncloseHead[kEncloseFormBytes];
+extern char g_szEncloseTail[kEncloseFormBytes];
+extern BOOL g_bEncloseEachLine;
 extern BOOL g_bRecording;
 extern BOOL g_bPlaying;
 extern int g_nRecSuspend;

@@ -17,6 +17,7 @@
 #include "quillo_hook.h"
 #include "quillo_messages.h"
 #include "tag_dialogs_res.h"
+#include "text_commands/text_commands_win.h"
 
 namespace quillo::hook {
 namespace {
@@ -460,20 +461,21 @@ bool WinTagHost::SetTextToClip(const char* text) {
   return true;
 }
 
-// The text commands on the selection (enclose, disclose, convert) are not part
-// of this library yet. Rather than act as if the selection had been changed,
-// the tag beeps and the item pastes nothing.
-TagMessage WinTagHost::EncloseText(const char*, int) {
-  Beep();
-  return TagMessage();
+// The tags start the first phase only: the resident program runs the second.
+TagMessage WinTagHost::EncloseText(const char* form, int) {
+  TagMessage message;
+  message.id = StartEnclose(form, false).messageId;
+  return message;
 }
-TagMessage WinTagHost::DiscloseText(const char*, int) {
-  Beep();
-  return TagMessage();
+TagMessage WinTagHost::DiscloseText(const char* form, int) {
+  TagMessage message;
+  message.id = StartEnclose(form, true).messageId;
+  return message;
 }
-TagMessage WinTagHost::ConvText(int, int) {
-  Beep();
-  return TagMessage();
+TagMessage WinTagHost::ConvText(int mode, int) {
+  TagMessage message;
+  message.id = StartConversion(mode).messageId;
+  return message;
 }
 
 void ShowTagMessage(const TagMessage& message) {

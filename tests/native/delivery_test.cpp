@@ -1,4 +1,4 @@
-// Delivery text rules: the last line break, quote mode, file references, the
+// Delivery text rules: the last line break, file references, the
 // marker data size and the paste and cut keys.
 #include "delivery.h"
 
@@ -35,35 +35,6 @@ TEST(DeliveryCutLastReturn, RemovesOneTrailingLineBreak) {
     EXPECT_EQ(CutLastReturn(text.data()), row.removed) << ::testing::PrintToString(row.text);
     EXPECT_EQ(std::string(text.c_str()), row.after) << ::testing::PrintToString(row.text);
   }
-}
-
-TEST(DeliveryQuote, QuoteBeforeEveryLineNothingAfterAFinalBreak) {
-  const struct { std::string quote, text, quoted; } rows[] = {
-      {"> ", "", ""},
-      {"> ", "a", "> a"},
-      {"> ", "a\r\nb", "> a\r\n> b"},
-      {"> ", "a\r\nb\r\n", "> a\r\n> b\r\n"},
-      {"> ", "a\r\n\r\nb", "> a\r\n> \r\n> b"},
-      {"> ", "\n\n", "> \n> \n"},
-      {"> ", "a\rb", "> a\rb"},  // lines end at LF only
-      {"", "a\r\nb", "a\r\nb"},
-      {"\x81\x84 ", "x\ny", "\x81\x84 x\n\x81\x84 y"},  // ＞ as the quote
-  };
-  testing::ScopedCodePage cp(932);
-  for (const auto& row : rows) {
-    const size_t bytes = QuotedTextBytes(row.text.c_str(), row.quote.c_str());
-    EXPECT_EQ(bytes, row.quoted.size() + 1) << ::testing::PrintToString(row.text);
-    std::vector<char> out(bytes + 4, '#');
-    EXPECT_TRUE(QuoteLines(row.text.c_str(), row.quote.c_str(), out.data(), bytes));
-    EXPECT_EQ(std::string(out.data()), row.quoted) << ::testing::PrintToString(row.text);
-    EXPECT_EQ(out[bytes], '#') << "wrote past the size it asked for";
-  }
-}
-
-TEST(DeliveryQuote, TooSmallBufferGivesAnEmptyText) {
-  char out[6] = "xxxxx";
-  EXPECT_FALSE(QuoteLines("ab\ncd", "> ", out, sizeof out));
-  EXPECT_STREQ(out, "");
 }
 
 TEST(DeliveryFileReference, ApostropheThenDrivePath) {

@@ -1,0 +1,162 @@
+// The text commands end to end: Quillo.exe from a fresh program folder, a
+// custom menu of text commands on double Ctrl, and a selection in another
+// program reworked in place.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "quillo_hook.h"
+#include "target_window.h"
+#include "wine_support.h"
+
+namespace quillo::wine {
+namespace {
+
+using Texts = std::vector<std::string>;
+constexpr char kGeneralKey[] = "Software\\Veltrane Soft\\Quillo\\General";
+constexpr char kMenuSetKey[] = "Software\\Veltrane Soft\\Quillo\\MenuFileSet";
+constexpr char kMenu[] =
+    "&Quote|[E> xxxn]\r\n"
+    "&Unquote|[E-> xxxn]\r\n"
+    "U&pper|[VU]\r\n"
+    "P&aren|[E(xxx)]\r\n"
+    "&Bad|[E(yy)]\r\n";
+
+void SetValue(const char* key, const char* name, DWORD type, const void* data, DWORD size) {
+  HKEY h;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_WRITE, nullptr, &h, nullptr), ERROR_SUCCESS);
+  RegSetValueExA(h, name, 0, type, static_cast<const BYTE*>(data), size);
+  RegCloseKey(h);
+}
+void SetNumber(const char* key, const char* name, DWORD value) { SetValue(key, name, REG_DWORD, &value, sizeof value); }
+
+class TextCommandsJourney : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(folder_.ok());
+    MessageBoxWatcher::Instance().Take();
+    ASSERT_TRUE(WaitFor([] { return OpenClipboard(nullptr) != FALSE; }, 5000));
+    EmptyClipboard();
+    CloseClipboard();
+    const std::string menu = folder_.file("Commands.txt");
+    ASSERT_TRUE(WriteFileBytes(menu, std::vector<unsigned char>(kMenu, kMenu + sizeof kMenu - 1)));
+    SetValue(kMenuSetKey, "MenuFile0", REG_SZ, menu.c_str(), static_cast<DWORD>(menu.size() + 1));
+    SetNumber(kMenuSetKey, "MenuFile0-Preset", 1);  // Ctrl twice
+    SetNumber(kGeneralKey, "StackKey", static_cast<DWORD>(-1));
+    SetNumber(kGeneralKey, "ChangeKey", static_cast<DWORD>(-1));
+    SetNumber(kGeneralKey, "MenuPos", 1);
+    quillo_ = Process::Start("\"" + folder_.file(kQuilloExe) + "\"", folder_.path());
+    ASSERT_TRUE(quillo_.valid());
+    ASSERT_TRUE(WaitFor([&] { return (frame_ = FindWindowA("QuilloMainFrame", nullptr)) != nullptr; }));
+    ASSERT_TRUE(WaitFor([&] { return GetClipboardViewer() == frame_; }));
+  }
+  void TearDown() override {
+    if (frame_ != nullptr) PostMessageA(frame_, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(quillo_.Wait(60000));
+  }
+
+  // A program with an edit control in front; its text selected as given.
+  void StartTarget(const char* text, int selStart, int selEnd) {
+    target_ = StartChild("EditTarget");
+    HWND window = nullptr;
+    ASSERT_TRUE(WaitFor([&] {
+      window = FindWindowA(kTargetClass, kTargetTitle);
+      return window != nullptr && GetForegroundWindow() == window;
+    }));
+    GetWindowThreadProcessId(window, &pid_);
+    edit_ = GetDlgItem(window, kTargetEditId);
+    SendMessageA(edit_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+    SendMessageA(edit_, EM_SETSEL, selStart, selEnd);
+  }
+
+  void OpenMenu() {
+    Tap(VK_CONTROL);
+    Tap(VK_CONTROL);
+    ASSERT_TRUE(WaitFor([&] { return OpenMenuOf(pid_) != nullptr; })) << "no menu in the target";
+  }
+
+  Texts History() {
+    const std::string out = folder_.file("history.out");
+    DeleteFileA(out.c_str());
+    if (RunChild("DumpHistory", "\"" + out + "\"", 30000, folder_.file("quillo_wine_tests.exe")) != 0) return {"?"};
+    Texts texts(1);
+    for (unsigned char c : ReadFileBytes(out)) {
+      if (c == 1) texts.emplace_back();
+      else texts.back().push_back(static_cast<char>(c));
+    }
+    texts.pop_back();
+    return texts;
+  }
+
+  CleanRegistryKey registry_;
+  ProgramFolder folder_{{kHookDll, kDlgExDll, kQuilloExe, "MenuTemp.txt", "quillo_wine_tests.exe"}};
+  Process quillo_;
+  Process target_;
+  HWND frame_ = nullptr;
+  HWND edit_ = nullptr;
+  DWORD pid_ = 0;
+};
+
+TEST_F(TextCommandsJourney, QuoteThenUnquoteTheSelectedLinesAndOnlyTheCutTextEntersTheHistory) {
+  StartTarget("one\r\n\r\ntwo", 0, -1);
+  OpenMenu();
+  Tap('Q');
+  EXPECT_TRUE(WaitFor([&] { return WindowText(edit_) == "> one\r\n> \r\n> two"; })) << WindowText(edit_);
+  EXPECT_TRUE(WaitFor([&] { return History() == Texts{"one\r\n\r\ntwo"}; }, 5000)) << History().size();
+  SendMessageA(edit_, EM_SETSEL, 0, -1);
+  OpenMenu();
+  Tap('U');
+  EXPECT_TRUE(WaitFor([&] { return WindowText(edit_) == "one\r\n\r\ntwo"; })) << WindowText(edit_);
+  SendMessageA(edit_, EM_SETSEL, 0, 3);
+  OpenMenu();
+  Tap('P');
+  EXPECT_TRUE(WaitFor([&] { return WindowText(edit_) == "ONE\r\n\r\ntwo"; })) << WindowText(edit_);
+  EXPECT_TRUE(WaitFor([&] { return History() == Texts{"one", "> one\r\n> \r\n> two", "one\r\n\r\ntwo"}; }, 5000));
+  EXPECT_EQ(MessageBoxWatcher::Instance().Take(), Texts());
+}
+
+TEST_F(TextCommandsJourney, ShiftEnterOnAFormPastesItWithoutCutting) {
+  StartTarget("abc", 3, 3);
+  OpenMenu();
+  for (int i = 0; i < 4; ++i) Tap(VK_DOWN);  // P&aren
+  Key(VK_SHIFT);
+  Tap(VK_RETURN);
+  Key(VK_SHIFT, true);
+  EXPECT_TRUE(WaitFor([&] { return WindowText(edit_) == "abc()"; })) << WindowText(edit_);
+  EXPECT_EQ(History(), Texts());
+}
+
+TEST_F(TextCommandsJourney, FormWithoutMarkerShows2030AndChangesNothing) {
+  StartTarget("abc", 0, -1);
+  OpenMenu();
+  Tap('B');
+  ASSERT_TRUE(MessageBoxWatcher::Instance().WaitForBoxes(1));
+  EXPECT_EQ(MessageBoxWatcher::Instance().Take(), Texts{"There is incorrect tag format."});
+  EXPECT_EQ(WindowText(edit_), "abc");
+  EXPECT_EQ(History(), Texts());
+}
+
+// The same in a program no one here wrote.
+TEST_F(TextCommandsJourney, QuotesLinesInWineNotepad) {
+  Process notepad = Process::Start("notepad.exe");
+  HWND front = nullptr;
+  ASSERT_TRUE(WaitFor([&] {
+    front = GetForegroundWindow();
+    char cls[32] = {};
+    GetClassNameA(front, cls, sizeof cls);
+    edit_ = lstrcmpiA(cls, "Notepad") == 0 ? FindWindowExA(front, nullptr, "Edit", nullptr) : nullptr;
+    return edit_ != nullptr;
+  }));
+  GetWindowThreadProcessId(front, &pid_);
+  SendMessageA(edit_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("first\r\nsecond"));
+  SendMessageA(edit_, EM_SETSEL, 0, -1);
+  OpenMenu();
+  Tap('Q');
+  EXPECT_TRUE(WaitFor([&] { return WindowText(edit_) == "> first\r\n> second"; })) << WindowText(edit_);
+  notepad.Kill();
+}
+
+}  // namespace
+}  // namespace quillo::wine
