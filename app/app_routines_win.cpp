@@ -10,13 +10,20 @@ int QuilloMessageBox(UINT id, UINT type, const char* arg) {
   return ShowQuilloMessage(GetModuleHandleA(nullptr), id, type, arg);
 }
 
-void Wait(DWORD ms) {
-  if (ms == 0) return;
+bool Wait(DWORD ms) {
+  if (ms == 0) return true;
   const DWORD start = GetTickCount();
   // Unsigned difference: right across the tick counter's wrap.
   while (GetTickCount() - start < ms) {
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_QUIT) {
+        // The program is ending (Exit, or the end of the session, arrived
+        // while we wait): hand the quit back to the message loop, which would
+        // never see it otherwise and keep the program running without a window.
+        PostQuitMessage(static_cast<int>(msg.wParam));
+        return false;
+      }
       TranslateMessage(&msg);
       DispatchMessageA(&msg);
     }
@@ -24,10 +31,11 @@ void Wait(DWORD ms) {
     // program that is meant to receive our keys on a one-core machine.
     Sleep(0);
   }
+  return true;
 }
 
 void HandBackForeground() {
-  Wait(300);
+  if (!Wait(300)) return;
   keybd_event(VK_MENU, 0, 0, 0);
   keybd_event(VK_ESCAPE, 0, 0, 0);
   keybd_event(VK_ESCAPE, 0, KEYEVENTF_KEYUP, 0);

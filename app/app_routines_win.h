@@ -14,7 +14,9 @@ int QuilloMessageBox(UINT id, UINT type = MB_OK | MB_ICONEXCLAMATION, const char
 // Waits `ms` milliseconds while dispatching this thread's messages, so the
 // program's windows stay responsive (and handlers may run meanwhile). It does
 // not sleep between rounds, as the timing of key-stroke playback depends on it.
-void Wait(DWORD ms);
+// Returns false at once when the program is told to end meanwhile, leaving
+// the quit for the message loop; the caller then stops what it was doing.
+bool Wait(DWORD ms);
 
 // Gives the foreground back to the program the user was working in (Alt+Esc),
 // before one of our dialogs opens from the tray menu.

@@ -332,7 +332,7 @@ void CMainFrame::OnTextCommandFollowUp(UINT msg) {
   // The cut text is entry 0 now. The application in front may still be busy
   // with its cut: give it the configured time (pumping, so that further
   // clipboard changes are captured meanwhile) before its selection is pasted over.
-  Wait(static_cast<DWORD>(settings_.EncloseTimeLag < 0 ? 0 : settings_.EncloseTimeLag));
+  if (!Wait(static_cast<DWORD>(settings_.EncloseTimeLag < 0 ? 0 : settings_.EncloseTimeLag))) return;
   switch (msg) {
     case kMsgEncloseArm:
       EncloseText(nullptr, FALSE);
@@ -381,13 +381,15 @@ void CMainFrame::PlayKeyStrokes() {
         keybd_event(step.vk, 0, KEYEVENTF_KEYUP, 0);
         break;
       case app::PlaybackStep::kWait:
-        Wait(step.delayMs);
+        if (!Wait(step.delayMs)) return;
         break;
       case app::PlaybackStep::kBadRecord:
         QuilloMessageBox(IDS_BAD_KEY_STROKE);
         break;
     }
-    Wait(lag);
+    // Exit arrived meanwhile: the rest of the keys would go to whatever
+    // window is in front by then.
+    if (!Wait(lag)) return;
   }
 }
 

@@ -304,6 +304,26 @@ TEST_F(Resident, KeyStrokeItemsArriveAsTextPiecesAndKeysInOrder) {
   EXPECT_TRUE(HistoryBecomes({}));
 }
 
+// Exit while a key-stroke item is still being played: the program ends (the
+// quit is not lost in the playback's waits) and plays nothing more.
+TEST_F(Resident, ExitDuringKeyStrokePlaybackEndsAndPlaysNoMore) {
+  WriteDword(kGeneralKey, "KeyStrokeTimeLag", 10000);
+  Start();
+  Process target = StartChild("EditTarget");
+  HWND window = nullptr;
+  ASSERT_TRUE(WaitFor([&] {
+    window = FindWindowA(kTargetClass, kTargetTitle);
+    return window != nullptr && GetForegroundWindow() == window;
+  }));
+  const UINT marker = RegisterClipboardFormatA("Quillo Marker");
+  ASSERT_TRUE(PutClipboardText("abc\x03" "def", marker, std::string("\x0d\x01\x00\x00", 4)));
+  PostMessageA(frame_, WM_COMMAND, 32797, 0);
+  HWND edit = GetDlgItem(window, kTargetEditId);
+  ASSERT_TRUE(WaitFor([&] { return WindowText(edit) == "abc"; })) << WindowText(edit);
+  Stop();  // fails when the program does not end
+  EXPECT_EQ(WindowText(edit), "abc");
+}
+
 TEST_F(Resident, MenuAskedForByAMinimisedWindowIsShownByTheResidentWindow) {
   Start();
   ASSERT_TRUE(PutClipboardText("from the resident"));
