@@ -170,6 +170,26 @@ class Resident : public ::testing::Test {
     return WaitFor([&] { return History() == expected; }, ms, 50);
   }
 
+  // Starts Quillo and an edit window in front, and hands Quillo what the library
+  // leaves for an item "abc[!K"ENTER"]def": the text with a placeholder and the
+  // key list (Enter pressed and released, then the end). Returns the edit.
+  HWND PlayKeyStrokeItem(Process& target) {
+    Start();
+    if (frame_ == nullptr) return nullptr;
+    target = StartChild("EditTarget");
+    HWND window = nullptr;
+    if (!WaitFor([&] {
+          window = FindWindowA(kTargetClass, kTargetTitle);
+          return window != nullptr && GetForegroundWindow() == window;
+        })) {
+      return nullptr;
+    }
+    const UINT marker = RegisterClipboardFormatA("Quillo Marker");
+    if (!PutClipboardText("abc\x03" "def", marker, std::string("\x0d\x01\x00\x00", 4))) return nullptr;
+    PostMessageA(frame_, WM_COMMAND, 32797, 0);
+    return GetDlgItem(window, kTargetEditId);
+  }
+
   CleanRegistryKey registry_;
   ProgramFolder folder_{{kHookDll, kDlgExDll, kQuilloExe, "MenuTemp.txt", "quillo_wine_tests.exe"}};
   Process quillo_;
@@ -286,19 +306,9 @@ TEST_F(Resident, ClearHistoryKeyEmptiesTheHistory) {
 }
 
 TEST_F(Resident, KeyStrokeItemsArriveAsTextPiecesAndKeysInOrder) {
-  Start();
-  Process target = StartChild("EditTarget");
-  HWND window = nullptr;
-  ASSERT_TRUE(WaitFor([&] {
-    window = FindWindowA(kTargetClass, kTargetTitle);
-    return window != nullptr && GetForegroundWindow() == window;
-  }));
-  // What the library leaves for an item "abc[!K"ENTER"]def": the text with a
-  // placeholder, and the key list (Enter pressed and released, then the end).
-  const UINT marker = RegisterClipboardFormatA("Quillo Marker");
-  ASSERT_TRUE(PutClipboardText("abc\x03" "def", marker, std::string("\x0d\x01\x00\x00", 4)));
-  PostMessageA(frame_, WM_COMMAND, 32797, 0);
-  HWND edit = GetDlgItem(window, kTargetEditId);
+  Process target;
+  HWND edit = PlayKeyStrokeItem(target);
+  ASSERT_NE(edit, nullptr);
   EXPECT_TRUE(WaitFor([&] { return WindowText(edit) == "abc\r\ndef"; })) << WindowText(edit);
   // Only the text pieces went through the clipboard; none entered the history.
   EXPECT_TRUE(HistoryBecomes({}));
@@ -308,17 +318,9 @@ TEST_F(Resident, KeyStrokeItemsArriveAsTextPiecesAndKeysInOrder) {
 // quit is not lost in the playback's waits) and plays nothing more.
 TEST_F(Resident, ExitDuringKeyStrokePlaybackEndsAndPlaysNoMore) {
   WriteDword(kGeneralKey, "KeyStrokeTimeLag", 10000);
-  Start();
-  Process target = StartChild("EditTarget");
-  HWND window = nullptr;
-  ASSERT_TRUE(WaitFor([&] {
-    window = FindWindowA(kTargetClass, kTargetTitle);
-    return window != nullptr && GetForegroundWindow() == window;
-  }));
-  const UINT marker = RegisterClipboardFormatA("Quillo Marker");
-  ASSERT_TRUE(PutClipboardText("abc\x03" "def", marker, std::string("\x0d\x01\x00\x00", 4)));
-  PostMessageA(frame_, WM_COMMAND, 32797, 0);
-  HWND edit = GetDlgItem(window, kTargetEditId);
+  Process target;
+  HWND edit = PlayKeyStrokeItem(target);
+  ASSERT_NE(edit, nullptr);
   ASSERT_TRUE(WaitFor([&] { return WindowText(edit) == "abc"; })) << WindowText(edit);
   Stop();  // fails when the program does not end
   EXPECT_EQ(WindowText(edit), "abc");
