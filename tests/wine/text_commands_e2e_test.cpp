@@ -25,7 +25,8 @@ constexpr char kMenu[] =
     "P&aren|[E(xxx)]\r\n"
     "&Bad|[E(yy)]\r\n"
     "&Form|[E]\r\n"
-    "&Restore|[E-]\r\n";
+    "&Restore|[E-]\r\n"
+    "&Double|[VD]\r\n";
 
 void SetValue(const char* key, const char* name, DWORD type, const void* data, DWORD size) {
   HKEY h;
@@ -201,6 +202,25 @@ TEST_F(TextCommandsJourney, QuotesLinesInWineNotepad) {
   Tap('Q');
   EXPECT_TRUE(WaitFor([&] { return WindowText(edit_) == "> first\r\n> second"; })) << WindowText(edit_);
   notepad.Kill();
+}
+
+// Runs only in the Japanese ANSI code page, where the width conversions act.
+class TextCommandsJourney932 : public TextCommandsJourney {
+ protected:
+  void SetUp() override {
+    TextCommandsJourney::SetUp();
+    ASSERT_EQ(GetACP(), 932u) << "this suite needs code page 932 (LANG=ja_JP.UTF-8 and the locale built)";
+  }
+};
+
+TEST_F(TextCommandsJourney932, DoubleJoinsHalfWidthKanaWithTheirVoicedMarks) {
+  StartTarget("\xb6\xde\xb7\xde\xca\xdf\xb3\xde\xb1\xde", 0, -1);  // ｶﾞｷﾞﾊﾟｳﾞｱﾞ
+  OpenMenu();
+  Tap('D');
+  // ガギパヴ, and ア with a mark of its own: ｱ takes none.
+  const std::string doubled = "\x83\x4b\x83\x4d\x83\x70\x83\x94\x83\x41\x81\x4a";
+  EXPECT_TRUE(WaitFor([&] { return WindowText(edit_) == doubled; })) << WindowText(edit_);
+  EXPECT_EQ(MessageBoxWatcher::Instance().Take(), Texts());
 }
 
 }  // namespace
