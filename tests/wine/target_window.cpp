@@ -72,6 +72,16 @@ void Tap(BYTE vk) {
   Key(vk, true);
 }
 
+void TypeText(const char* text) {
+  for (const char* p = text; *p != '\0'; ++p) {
+    const SHORT scan = VkKeyScanA(*p);
+    const bool shift = (HIBYTE(scan) & 1) != 0;
+    if (shift) Key(VK_SHIFT);
+    Tap(LOBYTE(scan));
+    if (shift) Key(VK_SHIFT, true);
+  }
+}
+
 void MouseAt(int x, int y, DWORD down, DWORD up) {
   const int cx = GetSystemMetrics(SM_CXSCREEN), cy = GetSystemMetrics(SM_CYSCREEN);
   mouse_event(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, MulDiv(x, 65536, cx) + 1, MulDiv(y, 65536, cy) + 1, 0, 0);

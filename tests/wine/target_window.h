@@ -18,6 +18,8 @@ constexpr int kTargetEditId = 100;
 // Keys and mouse events, as a user would make them.
 void Key(BYTE vk, bool up = false);
 void Tap(BYTE vk);
+// Types `text` as the keys of the current keyboard layout, Shift where needed.
+void TypeText(const char* text);
 void MouseAt(int x, int y, DWORD down = 0, DWORD up = 0);
 
 // A visible pop-up menu shown by a thread of process `pid`, or null.

@@ -9,6 +9,7 @@
 
 #include "quillo_hook.h"
 #include "target_window.h"
+#include "text_commands_res.h"
 #include "wine_support.h"
 
 namespace quillo::wine {
@@ -22,7 +23,10 @@ constexpr char kMenu[] =
     "&Unquote|[E-> xxxn]\r\n"
     "U&pper|[VU]\r\n"
     "P&aren|[E(xxx)]\r\n"
-    "&Bad|[E(yy)]\r\n";
+    "&Bad|[E(yy)]\r\n"
+    "&Form|[E]\r\n"
+    "&Restore|[E-]\r\n"
+    "&Double|[VD]\r\n";
 
 void SetValue(const char* key, const char* name, DWORD type, const void* data, DWORD size) {
   HKEY h;
@@ -138,6 +142,48 @@ TEST_F(TextCommandsJourney, FormWithoutMarkerShows2030AndChangesNothing) {
   EXPECT_EQ(History(), Texts());
 }
 
+// [E] and [E-] ask for the form in a dialog of the program in front; what the
+// user types there is appended to the tag's letters, so a form that itself
+// begins like a tag ("E-xxx": before-text "E-") stays whole. One user's
+// session, step by step: a cancelled dialog leaves the selection alone.
+TEST_F(TextCommandsJourney, TheFormDialogDrivenByKeysAppendsItsFormToTheTag) {
+  struct Step {
+    BYTE item;
+    const char* title;
+    BYTE closeKey;
+    const char* result;
+    Texts history;
+  };
+  const Step steps[] = {
+      {'F', "Text Modification", VK_ESCAPE, "abc", {}},
+      {'F', "Text Modification", VK_RETURN, "E-abc", {"abc"}},
+      {'R', "Text Restoration", VK_RETURN, "abc", {"E-abc", "abc"}},
+  };
+  StartTarget("abc", 0, -1);
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.result);
+    SendMessageA(edit_, EM_SETSEL, 0, -1);
+    OpenMenu();
+    Tap(step.item);
+    HWND dialog = nullptr;
+    ASSERT_TRUE(WaitFor([&] {
+      dialog = FindWindowA("#32770", step.title);
+      DWORD pid = 0;
+      GUITHREADINFO gui = {sizeof gui};
+      return dialog != nullptr && GetWindowThreadProcessId(dialog, &pid) != 0 && pid == pid_ &&
+             GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &gui) && gui.hwndFocus != nullptr &&
+             GetDlgCtrlID(gui.hwndFocus) == IDC_FORM_TEXT;
+    })) << "no dialog with the focus in its form field";
+    TypeText("E-xxx");
+    ASSERT_TRUE(WaitFor([&] { return WindowText(GetDlgItem(dialog, IDC_FORM_TEXT)) == "E-xxx"; }));
+    Tap(step.closeKey);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(dialog); }));
+    EXPECT_TRUE(WaitFor([&] { return WindowText(edit_) == step.result; })) << WindowText(edit_);
+    EXPECT_TRUE(WaitFor([&] { return History() == step.history; }, 5000)) << History().size();
+  }
+  EXPECT_EQ(MessageBoxWatcher::Instance().Take(), Texts());
+}
+
 // The same in a program no one here wrote.
 TEST_F(TextCommandsJourney, QuotesLinesInWineNotepad) {
   Process notepad = Process::Start("notepad.exe");
@@ -156,6 +202,25 @@ TEST_F(TextCommandsJourney, QuotesLinesInWineNotepad) {
   Tap('Q');
   EXPECT_TRUE(WaitFor([&] { return WindowText(edit_) == "> first\r\n> second"; })) << WindowText(edit_);
   notepad.Kill();
+}
+
+// Runs only in the Japanese ANSI code page, where the width conversions act.
+class TextCommandsJourney932 : public TextCommandsJourney {
+ protected:
+  void SetUp() override {
+    TextCommandsJourney::SetUp();
+    ASSERT_EQ(GetACP(), 932u) << "this suite needs code page 932 (LANG=ja_JP.UTF-8 and the locale built)";
+  }
+};
+
+TEST_F(TextCommandsJourney932, DoubleJoinsHalfWidthKanaWithTheirVoicedMarks) {
+  StartTarget("\xb6\xde\xb7\xde\xca\xdf\xb3\xde\xb1\xde", 0, -1);  // ｶﾞｷﾞﾊﾟｳﾞｱﾞ
+  OpenMenu();
+  Tap('D');
+  // ガギパヴ, and ア with a mark of its own: ｱ takes none.
+  const std::string doubled = "\x83\x4b\x83\x4d\x83\x70\x83\x94\x83\x41\x81\x4a";
+  EXPECT_TRUE(WaitFor([&] { return WindowText(edit_) == doubled; })) << WindowText(edit_);
+  EXPECT_EQ(MessageBoxWatcher::Instance().Take(), Texts());
 }
 
 }  // namespace
