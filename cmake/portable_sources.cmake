@@ -7,9 +7,9 @@ set(COMMON_PORTABLE_SOURCES
   ${QUILLO_ROOT}/common/dbcs.cpp
   ${QUILLO_ROOT}/common/small_format.cpp
   ${QUILLO_ROOT}/common/key_text.cpp
+  ${QUILLO_ROOT}/common/menu_file_reader.cpp
 )
 set(HOOK_PORTABLE_SOURCES
-  ${QUILLO_ROOT}/hook/menu_file_reader.cpp
   ${QUILLO_ROOT}/hook/menu_file.cpp
   ${QUILLO_ROOT}/hook/tags.cpp
   ${QUILLO_ROOT}/hook/key_strokes.cpp
@@ -26,6 +26,7 @@ set(APP_PORTABLE_SOURCES
   ${QUILLO_ROOT}/app/settings.cpp
 )
 set(DLGEX_PORTABLE_SOURCES
+  ${QUILLO_ROOT}/dlgex/folder_info.cpp
 )
 
 # The native stand-in for the platform's lead-byte test, linked into every

@@ -1,6 +1,11 @@
 // The extension's system-wide call-window hook. It is installed by the
 // resident program and runs inside every process that sends a message.
+#include <windows.h>
+#include <commdlg.h>
+
+#include "folder_menu_win.h"
 #include "quillo_dlgex.h"
+#include "quillo_messages.h"
 #include "shared_block.h"
 
 namespace quillo::dlgex {
@@ -23,10 +28,106 @@ int PlatformClass() {
   return 4;
 }
 
+}  // namespace
+
+bool IsAccessible(const void* p, size_t size, bool write) noexcept {
+  if (p == nullptr) return false;
+  auto at = reinterpret_cast<uintptr_t>(p);
+  const uintptr_t end = at + size;
+  if (end < at) return false;
+  while (at < end) {
+    MEMORY_BASIC_INFORMATION info = {};
+    if (VirtualQuery(reinterpret_cast<const void*>(at), &info, sizeof info) != sizeof info) return false;
+    if (info.State != MEM_COMMIT || (info.Protect & (PAGE_GUARD | PAGE_NOACCESS)) != 0) return false;
+    const DWORD readable = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READ |
+                           PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
+    const DWORD writable = PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
+    if ((info.Protect & (write ? writable : readable)) == 0) return false;
+    const uintptr_t regionEnd = reinterpret_cast<uintptr_t>(info.BaseAddress) + info.RegionSize;
+    if (regionEnd <= at) return false;
+    at = regionEnd;
+  }
+  return true;
+}
+
+namespace {
+
+// The sizes an application may give its OPENFILENAME (A and W agree): the
+// record before and after the fields added for Windows 2000.
+bool IsRecordSize(DWORD size) {
+  return size == sizeof(OPENFILENAMEA) || size == OPENFILENAME_SIZE_VERSION_400A;
+}
+
+const OPENFILENAMEA* CheckedRecord(const void* candidate) {
+  if (!IsAccessible(candidate, OPENFILENAME_SIZE_VERSION_400A, true)) return nullptr;
+  const auto* ofn = static_cast<const OPENFILENAMEA*>(candidate);
+  if (!IsRecordSize(ofn->lStructSize) || !IsAccessible(ofn, ofn->lStructSize, true)) return nullptr;
+  if (ofn->hwndOwner != nullptr && !IsWindow(ofn->hwndOwner)) return nullptr;
+  // An old-style dialog with a hook of the application's own is left alone.
+  if ((ofn->Flags & OFN_EXPLORER) == 0 && (ofn->Flags & OFN_ENABLEHOOK) != 0) return nullptr;
+  return ofn;
+}
+
+// The application's record behind the dialog's creation data. Wine's dialog
+// (ANSI and wide alike) passes a private block whose first pointer is the
+// caller's own record; the NT dialog's block has it as its second pointer, and
+// Windows 95 passes a pointer to the record itself. Each candidate is taken
+// only if readable and if it passes the record's checks.
+const OPENFILENAMEA* FindRecord(LPARAM param) {
+  const auto* block = reinterpret_cast<void* const*>(param);
+  if (!IsAccessible(block, 2 * sizeof(void*), false)) return nullptr;
+  if (const OPENFILENAMEA* first = CheckedRecord(block[0])) return first;
+  if (g_nPlatformClass == 0) return nullptr;
+  return CheckedRecord(block[1]);
+}
+
+bool HasControl(HWND dlg, int id, const char* cls, const char* alternative = nullptr) {
+  HWND control = GetDlgItem(dlg, id);
+  if (control == nullptr) return false;
+  char name[32] = {};
+  if (GetClassNameA(control, name, sizeof name) == 0) return false;
+  return lstrcmpiA(name, cls) == 0 || (alternative != nullptr && lstrcmpiA(name, alternative) == 0);
+}
+
+const OPENFILENAMEA* FileDialogRecord(HWND dlg, LPARAM param) {
+  if (param == 0) return nullptr;
+  if (!HasControl(dlg, 1137, "COMBOBOX")) return nullptr;
+  // Wine's file-name field 1148 is a ComboBoxEx32 around the combo box.
+  const bool fileName = GetDlgItem(dlg, 1152) != nullptr ? HasControl(dlg, 1152, "EDIT")
+                                                          : HasControl(dlg, 1148, "COMBOBOX", "ComboBoxEx32");
+  if (!fileName || !HasControl(dlg, 1136, "COMBOBOX")) return nullptr;
+  return FindRecord(param);
+}
+
+// Asks the resident program whether this program is on its skip list. No
+// answer (no resident window, no atom, a resident program that does not
+// answer within the time) means "not skipped"; the wait is bounded, so a hung
+// resident program cannot hang the dialog's program.
+bool IsSkippedProgram() {
+  char path[MAX_PATH + 1] = {};
+  const DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return false;
+  path[255] = '\0';  // an atom holds 255 characters at most
+  HWND resident = g_hwndResident;
+  if (resident == nullptr || !IsWindow(resident)) return false;
+  const ATOM atom = GlobalAddAtomA(path);
+  if (atom == 0) return false;
+  DWORD_PTR answer = 0;
+  const LRESULT sent = SendMessageTimeoutA(resident, quillo::kMsgSkipQuery, atom, 0,
+                                           SMTO_BLOCK | SMTO_ABORTIFHUNG, 5000, &answer);
+  GlobalDeleteAtom(atom);
+  return sent != 0 && answer != 0;
+}
+
 LRESULT CALLBACK CallWndProc(int code, WPARAM wParam, LPARAM lParam) {
-  // Every message goes on unchanged: the folder menus of the file dialogs
-  // hang off this point, and until a dialog is recognised nothing else may
-  // differ from a process without the extension.
+  // Most messages leave after two comparisons; only a dialog's creation is looked at.
+  if (code == HC_ACTION && !g_bSuspendDirHist) {
+    const auto* msg = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    if (msg != nullptr && msg->message == WM_INITDIALOG) {
+      const OPENFILENAMEA* record = FileDialogRecord(msg->hwnd, msg->lParam);
+      if (record != nullptr && !IsSkippedProgram()) ExtendDialog(msg->hwnd, record);
+    }
+  }
   return CallNextHookEx(g_hCallWndHook, code, wParam, lParam);
 }
 

@@ -3,8 +3,9 @@
 //
 // Lines end at LF; a CR right before the LF is dropped. The last line needs no
 // LF, and a Ctrl-Z that is the very last byte of such a file is dropped. A line
-// may hold at most 258 bytes counted with its CR; a longer one stops the
-// reading as end of file would, and the caller reports message 2017.
+// may hold at most 258 bytes counted with its CR. A longer one stops the
+// reading as end of file would (menu files: the caller reports message 2017),
+// or, for readers that must not lose what follows it, is passed over whole.
 #pragma once
 
 #include <cstddef>
@@ -41,7 +42,12 @@ class MemorySource final : public ByteSource {
 enum class LineStatus {
   kLine,     // Line() holds the next line
   kEnd,      // no more lines
-  kTooLong,  // a line over the limit: reported once, every later call gives kEnd
+  kTooLong,  // a line over the limit (see OverlongLine for what comes after it)
+};
+
+enum class OverlongLine {
+  kStop,  // reading ends there: every later call gives kEnd
+  kSkip,  // the line is passed over up to its LF and reading goes on
 };
 
 class LineReader {
@@ -54,7 +60,8 @@ class LineReader {
   // `fileSize` is what the file claims; a source that runs dry sooner is taken
   // as the end of the file, so a file that shrinks while it is read cannot
   // make the reader wait for bytes that never come.
-  LineReader(ByteSource& source, uint64_t fileSize) noexcept;
+  LineReader(ByteSource& source, uint64_t fileSize,
+             OverlongLine overlong = OverlongLine::kStop) noexcept;
 
   LineStatus Next() noexcept;
 
@@ -68,9 +75,11 @@ class LineReader {
  private:
   bool Refill(size_t& lineStart, size_t& pos) noexcept;
   LineStatus Deliver(size_t start, size_t length) noexcept;
+  void SkipRestOfLine(size_t pos) noexcept;
 
   ByteSource& source_;
   uint64_t remaining_;          // file bytes not yet examined
+  OverlongLine overlong_;
   size_t windowLength_ = 0;     // valid bytes in window_
   size_t nextLine_ = 0;         // offset of the next line in window_
   uint32_t linesDelivered_ = 0;

@@ -13,8 +13,8 @@ size_t MemorySource::Read(char* dst, size_t max) noexcept {
   return n;
 }
 
-LineReader::LineReader(ByteSource& source, uint64_t fileSize) noexcept
-    : source_(source), remaining_(fileSize) {
+LineReader::LineReader(ByteSource& source, uint64_t fileSize, OverlongLine overlong) noexcept
+    : source_(source), remaining_(fileSize), overlong_(overlong) {
   line_[0] = '\0';
   size_t start = 0, pos = 0;
   Refill(start, pos);
@@ -52,6 +52,19 @@ LineStatus LineReader::Deliver(size_t start, size_t length) noexcept {
   return LineStatus::kLine;
 }
 
+// Consumes bytes up to and including the next LF without keeping them: the
+// window is refilled from its end each time, so a line of any length passes.
+void LineReader::SkipRestOfLine(size_t pos) noexcept {
+  while (remaining_ != 0) {
+    size_t start = pos;
+    if (pos == windowLength_ && !Refill(start, pos)) break;
+    const char c = window_[pos++];
+    --remaining_;
+    if (c == '\n') break;
+  }
+  nextLine_ = pos;
+}
+
 LineStatus LineReader::Next() noexcept {
   if (remaining_ == 0) return LineStatus::kEnd;
   size_t start = nextLine_;
@@ -60,7 +73,11 @@ LineStatus LineReader::Next() noexcept {
   for (;;) {
     if (pos == windowLength_ && !Refill(start, pos)) break;  // the file ended early
     if (scanned > kMaxLineBytes) {
-      remaining_ = 0;
+      if (overlong_ == OverlongLine::kSkip) {
+        SkipRestOfLine(pos);
+      } else {
+        remaining_ = 0;
+      }
       return LineStatus::kTooLong;
     }
     const char c = window_[pos++];
