@@ -251,6 +251,20 @@ LRESULT CALLBACK FolderMenuProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam
   switch (msg) {
     case WM_COMMAND:
       if (LOWORD(wParam) == IDCANCEL) state->notCancelled = false;
+      // Wine posts a choice from a submenu of the system menu as a menu
+      // WM_COMMAND (no control, code 0), not as WM_SYSCOMMAND: the folder
+      // commands are taken in either form; the dialog never sees them.
+      if (lParam == 0 && HIWORD(wParam) == 0) {
+        const UINT cmd = LOWORD(wParam);
+        if (cmd >= kCmdHistoryFirst && cmd < kCmdAddFolder) {
+          ChangeToEntry(dlg, cmd);
+          return 0;
+        }
+        if (cmd == kCmdAddFolder) {
+          AddCurrentFolder(dlg, *state);
+          return 0;
+        }
+      }
       break;
     case WM_SYSCOMMAND: {
       const UINT cmd = static_cast<UINT>(wParam) & 0xFFF0u;

@@ -438,5 +438,53 @@ TEST_F(DlgExFolders, AProgramOnTheSkipListGetsNoMenus) {
   EXPECT_EQ(Read(info_), Listing(listed_));
 }
 
+BOOL CALLBACK FindFileDialogOf(HWND hwnd, LPARAM param) {
+  auto* found = reinterpret_cast<std::pair<DWORD, HWND>*>(param);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(hwnd, &pid);
+  if (pid != found->first || !IsWindowVisible(hwnd) || GetDlgItem(hwnd, 1137) == nullptr) return TRUE;
+  found->second = hwnd;
+  return FALSE;
+}
+
+void KeyChord(BYTE modifier, BYTE vk) {
+  keybd_event(modifier, 0, 0, 0);
+  Tap(vk);
+  keybd_event(modifier, 0, KEYEVENTF_KEYUP, 0);
+}
+
+// Wine's notepad, File > Open by Ctrl+O. Its menus cannot be read from here
+// (another process's menu handle is refused), so they are used by keys: the
+// last two items of the system menu are "Folder History" and "Folder
+// Shortcut"; the history entry changes the dialog's folder, and "Add Current
+// Folder" then registers that folder, which Cancel keeps.
+TEST_F(DlgExFolders, WineNotepadsOwnOpenDialogCarriesBothMenusWorkingByKeys) {
+  Write(info_, Listing(listed_));
+  Hook();
+  Process notepad = Process::Start("notepad.exe");
+  HWND main = nullptr;
+  ASSERT_TRUE(WaitFor([&] { return (main = FindWindowA("Notepad", nullptr)) != nullptr; }));
+  std::pair<DWORD, HWND> dialog{0, nullptr};
+  GetWindowThreadProcessId(main, &dialog.first);
+  SetForegroundWindow(main);
+  ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == main; }));
+  KeyChord(VK_CONTROL, 'O');
+  ASSERT_TRUE(WaitFor([&] { EnumWindows(FindFileDialogOf, reinterpret_cast<LPARAM>(&dialog)); return dialog.second != nullptr; }));
+  const HWND dlg = dialog.second;
+  // Up, Up, Right, Enter: the first history entry; Up, Right, Enter: "Add Current Folder".
+  for (const char* keys : {"\x26\x26\x27\x0d", "\x26\x27\x0d"}) {
+    if (GetForegroundWindow() != dlg) SetForegroundWindow(dlg);
+    ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == dlg; }));
+    KeyChord(VK_MENU, VK_SPACE);
+    ASSERT_TRUE(WaitFor([&] { return OpenMenuOf(dialog.first) != nullptr; })) << "no system menu";
+    for (const char* k = keys; *k != '\0'; ++k) Tap(static_cast<BYTE>(*k));
+    ASSERT_TRUE(WaitFor([&] { return OpenMenuOf(dialog.first) == nullptr; })) << "the menu stayed open";
+  }
+  PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+  const std::string expected = Listing(listed_) + "\r\n; Folder Shortcut\r\nDirReg | " + listed_ + "\r\n";
+  EXPECT_TRUE(WaitFor([&] { return lstrcmpiA(Read(info_).c_str(), expected.c_str()) == 0; })) << Read(info_);
+  notepad.Kill();
+}
+
 }  // namespace
 }  // namespace quillo::wine
