@@ -313,7 +313,9 @@ bool ExtendDialog(HWND dialog, const void* record) noexcept {
   // Built here, in the hook, rather than when the dialog's WM_INITDIALOG
   // reaches the new procedure: that does not depend on whether the system
   // picked the window procedure before or after calling the hooks.
-  HICON icon = static_cast<HICON>(LoadImageA(g_hInstance, MAKEINTRESOURCEA(IDI_FOLDER_MENU), IMAGE_ICON, 16, 16, 0));
+  // Shared: one icon for every dialog of the process, never to be destroyed.
+  HICON icon = static_cast<HICON>(
+      LoadImageA(g_hInstance, MAKEINTRESOURCEA(IDI_FOLDER_MENU), IMAGE_ICON, 16, 16, LR_SHARED));
   if (icon != nullptr) SendMessageA(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
   BuildMenus(dialog);
   return true;

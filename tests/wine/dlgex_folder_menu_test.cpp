@@ -105,6 +105,8 @@ LONG DriveScript(Journey& j, HWND dlg) {
     if (shown != system) return 43;
     return (state & MF_GRAYED) != 0 ? 0 : 44;
   }
+  // The extension's own small icon marks an extended dialog (Wine's own shows none).
+  if (SendMessageA(dlg, WM_GETICON, ICON_SMALL, 0) == 0) return 17;
   if (GetMenuItemCount(history) != 1 || ItemText(history, 0) != "&1 " + j.listed) return 12;
   if (GetMenuItemCount(shortcuts) != 1 || ItemText(shortcuts, 0) != "Add Current Folder") return 13;
   SendMessageA(dlg, WM_SYSCOMMAND, kCmdAddFolder, 0);
