@@ -73,6 +73,7 @@ bool HasMenus(HWND dlg) {
 struct Journey {
   std::string script;         // "choose", "none", "empty" or "add<N>"
   std::string start, listed;  // the folder the dialog opens in; the one in its history
+  std::string typed = "typed.txt";  // the file name "choose" types
   volatile LONG result = 1;
 };
 
@@ -115,11 +116,11 @@ LONG DriveScript(Journey& j, HWND dlg) {
   }
   HWND edit = FileNameEdit(dlg);
   if (edit == nullptr) return 15;
-  SetWindowTextA(edit, "typed.txt");
+  SetWindowTextA(edit, j.typed.c_str());
   SendMessageA(dlg, WM_SYSCOMMAND, kCmdHistoryFirst, 0);
-  char typed[64] = {};
+  char typed[MAX_PATH] = {};
   GetWindowTextA(edit, typed, sizeof typed);
-  return lstrcmpA(typed, "typed.txt") == 0 ? 0 : 16;
+  return lstrcmpA(typed, j.typed.c_str()) == 0 ? 0 : 16;
 }
 
 DWORD WINAPI Drive(void* param) {
@@ -136,14 +137,16 @@ DWORD WINAPI Drive(void* param) {
   return 0;
 }
 
-// args: "A" | "W" | "S" (Save, ANSI), the script, the start folder, the listed folder.
-// Exit code 0 when the script held (and "choose" closed on "<listed>\typed.txt").
+// args: "A" | "W" | "S" (Save, ANSI), the script, the start folder, the listed
+// folder[, the file name to type]. Exit code 0 when the script held (and
+// "choose" closed on "<listed>\<typed>").
 QUILLO_CHILD(FolderMenuDialog) {
-  if (args.size() != 4) return 2;
+  if (args.size() != 4 && args.size() != 5) return 2;
   Journey j;
   j.script = args[1];
   j.start = args[2];
   j.listed = args[3];
+  if (args.size() == 5) j.typed = args[4];
   HANDLE driver = CreateThread(nullptr, 0, Drive, &j, 0, nullptr);
   if (driver == nullptr) return 3;
   std::string chosen;
@@ -175,7 +178,7 @@ QUILLO_CHILD(FolderMenuDialog) {
   CloseHandle(driver);
   if (j.result != 0) return static_cast<int>(j.result);
   if (j.script != "choose") return chosen.empty() ? 0 : 21;
-  return lstrcmpiA(chosen.c_str(), Join(j.listed, "typed.txt").c_str()) == 0 ? 0 : 20;
+  return lstrcmpiA(chosen.c_str(), Join(j.listed, j.typed.c_str()).c_str()) == 0 ? 0 : 20;
 }
 
 // One thread's dialog of TwoDialogsAtOnce.
@@ -271,10 +274,10 @@ class FolderDialogTest : public ::testing::Test {
 
   // Runs the dialog child; its exit code, 99 when it did not end in time.
   DWORD Dialog(const char* kind, const char* script, const std::string& listed,
-               const char* program = "quillo_wine_tests.exe") {
+               const char* program = "quillo_wine_tests.exe", const std::string& typed = "") {
     // A backslash before a closing quote would escape it: "C:\\" stands for C:\.
     const std::string quoted = "\"" + listed + (listed.back() == '\\' ? "\\\"" : "\"");
-    Process child = StartChild("FolderMenuDialog", std::string(kind) + " " + script + " \"" + start_ + "\" " + quoted,
+    Process child = StartChild("FolderMenuDialog", std::string(kind) + " " + script + " \"" + start_ + "\" " + quoted + (typed.empty() ? "" : " " + typed),
                                folder_.file(program));
     DWORD code = 99;
     EXPECT_TRUE(WaitWhilePumping([&] { return child.Wait(0, &code); }, 60000));
@@ -292,6 +295,10 @@ class FolderDialogTest : public ::testing::Test {
   // The file "choose" leaves: the listed folder chosen, the start folder registered.
   std::string Chosen(const std::string& listed) {
     return "; Folder History\r\nDirHist | " + listed + "\r\n\r\n; Folder Shortcut\r\nDirReg | " + start_ + "\r\n";
+  }
+  // The file "choose" leaves when it typed a name of its own.
+  std::string Chosen(const std::string& listed, const std::string& start) {
+    return "; Folder History\r\nDirHist | " + listed + "\r\n\r\n; Folder Shortcut\r\nDirReg | " + start + "\r\n";
   }
   static std::string Listing(const std::string& folder) { return "; Folder History\r\nDirHist | " + folder + "\r\n"; }
 
@@ -438,6 +445,35 @@ TEST_F(DlgExFolders, AProgramOnTheSkipListGetsNoMenus) {
   PostMessageA(frame, WM_CLOSE, 0, 0);
   EXPECT_TRUE(quillo.Wait(30000));
   EXPECT_EQ(Read(info_), Listing(listed_));
+}
+
+// In code page 932: folders named in Shift-JIS whose characters have 0x5C
+// ("\") as their second byte, and a typed name that ends in one. Such a byte
+// taken for a backslash would cut the chosen file's folder in the middle of
+// a character, and the wide dialog's answers must come back as Shift-JIS.
+class DlgExFolderMenu932 : public FolderDialogTest {
+ protected:
+  void SetUp() override {
+    FolderDialogTest::SetUp();
+    ASSERT_EQ(GetACP(), 932u) << "this suite needs code page 932 (LANG=ja_JP.UTF-8 and the locale built)";
+  }
+};
+
+TEST_F(DlgExFolderMenu932, ShiftJisFoldersWithBackslashTrailBytesAreListedAndRecordedWhole) {
+  // ソフト and 表示: 0x83 0x5C is ソ, 0x95 0x5C is 表. (A name ending in such
+  // a byte cannot be passed quoted on a command line: the typed name ends in one.)
+  start_ = folder_.file("\x83\x5c\x83\x74\x83\x67");
+  listed_ = folder_.file("\x95\x5c\x8e\xa6");
+  ASSERT_TRUE(CreateDirectoryA(start_.c_str(), nullptr));
+  ASSERT_TRUE(CreateDirectoryA(listed_.c_str(), nullptr));
+  Hook();
+  for (const char* kind : {"A", "W"}) {
+    SCOPED_TRACE(kind);
+    Write(info_, Listing(listed_));
+    EXPECT_EQ(Dialog(kind, "choose", listed_, "quillo_wine_tests.exe", "a\x83\x5c"), 0u);
+    const std::string text = Read(info_);
+    EXPECT_EQ(lstrcmpiA(text.c_str(), Chosen(listed_, start_).c_str()), 0) << text;
+  }
 }
 
 BOOL CALLBACK FindFileDialogOf(HWND hwnd, LPARAM param) {
