@@ -251,6 +251,20 @@ LRESULT CALLBACK FolderMenuProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam
   switch (msg) {
     case WM_COMMAND:
       if (LOWORD(wParam) == IDCANCEL) state->notCancelled = false;
+      // Wine posts a choice from a submenu of the system menu as a menu
+      // WM_COMMAND (no control, code 0), not as WM_SYSCOMMAND: the folder
+      // commands are taken in either form; the dialog never sees them.
+      if (lParam == 0 && HIWORD(wParam) == 0) {
+        const UINT cmd = LOWORD(wParam);
+        if (cmd >= kCmdHistoryFirst && cmd < kCmdAddFolder) {
+          ChangeToEntry(dlg, cmd);
+          return 0;
+        }
+        if (cmd == kCmdAddFolder) {
+          AddCurrentFolder(dlg, *state);
+          return 0;
+        }
+      }
       break;
     case WM_SYSCOMMAND: {
       const UINT cmd = static_cast<UINT>(wParam) & 0xFFF0u;
@@ -299,7 +313,9 @@ bool ExtendDialog(HWND dialog, const void* record) noexcept {
   // Built here, in the hook, rather than when the dialog's WM_INITDIALOG
   // reaches the new procedure: that does not depend on whether the system
   // picked the window procedure before or after calling the hooks.
-  HICON icon = static_cast<HICON>(LoadImageA(g_hInstance, MAKEINTRESOURCEA(IDI_FOLDER_MENU), IMAGE_ICON, 16, 16, 0));
+  // Shared: one icon for every dialog of the process, never to be destroyed.
+  HICON icon = static_cast<HICON>(
+      LoadImageA(g_hInstance, MAKEINTRESOURCEA(IDI_FOLDER_MENU), IMAGE_ICON, 16, 16, LR_SHARED));
   if (icon != nullptr) SendMessageA(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
   BuildMenus(dialog);
   return true;

@@ -3,4 +3,4 @@
 #define IDS_CREATE_FOLDER 2000
 #define IDS_LINE_TOO_LONG 2001
 
-#define IDI_FOLDER_MENU 101  // the dialog's small icon, when the library carries one
+#define IDI_FOLDER_MENU 101  // the extended dialog's small icon
