@@ -24,6 +24,8 @@ set(APP_PORTABLE_SOURCES
   ${QUILLO_ROOT}/app/capture.cpp
   ${QUILLO_ROOT}/app/key_stroke_playback.cpp
   ${QUILLO_ROOT}/app/settings.cpp
+  ${QUILLO_ROOT}/app/macros/macro_file.cpp
+  ${QUILLO_ROOT}/app/macros/macro_player.cpp
 )
 set(DLGEX_PORTABLE_SOURCES
   ${QUILLO_ROOT}/dlgex/folder_info.cpp
