@@ -18,6 +18,7 @@ set(HOOK_PORTABLE_SOURCES
   ${QUILLO_ROOT}/hook/delivery.cpp
   ${QUILLO_ROOT}/hook/text_commands/enclose.cpp
   ${QUILLO_ROOT}/hook/text_commands/convert.cpp
+  ${QUILLO_ROOT}/hook/macros/recorder.cpp
 )
 set(APP_PORTABLE_SOURCES
   ${QUILLO_ROOT}/app/history_store.cpp
