@@ -205,6 +205,13 @@ LRESULT CMainFrame::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 bool CMainFrame::OnCreate() {
+  // First of all: joining the clipboard chain below pumps messages, and a
+  // macro name sent by another program meanwhile must find its receiver.
+  macros_.reset(new (std::nothrow) app::MacroMachine(hwnd_, settings_, folder_));
+  if (!macros_) {
+    QuilloMessageBox(IDS_NO_MEMORY);
+    return false;
+  }
   marker_ = RegisterClipboardFormatA("Quillo Marker");
   if (marker_ == 0) {
     QuilloMessageBox(IDS_REGISTER_FORMAT);
@@ -228,7 +235,6 @@ bool CMainFrame::OnCreate() {
   inChain_ = true;
   if (settings_.SaveHist) history_.ReadHistoryFile(nullptr);
   ApplySettingsToSharedBlock(settings_);
-  macros_.reset(new (std::nothrow) app::MacroMachine(hwnd_, settings_, folder_));
   RegisterClearHistoryKey(hwnd_, GetModuleHandleA(nullptr), settings_);
   return true;
 }

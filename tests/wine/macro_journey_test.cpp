@@ -221,6 +221,79 @@ TEST_F(MacroJourney, PauseDuringALongGap_EndsThePlaybackAtOnce) {
   RecordProperty("pause_stop_ms", static_cast<int>(latency));
 }
 
+// Each refusal shows its box, and nothing plays: the file is checked whole
+// before the first event, so a count the file cannot hold never plays stale bytes.
+TEST_F(MacroJourney, FilesThatCannotPlay_ShowTheirBoxAndTypeNothing) {
+  CreateDirectoryA(folder_.file("DirMacro").c_str(), nullptr);
+  std::vector<unsigned char> good = MacroFile({KeyRecord(1000, 'X', true), KeyRecord(1010, 'X', false)});
+  std::vector<unsigned char> overCounted = good;
+  overCounted[36] = 3;  // three records counted, two in the file
+  std::vector<unsigned char> empty = MacroFile({});
+  std::vector<unsigned char> wrongSignature = good;
+  wrongSignature[0] = 'q';
+  struct Row {
+    const char* name;  // the current macro; "" for none
+    const std::vector<unsigned char>* bytes;  // null: no such file
+    const char* box;
+  };
+  const std::vector<unsigned char> shortFile(good.begin(), good.begin() + 40);
+  const Row rows[] = {
+      {"", nullptr, "Please select a target macro file."},
+      {"Missing.mcr", nullptr, "Could not find a target macro file."},
+      {"Short.mcr", &shortFile, "The macro file has incorrect format."},
+      {"Signature.mcr", &wrongSignature, "The macro file has incorrect format."},
+      {"OverCounted.mcr", &overCounted, "The macro file has incorrect format."},
+      {"Empty.mcr", &empty, "The macro file is empty."},
+  };
+  HWND edit = StartTarget();
+  ASSERT_NE(edit, nullptr);
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    if (row.bytes != nullptr) ASSERT_TRUE(WriteFileBytes(Macro(row.name), *row.bytes));
+    SetCurrentMacro(row.name);
+    PostMessageA(frame_, WM_COMMAND, 32800, 0);
+    ASSERT_TRUE(MessageBoxWatcher::Instance().WaitForBoxes(1));
+    EXPECT_EQ(MessageBoxWatcher::Instance().Take(), Texts{row.box});
+    if (row.bytes != nullptr) EXPECT_TRUE(WaitFor([&] { return FileFree(Macro(row.name)); }));
+  }
+  EXPECT_EQ(WindowText(edit), "");
+}
+
+// LoopPlay 3 plays the macro three times; the current macro survives a restart.
+TEST_F(MacroJourney, LoopPlayThree_PlaysThreePasses_CurrentMacroKeptAcrossRuns) {
+  CreateDirectoryA(folder_.file("DirMacro").c_str(), nullptr);
+  const std::string path = Macro("Loop.mcr");
+  ASSERT_TRUE(WriteFileBytes(path, MacroFile({KeyRecord(1000, 'X', true), KeyRecord(1010, 'X', false)})));
+  SetCurrentMacro("Loop.mcr");
+  PostMessageA(frame_, WM_CLOSE, 0, 0);
+  DWORD code = 99;
+  ASSERT_TRUE(quillo_.Wait(60000, &code));
+  EXPECT_EQ(code, 0u);
+  HKEY key;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Veltrane Soft\\Quillo\\Macro", 0, KEY_ALL_ACCESS, &key),
+            ERROR_SUCCESS);
+  char saved[64] = {};
+  DWORD size = sizeof saved - 1, type = 0;
+  EXPECT_EQ(RegQueryValueExA(key, "CurMacroName", nullptr, &type, reinterpret_cast<BYTE*>(saved), &size),
+            ERROR_SUCCESS);
+  EXPECT_STREQ(saved, "Loop.mcr");
+  const DWORD loops = 3;
+  RegSetValueExA(key, "LoopPlay", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&loops), sizeof loops);
+  RegCloseKey(key);
+
+  quillo_ = Process::Start("\"" + folder_.file(kQuilloExe) + "\"", folder_.path());
+  ASSERT_TRUE(WaitFor([&] {
+    frame_ = FindWindowA(kFrameClass, nullptr);
+    return frame_ != nullptr && GetClipboardViewer() == frame_;
+  }));
+  HWND edit = StartTarget();
+  ASSERT_NE(edit, nullptr);
+  PostMessageA(frame_, WM_COMMAND, 32800, 0);  // no name given this run
+  ASSERT_TRUE(WaitFor([&] { return WindowText(edit) == "xxx"; })) << WindowText(edit);
+  ASSERT_TRUE(WaitFor([&] { return FileFree(path); }));
+  EXPECT_FALSE(WaitFor([&] { return WindowText(edit) != "xxx"; }, 300)) << "a fourth pass: " << WindowText(edit);
+}
+
 // A figure, not a limit: how closely the played gaps follow the recorded ones.
 TEST_F(MacroJourney, Figure_PlayedGapsAgainstRecordedGaps_200Events) {
   CreateDirectoryA(folder_.file("DirMacro").c_str(), nullptr);
