@@ -66,8 +66,16 @@ class WinPlayHost final : public macros::PlayHost {
   // Sleeps on the stop event rather than the clock alone, so Pause/Break or
   // the stop command ends even the longest gap at once; this thread's own
   // messages are dispatched meanwhile.
+  //
+  // A wait counts from where the previous one was due to end, not from now:
+  // otherwise the time each event takes to inject adds to every gap and the
+  // macro drifts slower and slower. A playback that has fallen far behind (the
+  // system stalled) does not rush the next events to catch up.
   void Wait(uint32_t ms) noexcept override {
-    const DWORD start = GetTickCount();
+    const DWORD now = GetTickCount();
+    const DWORD start = waited_ && now - due_ < kCatchUpMs ? due_ : now;
+    due_ = start + ms;
+    waited_ = true;
     for (;;) {
       if (!IsPlaying()) return;
       const DWORD elapsed = GetTickCount() - start;
@@ -80,10 +88,13 @@ class WinPlayHost final : public macros::PlayHost {
   }
 
  private:
+  static constexpr DWORD kCatchUpMs = 50;
   std::atomic<LONG>& playing_;
   std::atomic<bool>& stop_;
   HANDLE stopEvent_;
   const settings::Settings& settings_;
+  DWORD due_ = 0;  // when the previous wait was due to end
+  bool waited_ = false;
 };
 
 struct DialogText {
@@ -183,9 +194,7 @@ void MacroMachine::SetCurrentMacro(std::string name) {
   settings_.CurMacroName = std::move(name);  // kept across runs
 }
 
-bool MacroMachine::PlaybackRunning() const {
-  return thread_.valid() && WaitForSingleObject(thread_.get(), 0) == WAIT_TIMEOUT;
-}
+bool MacroMachine::PlaybackRunning() const { return playbackActive_.load(); }
 
 void MacroMachine::OnRecord() {
   // The thread, not only the flag: between two passes of a loop the flag is
@@ -298,14 +307,18 @@ void MacroMachine::OnPlay() {
     return;
   }
   if (!Exists(PathOf(name))) {
-    QuilloMessageBox(IDS_NO_MACRO_FILE);
+    // Emptied before the box: its modal loop takes messages, and a macro name
+    // sent meanwhile (a menu item's macro tag) must not be wiped out after it.
     SetCurrentMacro("");
+    QuilloMessageBox(IDS_NO_MACRO_FILE);
     return;
   }
   if (GetForegroundWindow() == frame_) HandBackForeground();
   stopRequested_ = false;
   ResetEvent(stopEvent_.get());
+  playbackActive_ = true;
   thread_.reset(CreateThread(nullptr, 0, PlaybackThread, this, 0, nullptr));
+  if (!thread_) playbackActive_ = false;
 }
 
 DWORD WINAPI MacroMachine::PlaybackThread(void* self) {
@@ -324,6 +337,7 @@ void MacroMachine::PlayLoop() {
     }
   }
   if (settings_.MessageBeep) MessageBeep(MB_OK);
+  playbackActive_ = false;  // the last thing the thread does with this object
 }
 
 bool MacroMachine::PlayPass() {

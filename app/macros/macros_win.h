@@ -67,6 +67,10 @@ class MacroMachine {
   // Playback: the flag is what the thread watches; the event wakes its waits.
   std::atomic<LONG> playing_{0};
   std::atomic<bool> stopRequested_{false};
+  // From Play until the thread has finished its last pass and beep: Record and
+  // Play are refused meanwhile, also in the moment between two passes when
+  // the playing flag is down.
+  std::atomic<bool> playbackActive_{false};
   UniqueHandle stopEvent_;
   UniqueHandle thread_;
 };
