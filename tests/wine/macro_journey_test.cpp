@@ -198,6 +198,69 @@ TEST_F(MacroJourney, KeysTypedElsewhere_PauseStops_SavedFilePlaysTheSameTextBack
   EXPECT_TRUE(WaitFor([&] { return FileFree(path); })) << "the playback never ended";
 }
 
+// Restart in the stop dialog goes on recording into the same file, without the
+// time the dialog was open; Delete there removes the file.
+TEST_F(MacroJourney, StopDialog_RestartTakesOutItsTime_DeleteRemovesTheFile) {
+  HWND edit = StartTarget();
+  ASSERT_NE(edit, nullptr);
+  for (const char* name : {"Twice", "Dropped"}) {
+    SCOPED_TRACE(name);
+    PostMessageA(frame_, WM_COMMAND, 32801, 0);
+    HWND record = WaitForDialog("Recording user operations");
+    ASSERT_NE(record, nullptr);
+    SetDlgItemTextA(record, kNameBox, name);
+    PostMessageA(record, WM_COMMAND, IDOK, 0);
+    const std::string path = Macro((std::string(name) + ".mcr").c_str());
+    ASSERT_TRUE(WaitFor([&] { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }));
+    Settle();
+    ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == targetWindow_; }));
+    Tap('A');
+    ASSERT_TRUE(WaitFor([&] { return WindowText(edit).back() == 'a'; })) << WindowText(edit);
+    Tap(VK_PAUSE);
+    HWND stop = WaitForDialog("Stop recording");
+    ASSERT_NE(stop, nullptr);
+    if (std::strcmp(name, "Dropped") == 0) {
+      PostMessageA(stop, WM_COMMAND, 1302, 0);  // Delete
+      EXPECT_TRUE(WaitFor([&] { return GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES; }));
+      Settle();
+      PostMessageA(frame_, WM_COMMAND, 32800, 0);  // nothing is current any more
+      ASSERT_TRUE(MessageBoxWatcher::Instance().WaitForBoxes(1));
+      EXPECT_EQ(MessageBoxWatcher::Instance().Take(), Texts{"Please select a target macro file."});
+      continue;
+    }
+    const DWORD opened = GetTickCount();
+    // The dialog stays open for a while the user thinks it over.
+    WaitFor([] { return false; }, 1500);
+    PostMessageA(stop, WM_COMMAND, 1301, 0);  // Restart
+    ASSERT_TRUE(WaitFor([&] { return FindWindowA("#32770", "Stop recording") == nullptr; }));
+    Settle();
+    const DWORD dialogMs = GetTickCount() - opened;
+    ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == targetWindow_; }));
+    Tap('B');
+    ASSERT_TRUE(WaitFor([&] { return WindowText(edit).back() == 'b'; })) << WindowText(edit);
+    Tap(VK_PAUSE);
+    stop = WaitForDialog("Stop recording");
+    ASSERT_NE(stop, nullptr);
+    PostMessageA(stop, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(WaitFor([&] { return FileFree(path) && ReadFileBytes(path).size() >= 44; }));
+    const std::vector<unsigned char> bytes = ReadFileBytes(path);
+    // Key records only: a window that closes moves the pointer over another,
+    // and the mouse is recorded too.
+    std::vector<EventRecord> keys;
+    for (size_t at = 44; at + 24 <= bytes.size(); at += 24) {
+      EventRecord r;
+      std::memcpy(&r, bytes.data() + at, 24);
+      if (r.kind == kEventKindKey) keys.push_back(r);
+    }
+    ASSERT_EQ(keys.size(), 4u);
+    const EventRecord& aUp = keys[1];
+    const EventRecord& bDown = keys[2];
+    EXPECT_EQ(aUp.u.key.vk, 'A');
+    EXPECT_EQ(bDown.u.key.vk, 'B');
+    EXPECT_LT(bDown.time - aUp.time, dialogMs) << "the stop dialog's time was left in";
+  }
+}
+
 TEST_F(MacroJourney, PauseDuringALongGap_EndsThePlaybackAtOnce) {
   CreateDirectoryA(folder_.file("DirMacro").c_str(), nullptr);
   const std::string path = Macro("Long.mcr");
