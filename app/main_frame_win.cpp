@@ -1,6 +1,7 @@
 #include "main_frame_win.h"
 
 #include <cstring>
+#include <new>
 #include <utility>
 
 #include "app_routines_win.h"
@@ -169,6 +170,10 @@ LRESULT CMainFrame::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
       return 0;
     case kMsgSkipQuery:
       return OnSkipQuery(static_cast<ATOM>(wParam));
+    case WM_COPYDATA:
+      // Sent from hooks in other processes; the block is valid only during the send.
+      if (macros_ && lParam != 0) macros_->OnCopyData(*reinterpret_cast<const COPYDATASTRUCT*>(lParam));
+      return 1;
     case kMsgShowMenu:
       ShowMenu(static_cast<int>(wParam), static_cast<int>(lParam));
       return 0;
@@ -179,6 +184,15 @@ LRESULT CMainFrame::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
           return 0;
         case kCmdPlayKeyStrokes:
           PlayKeyStrokes();
+          return 0;
+        case kCmdPlayMacro:
+          if (macros_) macros_->OnPlay();
+          return 0;
+        case kCmdRecordMacro:
+          if (macros_) macros_->OnRecord();
+          return 0;
+        case kCmdStopMacro:
+          if (macros_) macros_->OnStop();
           return 0;
         default:
           break;
@@ -191,6 +205,13 @@ LRESULT CMainFrame::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 bool CMainFrame::OnCreate() {
+  // First of all: joining the clipboard chain below pumps messages, and a
+  // macro name sent by another program meanwhile must find its receiver.
+  macros_.reset(new (std::nothrow) app::MacroMachine(hwnd_, settings_, folder_));
+  if (!macros_) {
+    QuilloMessageBox(IDS_NO_MEMORY);
+    return false;
+  }
   marker_ = RegisterClipboardFormatA("Quillo Marker");
   if (marker_ == 0) {
     QuilloMessageBox(IDS_REGISTER_FORMAT);
@@ -241,6 +262,9 @@ void CMainFrame::OnClose() {
 }
 
 void CMainFrame::OnDestroy() {
+  // A playback must not go on typing after the hooks and the window are gone,
+  // and a recording in progress is kept as far as it got.
+  if (macros_) macros_->Shutdown();
   if (inChain_) {
     ChangeClipboardChain(hwnd_, nextViewer_);
     inChain_ = false;

@@ -5,10 +5,12 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 
 #include "capture.h"
 #include "history_store_win.h"
+#include "macros/macros_win.h"
 #include "settings.h"
 
 namespace quillo {
@@ -50,6 +52,7 @@ class CMainFrame {
   HWND nextViewer_ = nullptr;
   bool inChain_ = false;
   app::TextCommandHandover handover_;
+  std::unique_ptr<app::MacroMachine> macros_;  // created with the window
   UINT marker_ = 0;
   DWORD lastSequence_ = 0;  // clipboard sequence number of the last change looked at
   bool lastSkip_ = false;

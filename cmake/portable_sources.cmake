@@ -18,12 +18,15 @@ set(HOOK_PORTABLE_SOURCES
   ${QUILLO_ROOT}/hook/delivery.cpp
   ${QUILLO_ROOT}/hook/text_commands/enclose.cpp
   ${QUILLO_ROOT}/hook/text_commands/convert.cpp
+  ${QUILLO_ROOT}/hook/macros/recorder.cpp
 )
 set(APP_PORTABLE_SOURCES
   ${QUILLO_ROOT}/app/history_store.cpp
   ${QUILLO_ROOT}/app/capture.cpp
   ${QUILLO_ROOT}/app/key_stroke_playback.cpp
   ${QUILLO_ROOT}/app/settings.cpp
+  ${QUILLO_ROOT}/app/macros/macro_file.cpp
+  ${QUILLO_ROOT}/app/macros/macro_player.cpp
 )
 set(DLGEX_PORTABLE_SOURCES
   ${QUILLO_ROOT}/dlgex/folder_info.cpp

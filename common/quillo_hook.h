@@ -65,6 +65,13 @@ QUILLO_HOOK_API BOOL SetHookProc(HWND resident);
 // Bracket keys the program synthesises so that a macro recording leaves them out.
 QUILLO_HOOK_API void SuspendRec();
 QUILLO_HOOK_API void ResumeRec();
+// Switches macro recording in the hooks of every process on (non-zero) or off,
+// taking the screen size for scaling mouse positions and closing any open
+// suspension. Returns the flag stored (1 or 0).
+QUILLO_HOOK_API BOOL MacroRecording(BOOL flag);
+// Tells the hooks that a macro is playing, so that Pause/Break stops it.
+// Returns the flag stored (1 or 0).
+QUILLO_HOOK_API BOOL MacroPlaying(BOOL flag);
 // Shows menu `kind` (1 custom menu of menu-file set entry `n`, 2 stack menu,
 // 3 menu-file chooser, 4 combined menu) at the configured position; the
 // resident program calls it on message 1038. Other kinds do nothing.

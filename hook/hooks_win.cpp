@@ -9,6 +9,7 @@
 // no file, no message to another process. Keep it so.
 
 #include "dialog_support_win.h"
+#include "macros/recorder_win.h"
 #include "menus_win.h"
 #include "process_state.h"
 #include "shared_block.h"
@@ -40,12 +41,10 @@ class WinTriggerHost final : public TriggerHost {
   // The counter changes arrive through the one system input stream, so they
   // are serial even though every process runs this code.
   void AdjustRecordSuspension(int delta) noexcept override { g_nRecSuspend += delta; }
-  // Macro recording and its Pause handling hand their events over here; until
-  // the recorder exists nothing sets g_bRecording or g_bPlaying, so these are
-  // never reached.
-  void RecordKey(const KeyEvent&) noexcept override {}
-  void CheckPauseWhilePlaying(const KeyEvent&) noexcept override {}
-  void RecordMouse(const MouseEvent&) noexcept override {}
+  // Reached only while recording or playing (the handler looks at the flags).
+  void RecordKey(const KeyEvent& event) noexcept override { RecordKeyWin(event); }
+  void CheckPauseWhilePlaying(const KeyEvent& event) noexcept override { CheckPauseWhilePlayingWin(event); }
+  void RecordMouse(const MouseEvent& event) noexcept override { RecordMouseWin(event); }
   void SendKey(uint8_t vk, bool up) noexcept override { keybd_event(vk, 0, up ? KEYEVENTF_KEYUP : 0, 0); }
   void SuspendRecording() noexcept override { SuspendRec(); }
   void ResumeRecording() noexcept override { ResumeRec(); }

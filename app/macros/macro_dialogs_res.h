@@ -1,0 +1,18 @@
+// Resource ids of the macro dialogs and messages.
+#pragma once
+
+#define IDD_MACRO_RECORD 300
+#define IDD_MACRO_STOP 301
+#define IDC_MACRO_NAME 1300
+#define IDC_MACRO_RESTART 1301
+#define IDC_MACRO_DELETE 1302
+#define IDC_MACRO_NOTE 1303
+
+#define IDS_SELECT_MACRO 2020
+#define IDS_NO_MACRO_FILE 2021
+#define IDS_CREATE_FOLDER 2022
+#define IDS_OVERWRITE_MACRO 2023
+#define IDS_PLAY_WHILE_RECORDING 2024
+#define IDS_BAD_MACRO_FILE 2025
+#define IDS_EMPTY_MACRO_FILE 2026
+#define IDS_BAD_MACRO_NAME 2028

@@ -1,0 +1,78 @@
+// The resident program's macro machinery: recording into a macro file from the
+// hooks' records, the stop dialog, and playback on a worker thread. Owned by
+// the main window; every entry point but the playback thread runs on the
+// user-interface thread.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "handles_win.h"
+#include "macros/macro_file.h"
+#include "settings.h"
+
+namespace quillo::app {
+
+class FileSink;
+
+class MacroMachine {
+ public:
+  MacroMachine(HWND frame, settings::Settings& settings, std::string programFolder);
+  ~MacroMachine();
+  MacroMachine(const MacroMachine&) = delete;
+  MacroMachine& operator=(const MacroMachine&) = delete;
+
+  void OnRecord();  // 32801
+  void OnStop();    // 32802
+  void OnPlay();    // 32800
+  // WM_COPYDATA: a record (dwData 0) or a macro name (dwData 1).
+  void OnCopyData(const COPYDATASTRUCT& data) noexcept;
+  // Ends a playback before the program ends, waiting a bounded time.
+  void Shutdown() noexcept;
+
+  std::string CurrentMacro() const;
+  bool recording() const { return recording_.load(); }
+  bool playing() const { return playing_.load() != 0; }
+
+ private:
+  std::string FolderPath() const { return folder_ + "\\DirMacro"; }
+  std::string PathOf(const std::string& name) const { return FolderPath() + "\\" + name; }
+  void SetCurrentMacro(std::string name);
+  bool StartRecording();
+  void FinishRecording();
+  bool PlaybackRunning() const;
+
+  static DWORD WINAPI PlaybackThread(void* self);
+  void PlayLoop();
+  bool PlayPass();
+
+  HWND frame_;
+  settings::Settings& settings_;
+  std::string folder_;
+
+  mutable std::mutex currentLock_;  // the playback thread reads it at each pass
+  std::string current_;
+
+  // Recording (user-interface thread only).
+  std::atomic<bool> recording_{false};  // also read by the playback thread
+  bool stopDialogOpen_ = false;
+  UniqueHandle recordFile_;
+  std::unique_ptr<FileSink> sink_;
+  std::unique_ptr<macros::MacroWriter> writer_;
+
+  // Playback: the flag is what the thread watches; the event wakes its waits.
+  std::atomic<LONG> playing_{0};
+  std::atomic<bool> stopRequested_{false};
+  // From Play until the thread has finished its last pass and beep: Record and
+  // Play are refused meanwhile, also in the moment between two passes when
+  // the playing flag is down.
+  std::atomic<bool> playbackActive_{false};
+  UniqueHandle stopEvent_;
+  UniqueHandle thread_;
+};
+
+}  // namespace quillo::app

@@ -1,0 +1,68 @@
+#include "macros/recorder_win.h"
+
+#include "macros/recorder.h"
+#include "quillo_hook.h"
+#include "quillo_messages.h"
+#include "shared_block.h"
+
+namespace quillo::hook {
+namespace {
+
+// How long a hooked application waits for the resident window to take one
+// record. The send runs inside a foreign program's input handling: a resident
+// program that hangs must cost it a lost record, never a frozen window.
+constexpr UINT kRecordSendTimeoutMs = 1000;
+
+class WinRecorderHost final : public RecorderHost {
+ public:
+  void SendRecord(const EventRecord& record) noexcept override {
+    const HWND resident = g_hwndQuillo;
+    if (resident == nullptr) return;  // lost without a report
+    EventRecord copy = record;  // lives on this stack for the time of the send
+    COPYDATASTRUCT data;
+    data.dwData = kCopyDataEventRecord;
+    data.cbData = sizeof copy;
+    data.lpData = &copy;
+    DWORD_PTR result = 0;
+    SendMessageTimeoutA(resident, WM_COPYDATA, reinterpret_cast<WPARAM>(GetForegroundWindow()),
+                        reinterpret_cast<LPARAM>(&data), SMTO_ABORTIFHUNG, kRecordSendTimeoutMs, &result);
+  }
+  uint32_t TickCount() noexcept override { return GetTickCount(); }
+  void Beep() noexcept override { MessageBeep(0xFFFFFFFF); }
+  void PostStop() noexcept override {
+    if (g_hwndQuillo != nullptr) PostMessageA(g_hwndQuillo, WM_COMMAND, kCmdStopMacro, 0);
+  }
+};
+
+WinRecorderHost g_recorderHost;
+
+RecorderFields Fields() noexcept {
+  return {&g_bRecording, &g_bPlaying,  &g_nRecSuspend, &g_nScreenCx,
+          &g_nScreenCy,  &g_bRecKey,   &g_bRecMouse,   &g_bCutMouseMove};
+}
+
+}  // namespace
+
+void RecordKeyWin(const KeyEvent& event) noexcept { RecordKey(event, Fields(), g_recorderHost); }
+void CheckPauseWhilePlayingWin(const KeyEvent& event) noexcept {
+  CheckPauseWhilePlaying(event, Fields(), g_recorderHost);
+}
+void RecordMouseWin(const MouseEvent& event) noexcept { RecordMouse(event, Fields(), g_recorderHost); }
+
+}  // namespace quillo::hook
+
+BOOL MacroRecording(BOOL flag) {
+  using namespace quillo::hook;
+  // The screen size is taken now, so mouse positions scale against the screen
+  // the recording was made on.
+  g_nScreenCx = GetSystemMetrics(SM_CXSCREEN);
+  g_nScreenCy = GetSystemMetrics(SM_CYSCREEN);
+  g_nRecSuspend = 0;
+  g_bRecording = flag ? 1 : 0;
+  return g_bRecording;
+}
+
+BOOL MacroPlaying(BOOL flag) {
+  quillo::hook::g_bPlaying = flag ? 1 : 0;
+  return quillo::hook::g_bPlaying;
+}

@@ -1,0 +1,406 @@
+// Macros for real: Quillo.exe records keys typed into a target program in
+// another process, Pause/Break stops the recording, the file is saved and
+// played back into a fresh target; Pause/Break also ends a playback.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "quillo_records.h"
+#include "target_window.h"
+#include "wine_support.h"
+
+namespace quillo::wine {
+namespace {
+
+using Texts = std::vector<std::string>;
+constexpr char kFrameClass[] = "QuilloMainFrame";
+constexpr int kNameBox = 1300;  // the macro name in both dialogs
+constexpr UINT kMsgDumpTimes = WM_APP + 50;
+
+// A target whose message loop notes the time stamp of every key message its
+// edit control receives, and writes them to args[0] on kMsgDumpTimes.
+QUILLO_CHILD(TimedTarget) {
+  if (args.empty()) return 2;
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = DefWindowProcA;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.lpszClassName = "QuilloTimedTarget";
+  RegisterClassA(&wc);
+  // Shown only once its edit exists: the test takes a window in front as ready.
+  HWND hwnd = CreateWindowExA(0, wc.lpszClassName, "Quillo Timed Target", WS_OVERLAPPEDWINDOW, 100,
+                              100, 400, 260, nullptr, nullptr, wc.hInstance, nullptr);
+  HWND edit = CreateWindowExA(0, "EDIT", "", WS_CHILD | WS_VISIBLE | ES_MULTILINE, 10, 10, 360, 200, hwnd,
+                              reinterpret_cast<HMENU>(kTargetEditId), nullptr, nullptr);
+  ShowWindow(hwnd, SW_SHOW);
+  SetForegroundWindow(hwnd);
+  SetFocus(edit);
+  SetTimer(hwnd, 1, 60000, nullptr);
+  std::string times;
+  MSG msg;
+  while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+    if (msg.message == WM_TIMER && msg.hwnd == hwnd) break;
+    if (msg.message == WM_KEYDOWN || msg.message == WM_KEYUP) times += std::to_string(msg.time) + "\n";
+    if (msg.message == kMsgDumpTimes) {
+      WriteFileBytes(args[0], std::vector<unsigned char>(times.begin(), times.end()));
+      continue;
+    }
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+  return 0;
+}
+
+EventRecord KeyRecord(uint32_t time, uint8_t vk, bool down) {
+  EventRecord r{};
+  r.kind = kEventKindKey;
+  r.time = time;
+  r.magic = kEventMagic;
+  r.u.key.vk = vk;
+  r.a = down ? 1 : 0;
+  return r;
+}
+
+std::vector<unsigned char> MacroFile(const std::vector<EventRecord>& records) {
+  std::vector<unsigned char> bytes(44 + records.size() * sizeof(EventRecord), 0);
+  std::memcpy(bytes.data(), "Quillo Macro File", 18);
+  const uint32_t header[3] = {1, static_cast<uint32_t>(records.size()), records.empty() ? 0 : records[0].time};
+  std::memcpy(bytes.data() + 32, header, sizeof header);
+  if (!records.empty()) std::memcpy(bytes.data() + 44, records.data(), records.size() * sizeof(EventRecord));
+  return bytes;
+}
+
+// The player and the recorder hold the file without sharing while they use it.
+bool FileFree(const std::string& path) {
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(h);
+  return true;
+}
+
+class MacroJourney : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(folder_.ok());
+    MessageBoxWatcher::Instance().Take();
+    quillo_ = Process::Start("\"" + folder_.file(kQuilloExe) + "\"", folder_.path());
+    ASSERT_TRUE(quillo_.valid());
+    ASSERT_TRUE(WaitFor([&] {
+      frame_ = FindWindowA(kFrameClass, nullptr);
+      return frame_ != nullptr;
+    })) << "Quillo.exe did not come up";
+    ASSERT_TRUE(WaitFor([&] { return GetClipboardViewer() == frame_; })) << "Quillo.exe never finished starting";
+  }
+  void TearDown() override {
+    target_.Kill();
+    if (quillo_.valid()) {
+      PostMessageA(frame_, WM_CLOSE, 0, 0);
+      DWORD code = 99;
+      EXPECT_TRUE(quillo_.Wait(60000, &code)) << "Quillo.exe did not end";
+      EXPECT_EQ(code, 0u);
+    }
+    EXPECT_EQ(MessageBoxWatcher::Instance().Take(), Texts()) << "unexpected message boxes";
+  }
+
+  // A fresh, empty target in front; its edit control.
+  HWND StartTarget(const char* child = "EditTarget", const std::string& args = "") {
+    target_.Kill();
+    target_ = StartChild(child, args);
+    HWND window = nullptr;
+    const char* title = std::strcmp(child, "EditTarget") == 0 ? kTargetTitle : "Quillo Timed Target";
+    if (!WaitFor([&] {
+          window = FindWindowA(nullptr, title);
+          return window != nullptr && GetForegroundWindow() == window;
+        })) {
+      ADD_FAILURE() << child << ": window " << window << ", in front " << GetForegroundWindow();
+      return nullptr;
+    }
+    targetWindow_ = window;
+    return GetDlgItem(window, kTargetEditId);
+  }
+
+  HWND WaitForDialog(const char* title) {
+    HWND dlg = nullptr;
+    WaitFor([&] {
+      dlg = FindWindowA("#32770", title);
+      return dlg != nullptr && IsWindowVisible(dlg);
+    });
+    return dlg;
+  }
+
+  // Returns once the resident window has handled everything posted before.
+  void Settle() { SendMessageTimeoutA(frame_, WM_NULL, 0, 0, SMTO_NORMAL, 10000, nullptr); }
+
+  void SetCurrentMacro(const char* name) {
+    COPYDATASTRUCT data = {1, static_cast<DWORD>(std::strlen(name) + 1), const_cast<char*>(name)};
+    SendMessageA(frame_, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
+  }
+
+  std::string Macro(const char* name) const { return folder_.file("DirMacro") + "\\" + name; }
+
+  CleanRegistryKey registry_;
+  ProgramFolder folder_{{kHookDll, kDlgExDll, kQuilloExe, "MenuTemp.txt"}};
+  Process quillo_;
+  Process target_;
+  HWND frame_ = nullptr;
+  HWND targetWindow_ = nullptr;
+};
+
+TEST_F(MacroJourney, KeysTypedElsewhere_PauseStops_SavedFilePlaysTheSameTextBack) {
+  HWND edit = StartTarget();
+  ASSERT_NE(edit, nullptr);
+  PostMessageA(frame_, WM_COMMAND, 32801, 0);
+  HWND record = WaitForDialog("Recording user operations");
+  ASSERT_NE(record, nullptr) << "no recording dialog";
+  SetDlgItemTextA(record, kNameBox, "Typing");
+  PostMessageA(record, WM_COMMAND, IDOK, 0);
+  const std::string path = Macro("Typing.mcr");
+  ASSERT_TRUE(WaitFor([&] { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }))
+      << "the macro file was not created";
+  Settle();
+  ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == targetWindow_; }));
+
+  TypeText("abc");
+  ASSERT_TRUE(WaitFor([&] { return WindowText(edit) == "abc"; })) << WindowText(edit);
+  Tap(VK_PAUSE);
+  HWND stop = WaitForDialog("Stop recording");
+  ASSERT_NE(stop, nullptr) << "Pause/Break did not stop the recording";
+  char shown[64] = {};
+  GetDlgItemTextA(stop, kNameBox, shown, sizeof shown);
+  EXPECT_STREQ(shown, "Typing.mcr");
+  PostMessageA(stop, WM_COMMAND, IDOK, 0);  // Save
+  ASSERT_TRUE(WaitFor([&] { return FileFree(path) && ReadFileBytes(path).size() >= 44; }));
+  Settle();
+
+  const std::vector<unsigned char> bytes = ReadFileBytes(path);
+  uint32_t count = 0;
+  std::memcpy(&count, bytes.data() + 36, 4);
+  ASSERT_EQ(bytes.size(), 44u + 24u * count);
+  Texts keys;
+  for (uint32_t i = 0; i < count; ++i) {
+    EventRecord r;
+    std::memcpy(&r, bytes.data() + 44 + 24 * i, 24);
+    EXPECT_EQ(r.kind, kEventKindKey);
+    EXPECT_EQ(r.magic, kEventMagic);
+    keys.push_back(std::string(1, static_cast<char>(r.u.key.vk)) + (r.a ? " down" : " up"));
+  }
+  // Pause itself is not in the file, neither pressed nor released.
+  EXPECT_EQ(keys, (Texts{"A down", "A up", "B down", "B up", "C down", "C up"}));
+
+  HWND fresh = StartTarget();
+  ASSERT_NE(fresh, nullptr);
+  PostMessageA(frame_, WM_COMMAND, 32800, 0);
+  EXPECT_TRUE(WaitFor([&] { return WindowText(fresh) == "abc"; })) << WindowText(fresh);
+  EXPECT_TRUE(WaitFor([&] { return FileFree(path); })) << "the playback never ended";
+}
+
+// Restart in the stop dialog goes on recording into the same file, without the
+// time the dialog was open; Delete there removes the file.
+TEST_F(MacroJourney, StopDialog_RestartTakesOutItsTime_DeleteRemovesTheFile) {
+  HWND edit = StartTarget();
+  ASSERT_NE(edit, nullptr);
+  for (const char* name : {"Twice", "Dropped"}) {
+    SCOPED_TRACE(name);
+    PostMessageA(frame_, WM_COMMAND, 32801, 0);
+    HWND record = WaitForDialog("Recording user operations");
+    ASSERT_NE(record, nullptr);
+    SetDlgItemTextA(record, kNameBox, name);
+    PostMessageA(record, WM_COMMAND, IDOK, 0);
+    const std::string path = Macro((std::string(name) + ".mcr").c_str());
+    ASSERT_TRUE(WaitFor([&] { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }));
+    Settle();
+    ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == targetWindow_; }));
+    Tap('A');
+    ASSERT_TRUE(WaitFor([&] { return WindowText(edit).back() == 'a'; })) << WindowText(edit);
+    Tap(VK_PAUSE);
+    HWND stop = WaitForDialog("Stop recording");
+    ASSERT_NE(stop, nullptr);
+    if (std::strcmp(name, "Dropped") == 0) {
+      PostMessageA(stop, WM_COMMAND, 1302, 0);  // Delete
+      EXPECT_TRUE(WaitFor([&] { return GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES; }));
+      Settle();
+      PostMessageA(frame_, WM_COMMAND, 32800, 0);  // nothing is current any more
+      ASSERT_TRUE(MessageBoxWatcher::Instance().WaitForBoxes(1));
+      EXPECT_EQ(MessageBoxWatcher::Instance().Take(), Texts{"Please select a target macro file."});
+      continue;
+    }
+    const DWORD opened = GetTickCount();
+    // The dialog stays open for a while the user thinks it over.
+    WaitFor([] { return false; }, 1500);
+    PostMessageA(stop, WM_COMMAND, 1301, 0);  // Restart
+    ASSERT_TRUE(WaitFor([&] { return FindWindowA("#32770", "Stop recording") == nullptr; }));
+    Settle();
+    const DWORD dialogMs = GetTickCount() - opened;
+    ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == targetWindow_; }));
+    Tap('B');
+    ASSERT_TRUE(WaitFor([&] { return WindowText(edit).back() == 'b'; })) << WindowText(edit);
+    Tap(VK_PAUSE);
+    stop = WaitForDialog("Stop recording");
+    ASSERT_NE(stop, nullptr);
+    PostMessageA(stop, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(WaitFor([&] { return FileFree(path) && ReadFileBytes(path).size() >= 44; }));
+    const std::vector<unsigned char> bytes = ReadFileBytes(path);
+    // Key records only: a window that closes moves the pointer over another,
+    // and the mouse is recorded too.
+    std::vector<EventRecord> keys;
+    for (size_t at = 44; at + 24 <= bytes.size(); at += 24) {
+      EventRecord r;
+      std::memcpy(&r, bytes.data() + at, 24);
+      if (r.kind == kEventKindKey) keys.push_back(r);
+    }
+    ASSERT_EQ(keys.size(), 4u);
+    const EventRecord& aUp = keys[1];
+    const EventRecord& bDown = keys[2];
+    EXPECT_EQ(aUp.u.key.vk, 'A');
+    EXPECT_EQ(bDown.u.key.vk, 'B');
+    EXPECT_LT(bDown.time - aUp.time, dialogMs) << "the stop dialog's time was left in";
+  }
+}
+
+TEST_F(MacroJourney, PauseDuringALongGap_EndsThePlaybackAtOnce) {
+  CreateDirectoryA(folder_.file("DirMacro").c_str(), nullptr);
+  const std::string path = Macro("Long.mcr");
+  // 'x', then 'y' thirty seconds later.
+  ASSERT_TRUE(WriteFileBytes(path, MacroFile({KeyRecord(1000, 'X', true), KeyRecord(1010, 'X', false),
+                                              KeyRecord(31000, 'Y', true), KeyRecord(31010, 'Y', false)})));
+  HWND edit = StartTarget();
+  ASSERT_NE(edit, nullptr);
+  SetCurrentMacro("Long.mcr");  // as a menu item's macro tag names it
+  PostMessageA(frame_, WM_COMMAND, 32800, 0);
+  ASSERT_TRUE(WaitFor([&] { return WindowText(edit) == "x"; })) << WindowText(edit);
+  ASSERT_FALSE(FileFree(path)) << "the playback is no longer waiting";
+  const DWORD pressed = GetTickCount();
+  Tap(VK_PAUSE);
+  ASSERT_TRUE(WaitFor([&] { return FileFree(path); }, 10000)) << "Pause/Break did not end the playback";
+  const DWORD latency = GetTickCount() - pressed;
+  // Nothing of the rest of the macro arrives afterwards.
+  EXPECT_FALSE(WaitFor([&] { return WindowText(edit) != "x"; }, 500)) << WindowText(edit);
+  std::printf("[ figure ] playback ended %lu ms after Pause/Break (the gap was 30000 ms)\n",
+              static_cast<unsigned long>(latency));
+  RecordProperty("pause_stop_ms", static_cast<int>(latency));
+}
+
+// Each refusal shows its box, and nothing plays: the file is checked whole
+// before the first event, so a count the file cannot hold never plays stale bytes.
+TEST_F(MacroJourney, FilesThatCannotPlay_ShowTheirBoxAndTypeNothing) {
+  CreateDirectoryA(folder_.file("DirMacro").c_str(), nullptr);
+  std::vector<unsigned char> good = MacroFile({KeyRecord(1000, 'X', true), KeyRecord(1010, 'X', false)});
+  std::vector<unsigned char> overCounted = good;
+  overCounted[36] = 3;  // three records counted, two in the file
+  std::vector<unsigned char> empty = MacroFile({});
+  std::vector<unsigned char> wrongSignature = good;
+  wrongSignature[0] = 'q';
+  struct Row {
+    const char* name;  // the current macro; "" for none
+    const std::vector<unsigned char>* bytes;  // null: no such file
+    const char* box;
+  };
+  const std::vector<unsigned char> shortFile(good.begin(), good.begin() + 40);
+  const Row rows[] = {
+      {"", nullptr, "Please select a target macro file."},
+      {"Missing.mcr", nullptr, "Could not find a target macro file."},
+      {"Short.mcr", &shortFile, "The macro file has incorrect format."},
+      {"Signature.mcr", &wrongSignature, "The macro file has incorrect format."},
+      {"OverCounted.mcr", &overCounted, "The macro file has incorrect format."},
+      {"Empty.mcr", &empty, "The macro file is empty."},
+  };
+  HWND edit = StartTarget();
+  ASSERT_NE(edit, nullptr);
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    if (row.bytes != nullptr) ASSERT_TRUE(WriteFileBytes(Macro(row.name), *row.bytes));
+    SetCurrentMacro(row.name);
+    PostMessageA(frame_, WM_COMMAND, 32800, 0);
+    ASSERT_TRUE(MessageBoxWatcher::Instance().WaitForBoxes(1));
+    EXPECT_EQ(MessageBoxWatcher::Instance().Take(), Texts{row.box});
+    if (row.bytes != nullptr) EXPECT_TRUE(WaitFor([&] { return FileFree(Macro(row.name)); }));
+  }
+  EXPECT_EQ(WindowText(edit), "");
+}
+
+// LoopPlay 3 plays the macro three times; the current macro survives a restart.
+TEST_F(MacroJourney, LoopPlayThree_PlaysThreePasses_CurrentMacroKeptAcrossRuns) {
+  CreateDirectoryA(folder_.file("DirMacro").c_str(), nullptr);
+  const std::string path = Macro("Loop.mcr");
+  ASSERT_TRUE(WriteFileBytes(path, MacroFile({KeyRecord(1000, 'X', true), KeyRecord(1010, 'X', false)})));
+  SetCurrentMacro("Loop.mcr");
+  PostMessageA(frame_, WM_CLOSE, 0, 0);
+  DWORD code = 99;
+  ASSERT_TRUE(quillo_.Wait(60000, &code));
+  EXPECT_EQ(code, 0u);
+  HKEY key;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Veltrane Soft\\Quillo\\Macro", 0, KEY_ALL_ACCESS, &key),
+            ERROR_SUCCESS);
+  char saved[64] = {};
+  DWORD size = sizeof saved - 1, type = 0;
+  EXPECT_EQ(RegQueryValueExA(key, "CurMacroName", nullptr, &type, reinterpret_cast<BYTE*>(saved), &size),
+            ERROR_SUCCESS);
+  EXPECT_STREQ(saved, "Loop.mcr");
+  const DWORD loops = 3;
+  RegSetValueExA(key, "LoopPlay", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&loops), sizeof loops);
+  RegCloseKey(key);
+
+  quillo_ = Process::Start("\"" + folder_.file(kQuilloExe) + "\"", folder_.path());
+  ASSERT_TRUE(WaitFor([&] {
+    frame_ = FindWindowA(kFrameClass, nullptr);
+    return frame_ != nullptr && GetClipboardViewer() == frame_;
+  }));
+  HWND edit = StartTarget();
+  ASSERT_NE(edit, nullptr);
+  PostMessageA(frame_, WM_COMMAND, 32800, 0);  // no name given this run
+  ASSERT_TRUE(WaitFor([&] { return WindowText(edit) == "xxx"; })) << WindowText(edit);
+  ASSERT_TRUE(WaitFor([&] { return FileFree(path); }));
+  EXPECT_FALSE(WaitFor([&] { return WindowText(edit) != "xxx"; }, 300)) << "a fourth pass: " << WindowText(edit);
+}
+
+// A figure, not a limit: how closely the played gaps follow the recorded ones.
+TEST_F(MacroJourney, Figure_PlayedGapsAgainstRecordedGaps_200Events) {
+  CreateDirectoryA(folder_.file("DirMacro").c_str(), nullptr);
+  const std::string path = Macro("Timing.mcr");
+  constexpr uint32_t kGap = 20;
+  std::vector<EventRecord> records;
+  for (int i = 0; i < 200; ++i) records.push_back(KeyRecord(5000 + kGap * i, 'A', i % 2 == 0));
+  ASSERT_TRUE(WriteFileBytes(path, MacroFile(records)));
+  const std::string times = folder_.file("times.txt");
+  HWND edit = StartTarget("TimedTarget", "\"" + times + "\"");
+  ASSERT_NE(edit, nullptr);
+  SetCurrentMacro("Timing.mcr");
+  PostMessageA(frame_, WM_COMMAND, 32800, 0);
+  ASSERT_TRUE(WaitFor([&] { return WindowText(edit).size() == 100; }, 30000)) << WindowText(edit).size();
+  ASSERT_TRUE(WaitFor([&] { return FileFree(path); }));
+  PostMessageA(targetWindow_, kMsgDumpTimes, 0, 0);
+  ASSERT_TRUE(WaitFor([&] { return !ReadFileBytes(times).empty(); }));
+  std::vector<unsigned long> stamps;
+  const std::vector<unsigned char> text = ReadFileBytes(times);
+  std::string line;
+  for (unsigned char c : text) {
+    if (c == '\n') {
+      stamps.push_back(std::stoul(line));
+      line.clear();
+    } else {
+      line.push_back(static_cast<char>(c));
+    }
+  }
+  ASSERT_EQ(stamps.size(), 200u);
+  double sum = 0, sumError = 0;
+  long worst = 0;
+  for (size_t i = 1; i < stamps.size(); ++i) {
+    const long gap = static_cast<long>(stamps[i] - stamps[i - 1]);
+    sum += gap;
+    const long error = std::labs(gap - static_cast<long>(kGap));
+    sumError += error;
+    if (error > worst) worst = error;
+  }
+  std::printf("[ figure ] recorded gap %u ms; played gaps: mean %.2f ms, mean |error| %.2f ms, worst error %ld ms "
+              "over %zu gaps\n",
+              kGap, sum / 199, sumError / 199, worst, stamps.size() - 1);
+  RecordProperty("mean_gap_x100", static_cast<int>(sum / 199 * 100));
+  RecordProperty("worst_error_ms", static_cast<int>(worst));
+}
+
+}  // namespace
+}  // namespace quillo::wine
