@@ -22,6 +22,7 @@ set(APP_PORTABLE_SOURCES
   ${QUILLO_ROOT}/app/capture.cpp
   ${QUILLO_ROOT}/app/key_stroke_playback.cpp
   ${QUILLO_ROOT}/app/settings.cpp
+  ${QUILLO_ROOT}/app/tray/tray_rules.cpp
 )
 set(DLGEX_PORTABLE_SOURCES
 )
