@@ -6,6 +6,7 @@
 #include "app_routines_win.h"
 #include "clipboard_win.h"
 #include "handles_win.h"
+#include "history_editor/history_editor_win.h"
 #include "history_store.h"
 #include "key_stroke_playback.h"
 #include "quillo_dlgex.h"
@@ -198,6 +199,15 @@ LRESULT CMainFrame::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
           return 0;
         case kCmdPlayKeyStrokes:
           PlayKeyStrokes();
+          return 0;
+        case ID_TRAY_EDIT_HISTORY:
+          // From the tray menu the user was elsewhere a moment ago: give that
+          // program the foreground back, so the editor opens over it.
+          HandBackForeground();
+          RunHistoryEditor(GetForegroundWindow(), history_, HelpFile());
+          return 0;
+        case kCmdEditHistory:
+          RunHistoryEditor(GetForegroundWindow(), history_, HelpFile());
           return 0;
         default:
           if (OnTrayCommand(LOWORD(wParam))) return 0;

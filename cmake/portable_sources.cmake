@@ -23,6 +23,7 @@ set(APP_PORTABLE_SOURCES
   ${QUILLO_ROOT}/app/key_stroke_playback.cpp
   ${QUILLO_ROOT}/app/settings.cpp
   ${QUILLO_ROOT}/app/tray/tray_rules.cpp
+  ${QUILLO_ROOT}/app/history_editor/history_slots.cpp
 )
 set(DLGEX_PORTABLE_SOURCES
 )

@@ -4,6 +4,7 @@
 
 #include "history_store_win.h"
 #include "quillo_hook.h"
+#include "target_window.h"
 
 namespace quillo::wine {
 
@@ -69,6 +70,32 @@ void WriteString(const char* key, const char* name, const std::string& value) {
   RegSetValueExA(h, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                  static_cast<DWORD>(value.size() + 1));
   RegCloseKey(h);
+}
+
+HWND DialogInFront(const char* title) {
+  HWND dialog = nullptr;
+  WaitFor([&] {
+    dialog = FindWindowA("#32770", title);
+    return dialog != nullptr && GetForegroundWindow() == dialog;
+  });
+  return dialog != nullptr && GetForegroundWindow() == dialog ? dialog : nullptr;
+}
+
+void ClickAt(POINT p, HWND target, DWORD down, DWORD up) {
+  MouseAt(p.x, p.y);
+  // A button pressed before the move has arrived lands wherever the pointer was.
+  WaitFor([&] {
+    POINT now = {};
+    GetCursorPos(&now);
+    return now.x == p.x && now.y == p.y && (target == nullptr || WindowFromPoint(now) == target);
+  }, 2000);
+  MouseAt(p.x, p.y, down, up);
+}
+
+void ClickOn(HWND window) {
+  RECT r = {};
+  GetWindowRect(window, &r);
+  ClickAt({(r.left + r.right) / 2, (r.top + r.bottom) / 2}, window);
 }
 
 void Resident::SetUp() {

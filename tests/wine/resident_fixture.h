@@ -25,6 +25,15 @@ DWORD ReadDword(const char* key, const char* name, DWORD fallback);
 void WriteDword(const char* key, const char* name, DWORD value);
 void WriteString(const char* key, const char* name, const std::string& value);
 
+// A top-level dialog titled `title`, once it is the foreground window; null
+// when none comes to the front within 10 s.
+HWND DialogInFront(const char* title);
+// A click at screen point `p` as the user makes it: the pointer arrives
+// first, and the button goes down once the system has `target` under it.
+void ClickAt(POINT p, HWND target, DWORD down = MOUSEEVENTF_LEFTDOWN, DWORD up = MOUSEEVENTF_LEFTUP);
+// A left click in the middle of `window`.
+void ClickOn(HWND window);
+
 class Resident : public ::testing::Test {
  protected:
   void SetUp() override;

@@ -80,8 +80,7 @@ class TrayIcon : public Resident {
  protected:
   void RightClickIcon() {
     ASSERT_NE(FindWindowA("Shell_TrayWnd", nullptr), nullptr) << "no task bar: the Wine desktop is not \"shell\"";
-    const POINT p = IconPoint();
-    MouseAt(p.x, p.y, MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP);
+    ClickAt(IconPoint(), FindWindowA("Shell_TrayWnd", nullptr), MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP);
   }
 
   void Choose(TrayItem item) {
@@ -90,16 +89,6 @@ class TrayIcon : public Resident {
     ASSERT_TRUE(WaitFor([&] { return OpenMenuOf(pid) != nullptr; })) << "no tray menu";
     for (int i = 0; i < item; ++i) Tap(VK_DOWN);
     Tap(VK_RETURN);
-  }
-
-  // A dialog of Quillo.exe titled `title`, once it is in front.
-  HWND DialogInFront(const char* title) {
-    HWND dialog = nullptr;
-    WaitFor([&] {
-      dialog = FindWindowA("#32770", title);
-      return dialog != nullptr && GetForegroundWindow() == dialog;
-    });
-    return dialog;
   }
 
   void Type(const std::string& upperCaseLetters) {
