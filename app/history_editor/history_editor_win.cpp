@@ -23,6 +23,7 @@ constexpr DWORD kHelpContext = 0x20000 + IDD_HISTORY_EDITOR;
 struct Editor {
   HistorySlots slots;
   std::string helpFile;
+  HWND* open;  // where the open editor is kept, so a second request finds it
   HWND dialog = nullptr;
 
   HWND List() const { return GetDlgItem(dialog, IDC_HISTORY_LIST); }
@@ -146,6 +147,7 @@ INT_PTR CALLBACK EditorProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam)
     switch (msg) {
       case WM_INITDIALOG:
         editor = reinterpret_cast<Editor*>(lParam);
+        *editor->open = dialog;
         SetWindowLongPtrA(dialog, DWLP_USER, lParam);
         editor->Init(dialog);
         SetForegroundWindow(dialog);
@@ -165,13 +167,22 @@ INT_PTR CALLBACK EditorProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam)
 }  // namespace
 
 void RunHistoryEditor(HWND owner, HistoryStore& store, const std::string& helpFile) {
+  // The editor's modal loop keeps serving the tray and the stack menu: a
+  // second request shows the open editor instead of stacking another
+  // snapshot on top of it, whose OK would undo the first one's edits.
+  static HWND open = nullptr;
+  if (open != nullptr && IsWindow(open)) {
+    SetForegroundWindow(open);
+    return;
+  }
   try {
     std::vector<std::string> entries;
     if (!store.CopyAllEntries(entries)) return;
     const uint32_t capturedAtOpen = store.CapturedCount();
-    Editor editor{HistorySlots(std::move(entries), store.Capacity()), helpFile};
+    Editor editor{HistorySlots(std::move(entries), store.Capacity()), helpFile, &open};
     const INT_PTR result = DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_HISTORY_EDITOR), owner,
                                            EditorProc, reinterpret_cast<LPARAM>(&editor));
+    open = nullptr;
     if (result != IDOK) return;
     // Texts copied while the dialog was open went on top of the store; they
     // stay there, above the edited entries.
@@ -181,6 +192,7 @@ void RunHistoryEditor(HWND owner, HistoryStore& store, const std::string& helpFi
     now.resize(captured);
     store.ReplaceEntries(history_editor::MergeWriteBack(now, editor.slots, store.Capacity()));
   } catch (const std::bad_alloc&) {
+    open = nullptr;
     QuilloMessageBox(IDS_NO_MEMORY);
   }
 }

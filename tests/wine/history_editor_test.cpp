@@ -120,7 +120,7 @@ TEST_F(HistoryEditor, DeletingTheLastOfThreeSelectsTheNewLastAndCancelKeepsTheHi
   EXPECT_TRUE(HistoryBecomes({"c", "b", "a"}));
 }
 
-TEST_F(HistoryEditor, TextOfTheLargestSizeFitsAndOneMoreCharacterSays2027) {
+TEST_F(HistoryEditor, TextOfTheLargestSizeFitsOneMoreSays2027AndASecondRequestOpensNoSecondEditor) {
   const std::string largest(history::kMaxEntryBytes, 'f');
   StartWith({largest});
   HWND dialog = OpenFromStackMenu();
@@ -135,10 +135,19 @@ TEST_F(HistoryEditor, TextOfTheLargestSizeFitsAndOneMoreCharacterSays2027) {
   ASSERT_TRUE(MessageBoxWatcher::Instance().WaitForBoxes(1));
   EXPECT_EQ(MessageBoxWatcher::Instance().Take(), Texts({"Text size is too big."}));
   EXPECT_EQ(SendMessageA(contents, WM_GETTEXTLENGTH, 0, 0), static_cast<LRESULT>(history::kMaxEntryBytes));
+  // A second request while the editor is open shows no second one; the
+  // clear-history command posted after it proves it was handled.
+  PostMessageA(frame_, WM_COMMAND, 32807, 0);
+  PostMessageA(frame_, WM_COMMAND, 32775, 0);
+  ASSERT_TRUE(HistoryBecomes({}));
+  int editors = 0;
+  for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, "#32770", kEditorTitle)) != nullptr;) ++editors;
+  EXPECT_EQ(editors, 1);
   ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == dialog; }));
   Tap(VK_ESCAPE);
   ASSERT_TRUE(Closed());
-  EXPECT_TRUE(HistoryBecomes({largest}));
+  // Cancel writes nothing back: the cleared history stays cleared.
+  EXPECT_TRUE(HistoryBecomes({}));
 }
 
 TEST_F(HistoryEditor, TextCopiedByAnotherProgramWhileOpenIsStillThereAfterOk) {
