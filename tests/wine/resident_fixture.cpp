@@ -98,6 +98,29 @@ void ClickOn(HWND window) {
   ClickAt({(r.left + r.right) / 2, (r.top + r.bottom) / 2}, window);
 }
 
+POINT TrayIconPoint() {
+  RECT r = {};
+  GetWindowRect(FindWindowA("Shell_TrayWnd", nullptr), &r);
+  return {r.right - 10, (r.top + r.bottom) / 2};
+}
+
+void Resident::ChooseFromTrayMenu(int downs) {
+  HWND taskBar = FindWindowA("Shell_TrayWnd", nullptr);
+  ASSERT_NE(taskBar, nullptr) << "no task bar: the Wine desktop is not \"shell\"";
+  const DWORD pid = ProcessId();
+  ClickAt(TrayIconPoint(), taskBar, MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP);
+  // Keys typed while the menu is still being placed may be lost: wait until
+  // it stays put.
+  RECT r = {}, last = {};
+  ASSERT_TRUE(WaitFor([&] {
+    last = r;
+    HWND menu = OpenMenuOf(pid);
+    return menu != nullptr && GetWindowRect(menu, &r) && EqualRect(&r, &last);
+  }, 10000, 100)) << "no tray menu";
+  for (int i = 0; i < downs; ++i) Tap(VK_DOWN);
+  Tap(VK_RETURN);
+}
+
 void Resident::SetUp() {
   ASSERT_TRUE(folder_.ok());
   MessageBoxWatcher::Instance().Take();

@@ -34,6 +34,10 @@ void ClickAt(POINT p, HWND target, DWORD down = MOUSEEVENTF_LEFTDOWN, DWORD up =
 // A left click in the middle of `window`.
 void ClickOn(HWND window);
 
+// Our icon is the only one in the notification area: the rightmost 20x20
+// place of the task bar.
+POINT TrayIconPoint();
+
 class Resident : public ::testing::Test {
  protected:
   void SetUp() override;
@@ -44,6 +48,9 @@ class Resident : public ::testing::Test {
   // Ends Quillo.exe as the Exit command does, and waits for it.
   void Stop();
   DWORD ProcessId() const;
+  // A right click on the icon, then Down `downs` times and Enter once the menu
+  // has settled (separators are skipped, grayed items are not).
+  void ChooseFromTrayMenu(int downs);
 
   // The history as the library in the program folder sees it.
   std::optional<Texts> History();

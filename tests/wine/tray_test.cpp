@@ -50,14 +50,6 @@ bool TipShown(const std::string& tip) {
   return s.found;
 }
 
-// Our icon is the only one in the notification area: the rightmost 20x20
-// place of the task bar.
-POINT IconPoint() {
-  RECT r = {};
-  GetWindowRect(FindWindowA("Shell_TrayWnd", nullptr), &r);
-  return {r.right - 10, (r.top + r.bottom) / 2};
-}
-
 // Each icon's tool tip is a window that takes the tip as its text while it is
 // shown: the mouse rests on the icon until a tip window reads `tip`.
 bool TipBecomes(const std::string& tip, DWORD ms = 10000) {
@@ -67,7 +59,7 @@ bool TipBecomes(const std::string& tip, DWORD ms = 10000) {
       [&] {
         // A fresh arrival on the icon every 1.5 s starts the tip's delay again.
         if ((GetTickCount() - start) / 1500 >= static_cast<DWORD>(moves)) {
-          const POINT p = IconPoint();
+          const POINT p = TrayIconPoint();
           MouseAt(p.x - 300, p.y - 300);
           MouseAt(p.x - (moves++ % 2), p.y);
         }
@@ -78,18 +70,7 @@ bool TipBecomes(const std::string& tip, DWORD ms = 10000) {
 
 class TrayIcon : public Resident {
  protected:
-  void RightClickIcon() {
-    ASSERT_NE(FindWindowA("Shell_TrayWnd", nullptr), nullptr) << "no task bar: the Wine desktop is not \"shell\"";
-    ClickAt(IconPoint(), FindWindowA("Shell_TrayWnd", nullptr), MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP);
-  }
-
-  void Choose(TrayItem item) {
-    const DWORD pid = ProcessId();
-    RightClickIcon();
-    ASSERT_TRUE(WaitFor([&] { return OpenMenuOf(pid) != nullptr; })) << "no tray menu";
-    for (int i = 0; i < item; ++i) Tap(VK_DOWN);
-    Tap(VK_RETURN);
-  }
+  void Choose(TrayItem item) { ChooseFromTrayMenu(item); }
 
   void Type(const std::string& upperCaseLetters) {
     for (char c : upperCaseLetters) Tap(static_cast<BYTE>(c));
