@@ -1,5 +1,5 @@
-// The history editor of the real Quillo.exe, opened as the stack menu and the
-// tray menu open it, and driven by real keys and clicks.
+// The history editor of the real Quillo.exe, opened as the stack menu opens
+// it, and driven by real keys and clicks.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -81,15 +81,8 @@ TEST_F(HistoryEditor, TextTypedIntoContentsIsKeptWhenAnotherRowIsClicked) {
 
 TEST_F(HistoryEditor, AddThenOkOnAnEmptyHistoryLeavesItEmpty) {
   StartWith({});
-  // From the tray menu this time.
-  ChooseFromTrayMenu(3);  // "Edit History..."
-  // The tray path hands the foreground back first with a synthesised
-  // Alt+Esc; under Wine the editor does not always end up in front after it,
-  // so the test brings it there before using it.
-  HWND dialog = nullptr;
-  ASSERT_TRUE(WaitFor([&] { return (dialog = FindWindowA("#32770", kEditorTitle)) != nullptr; }));
-  SetForegroundWindow(dialog);
-  ASSERT_EQ(DialogInFront(kEditorTitle), dialog);
+  HWND dialog = OpenFromStackMenu();
+  ASSERT_NE(dialog, nullptr);
   EXPECT_EQ(Ask(dialog, kList, LB_GETCOUNT), 0);
   EXPECT_EQ(WindowText(GetDlgItem(dialog, kContents)), "");
   ClickOn(GetDlgItem(dialog, kAdd));
