@@ -82,6 +82,7 @@ void HistoryStore::AddHistoryEntry(const char* text) {
     // The bytes are in place before the count grows: a hook reading the store
     // at this moment sees either the old count or the new, complete entry.
     Publish(count);
+    ++captured_;
   }
 }
 
@@ -225,6 +226,40 @@ bool HistoryStore::WriteHistoryFile(const char* path) {
 void HistoryStore::DeleteDefaultHistoryFile() {
   const std::string file = DefaultHistoryPath();
   if (GetFileAttributesA(file.c_str()) != INVALID_FILE_ATTRIBUTES) DeleteFileA(file.c_str());
+}
+
+bool HistoryStore::CopyAllEntries(std::vector<std::string>& out) const {
+  out.clear();
+  if (!mapping_) return false;
+  MappedView view(mapping_.get(), FILE_MAP_READ);
+  if (!view) {
+    Warn(IDS_MAP_HISTORY);
+    return false;
+  }
+  for (int32_t i = 0; i < count_ && i < capacity_; ++i) {
+    out.emplace_back(history::EntryText(view.get(), i), history::EntryLength(view.get(), i));
+  }
+  return true;
+}
+
+bool HistoryStore::ReplaceEntries(const std::vector<std::string>& texts) {
+  if (!mapping_) return false;
+  MappedView view(mapping_.get(), FILE_MAP_WRITE);
+  if (!view) {
+    Warn(IDS_MAP_HISTORY);
+    return false;
+  }
+  history::FileEntry entries[history::kMaxCapacity];
+  int32_t n = 0;
+  for (const auto& t : texts) {
+    if (n >= capacity_ || n >= history::kMaxCapacity) break;
+    entries[n++] = {reinterpret_cast<const uint8_t*>(t.data()), static_cast<uint32_t>(t.size())};
+  }
+  // As when a history file is read: no reader may walk entries while their
+  // blocks are rewritten.
+  Publish(0);
+  Publish(history::LoadEntries({view.get(), capacity_}, entries, n));
+  return true;
 }
 
 void HistoryStore::CloseHistoryStore() { mapping_.reset(); }

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "handles_win.h"
 
@@ -37,10 +38,19 @@ class HistoryStore {
   bool ReadHistoryFile(const char* path);
   bool WriteHistoryFile(const char* path);
   void DeleteDefaultHistoryFile();
+  // Copies of the entries, newest first; false (with message 2010) when the
+  // store cannot be mapped.
+  bool CopyAllEntries(std::vector<std::string>& out) const;
+  // Replaces the whole history with `texts` (newest first, at most Capacity()
+  // taken); false (with message 2010, nothing written) when the store cannot
+  // be mapped. Readers see the count drop to 0, then the complete entries.
+  bool ReplaceEntries(const std::vector<std::string>& texts);
   // Closes the mapping; the temporary file stays open until the process ends.
   void CloseHistoryStore();
 
   int32_t Count() const { return count_; }
+  // How many captured texts have entered the history since the start.
+  uint32_t CapturedCount() const { return captured_; }
   int32_t Capacity() const { return capacity_; }
   bool HasMapping() const { return mapping_.valid(); }
   std::string DefaultHistoryPath() const { return folder_ + "\\Default.hst"; }
@@ -56,6 +66,7 @@ class HistoryStore {
   UniqueHandle mapping_;
   int32_t count_ = 0;
   int32_t capacity_ = 0;
+  uint32_t captured_ = 0;
 };
 
 }  // namespace quillo

@@ -7,6 +7,7 @@
 #include "app_routines_win.h"
 #include "clipboard_win.h"
 #include "handles_win.h"
+#include "history_editor/history_editor_win.h"
 #include "history_store.h"
 #include "key_stroke_playback.h"
 #include "quillo_dlgex.h"
@@ -14,6 +15,7 @@
 #include "quillo_messages.h"
 #include "resource.h"
 #include "settings_win.h"
+#include "tray/tray_resource.h"
 
 namespace quillo {
 namespace {
@@ -81,7 +83,10 @@ bool CopyClipboardBlock(UINT format, size_t limit, std::string& out) {
 }  // namespace
 
 CMainFrame::CMainFrame(settings::Settings& settings, std::string programFolder)
-    : settings_(settings), folder_(std::move(programFolder)), history_(GetModuleHandleA(nullptr), folder_) {}
+    : settings_(settings),
+      folder_(std::move(programFolder)),
+      tray_(GetModuleHandleA(nullptr), IDI_QUILLO, settings_.HideIcon),
+      history_(GetModuleHandleA(nullptr), folder_) {}
 
 CMainFrame::~CMainFrame() {
   if (hwnd_ != nullptr) DestroyWindow(hwnd_);
@@ -92,12 +97,17 @@ bool CMainFrame::Create() {
   wc.lpfnWndProc = WndProc;
   wc.hInstance = GetModuleHandleA(nullptr);
   wc.lpszClassName = kClassName;
-  wc.hIcon = LoadIcon(nullptr, IDI_APPLICATION);
+  wc.hIcon = LoadIconA(wc.hInstance, MAKEINTRESOURCEA(IDI_QUILLO));
   RegisterClassA(&wc);
+  // The window's menu is the tray menu's home; it goes with the window.
+  HMENU menu = LoadMenuA(wc.hInstance, MAKEINTRESOURCEA(IDR_MAINFRAME));
   // A tool window has no task-bar button; the window is never shown.
   HWND hwnd = CreateWindowExA(WS_EX_TOOLWINDOW, kClassName, "Quillo", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
-                              nullptr, nullptr, wc.hInstance, this);
-  if (hwnd == nullptr) return false;
+                              nullptr, menu, wc.hInstance, this);
+  if (hwnd == nullptr) {
+    if (menu != nullptr) DestroyMenu(menu);
+    return false;
+  }
   ShowWindow(hwnd, SW_HIDE);
   UpdateWindow(hwnd);
   return true;
@@ -115,6 +125,10 @@ LRESULT CALLBACK CMainFrame::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
 }
 
 LRESULT CMainFrame::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == taskbarCreated_ && msg != 0) {
+    tray_.Restore();
+    return 0;
+  }
   switch (msg) {
     case WM_CREATE:
       return OnCreate() ? 0 : -1;
@@ -151,7 +165,13 @@ LRESULT CMainFrame::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
       return 0;
     case kMsgShowIcon:
       // The tray icon comes back for a user who hid it and started us again.
-      if (settings_.HideIcon) settings_.HideIcon = false;
+      if (settings_.HideIcon) {
+        settings_.HideIcon = false;
+        ShowTrayState();
+      }
+      return 0;
+    case kMsgTrayNotify:
+      OnTrayNotify(wParam, lParam);
       return 0;
     case kMsgChooseMenuSet:
       MoveMenuFileSetToTopAndPush(settings_, static_cast<int>(wParam));
@@ -194,7 +214,17 @@ LRESULT CMainFrame::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
         case kCmdStopMacro:
           if (macros_) macros_->OnStop();
           return 0;
+        case ID_TRAY_EDIT_HISTORY:
+          // From the tray menu the user was elsewhere a moment ago: give that
+          // program the foreground back, so the editor opens over it.
+          HandBackForeground();
+          RunHistoryEditor(GetForegroundWindow(), history_, HelpFile());
+          return 0;
+        case kCmdEditHistory:
+          RunHistoryEditor(GetForegroundWindow(), history_, HelpFile());
+          return 0;
         default:
+          if (OnTrayCommand(LOWORD(wParam))) return 0;
           break;
       }
       break;
@@ -219,6 +249,9 @@ bool CMainFrame::OnCreate() {
   }
   g_cfQuilloMarker = marker_;
   if (!history_.CreateHistoryStore(settings_.MaxHistoryNum)) return false;
+  tray_.SetNotificationWnd(hwnd_, kMsgTrayNotify);
+  ShowTrayState();
+  taskbarCreated_ = RegisterWindowMessageA("TaskbarCreated");
   const bool hooked = SetHookProc(hwnd_) != 0 && (settings_.SuspendDirHist || SetDlgHookProc(hwnd_) != 0);
   if (!hooked) {
     QuilloMessageBox(IDS_INSTALL_HOOK);
@@ -226,6 +259,7 @@ bool CMainFrame::OnCreate() {
     // them out again before the program ends.
     RemoveHooks();
     history_.CloseHistoryStore();
+    tray_.SetIcon(static_cast<HICON>(nullptr));
     return false;
   }
   Exclusions();  // registered once, before the first clipboard change arrives
@@ -265,6 +299,7 @@ void CMainFrame::OnDestroy() {
   // A playback must not go on typing after the hooks and the window are gone,
   // and a recording in progress is kept as far as it got.
   if (macros_) macros_->Shutdown();
+  tray_.SetIcon(static_cast<HICON>(nullptr));
   if (inChain_) {
     ChangeClipboardChain(hwnd_, nextViewer_);
     inChain_ = false;

@@ -12,6 +12,7 @@
 #include "history_store_win.h"
 #include "macros/macros_win.h"
 #include "settings.h"
+#include "tray/tray_icon_win.h"
 
 namespace quillo {
 
@@ -45,9 +46,19 @@ class CMainFrame {
   void OnTextCommandFollowUp(UINT msg);
   void PlayKeyStrokes();
 
+  // The tray icon and its menu (tray/tray_commands_win.cpp).
+  void ShowTrayState();
+  void OnTrayNotify(WPARAM id, LPARAM mouseMessage);
+  bool OnTrayCommand(UINT command);  // false: not a command of the tray menu
+  void ToggleDialogExtension();
+  void OpenInEditor(const std::string& path);
+  std::string HelpFile() const;
+
   settings::Settings& settings_;
   std::string folder_;
   HWND hwnd_ = nullptr;
+  CTrayIcon tray_;
+  UINT taskbarCreated_ = 0;  // broadcast when the shell's task bar (re)starts
   HistoryStore history_;
   HWND nextViewer_ = nullptr;
   bool inChain_ = false;

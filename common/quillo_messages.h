@@ -7,6 +7,7 @@ namespace quillo {
 constexpr unsigned kWmUser = 0x0400;  // WM_USER, without pulling in <windows.h>
 
 // Messages posted or sent to the resident window.
+constexpr unsigned kMsgTrayNotify = kWmUser;          // 1024: the tray icon's mouse messages
 constexpr unsigned kMsgShowIcon = kWmUser + 1;        // 1025: second start asks the first to show its icon
 constexpr unsigned kMsgChooseMenuSet = kWmUser + 10;  // 1034: chooser picked menu-file set entry wParam
 constexpr unsigned kMsgEncloseArm = kWmUser + 11;     // 1035: EncloseText, first phase

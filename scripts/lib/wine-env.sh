@@ -86,6 +86,14 @@ ensure_display() {
   return 1
 }
 
+# Every program runs inside one Wine desktop named "shell", as on Windows:
+# title bars, a task bar and a notification area for the tray icon (only that
+# name shows them; a desktop named "Default" shows neither).
+use_shell_desktop() {
+  wine_run reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d shell /f >/dev/null 2>&1 </dev/null
+  wine_run reg add 'HKCU\Software\Wine\Explorer\Desktops' /v shell /d 1024x768 /f >/dev/null 2>&1 </dev/null
+}
+
 # Creates the prefix of the current flavor once; later runs reuse it. Then
 # makes sure its server and Wine's own services run, so that a test program
 # starts in a fraction of a second. Sets STARTED_SERVER=1 when it started them.
@@ -95,14 +103,16 @@ ensure_prefix() {
   if [ ! -f "$WINEPREFIX/.quillo-ready" ]; then
     say "creating the $QUILLO_FLAVOR-bit Wine prefix (once, about 20 s)"
     wine_run wineboot -i >"$BUILD/wineboot$QUILLO_FLAVOR.log" 2>&1 </dev/null
-    # Every program runs inside one Wine desktop named "shell", as on Windows:
-    # title bars, a task bar and a notification area (only that name shows
-    # them). Without a window manager Wine also waits two seconds for each
-    # hidden window to be withdrawn, which makes every closed dialog slow.
-    wine_run reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d shell /f >/dev/null 2>&1 </dev/null
-    wine_run reg add 'HKCU\Software\Wine\Explorer\Desktops' /v shell /d 1024x768 /f >/dev/null 2>&1 </dev/null
+    # Without a window manager Wine waits two seconds for each hidden window
+    # to be withdrawn, which makes every closed dialog slow: the "shell"
+    # desktop spares that too.
+    use_shell_desktop
     wineserver -w
     touch "$WINEPREFIX/.quillo-ready"
+  elif ! grep -qi '^"Desktop"="shell"' "$WINEPREFIX/user.reg" 2>/dev/null; then
+    # A prefix made before the tray icon existed: give it the task bar too
+    # (from the next start of its server on).
+    use_shell_desktop
   fi
   if ! server_running; then
     wineserver -p >/dev/null 2>&1 </dev/null || true

@@ -14,37 +14,13 @@
 #include <vector>
 
 #include "history_store.h"
-#include "history_store_win.h"
 #include "quillo_hook.h"
+#include "resident_fixture.h"
 #include "target_window.h"
 #include "wine_support.h"
 
 namespace quillo::wine {
 namespace {
-
-using Texts = std::vector<std::string>;
-constexpr char kFrameClass[] = "QuilloMainFrame";
-constexpr char kGeneralKey[] = "Software\\Veltrane Soft\\Quillo\\General";
-
-// Run from the program folder's copy of this test program, so it shares the
-// library (and so g_nNumClipHistory) with the Quillo.exe started there: writes
-// the history entries, newest first, separated by 0x01, to args[0].
-QUILLO_CHILD(DumpHistory) {
-  if (args.empty()) return 2;
-  std::string out;
-  HANDLE m = OpenFileMappingA(FILE_MAP_READ, FALSE, kHistoryMappingName);
-  if (m != nullptr) {
-    if (const char* view = static_cast<const char*>(MapViewOfFile(m, FILE_MAP_READ, 0, 0, 0))) {
-      for (int i = 0; i < g_nNumClipHistory; ++i) {
-        out += std::string(view + static_cast<size_t>(i) * g_dwBlockSize);
-        out += '\x01';
-      }
-      UnmapViewOfFile(view);
-    }
-    CloseHandle(m);
-  }
-  return WriteFileBytes(args[0], std::vector<unsigned char>(out.begin(), out.end())) ? 0 : 3;
-}
 
 // Puts `count` texts on the clipboard as fast as it can, the last one being "burst end".
 QUILLO_CHILD(ClipboardBurst) {
@@ -66,135 +42,6 @@ QUILLO_CHILD(ClipboardBurst) {
   }
   return 0;
 }
-
-// Puts text on the clipboard as another program would, optionally with one
-// more format holding `extra` bytes.
-bool PutClipboardText(const std::string& text, UINT extraFormat = 0, const std::string& extra = "") {
-  if (!WaitFor([] { return OpenClipboard(nullptr) != FALSE; }, 5000)) return false;
-  EmptyClipboard();
-  HGLOBAL g = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
-  std::memcpy(GlobalLock(g), text.c_str(), text.size() + 1);
-  GlobalUnlock(g);
-  SetClipboardData(CF_TEXT, g);
-  if (extraFormat != 0) {
-    HGLOBAL e = GlobalAlloc(GMEM_MOVEABLE, extra.size() ? extra.size() : 1);
-    std::memcpy(GlobalLock(e), extra.data(), extra.size());
-    GlobalUnlock(e);
-    SetClipboardData(extraFormat, e);
-  }
-  CloseClipboard();
-  return true;
-}
-
-DWORD ReadDword(const char* key, const char* name, DWORD fallback) {
-  DWORD value = fallback, size = sizeof value, type = 0;
-  HKEY h;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, key, 0, KEY_READ, &h) != ERROR_SUCCESS) return fallback;
-  if (RegQueryValueExA(h, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS ||
-      type != REG_DWORD) {
-    value = fallback;
-  }
-  RegCloseKey(h);
-  return value;
-}
-
-void WriteDword(const char* key, const char* name, DWORD value) {
-  HKEY h;
-  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_WRITE, nullptr, &h, nullptr), ERROR_SUCCESS);
-  RegSetValueExA(h, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
-  RegCloseKey(h);
-}
-
-class Resident : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(folder_.ok());
-    MessageBoxWatcher::Instance().Take();
-    // Joining the viewer chain captures what is on the clipboard at that
-    // moment: start every test from an empty clipboard.
-    ASSERT_TRUE(WaitFor([] { return OpenClipboard(nullptr) != FALSE; }, 5000));
-    EmptyClipboard();
-    CloseClipboard();
-  }
-  void TearDown() override {
-    Stop();
-    EXPECT_EQ(MessageBoxWatcher::Instance().Take(), Texts()) << "unexpected message boxes";
-  }
-
-  // Starts Quillo.exe and waits for its hidden window.
-  void Start() {
-    quillo_ = Process::Start("\"" + folder_.file(kQuilloExe) + "\"", folder_.path());
-    ASSERT_TRUE(quillo_.valid());
-    ASSERT_TRUE(WaitFor([&] {
-      frame_ = FindWindowA(kFrameClass, nullptr);
-      return frame_ != nullptr;
-    })) << "Quillo.exe did not come up";
-    // The window exists before its creation steps end: wait until it has
-    // joined the clipboard-viewer chain, one of the last of them.
-    ASSERT_TRUE(WaitFor([&] { return GetClipboardViewer() == frame_; })) << "Quillo.exe never joined the chain";
-  }
-
-  // Ends Quillo.exe as the Exit command does, and waits for it.
-  void Stop() {
-    if (!quillo_.valid()) return;
-    if (frame_ != nullptr) PostMessageA(frame_, WM_CLOSE, 0, 0);
-    DWORD code = 99;
-    EXPECT_TRUE(quillo_.Wait(60000, &code)) << "Quillo.exe did not end";
-    EXPECT_EQ(code, 0u);
-    quillo_ = Process();
-    frame_ = nullptr;
-  }
-
-  // The history as the library in the program folder sees it.
-  std::optional<Texts> History() {
-    const std::string out = folder_.file("history.out");
-    DeleteFileA(out.c_str());
-    if (RunChild("DumpHistory", "\"" + out + "\"", 30000, folder_.file("quillo_wine_tests.exe")) != 0) {
-      return std::nullopt;
-    }
-    const auto bytes = ReadFileBytes(out);
-    Texts texts;
-    std::string cur;
-    for (unsigned char c : bytes) {
-      if (c == 1) {
-        texts.push_back(cur);
-        cur.clear();
-      } else {
-        cur.push_back(static_cast<char>(c));
-      }
-    }
-    return texts;
-  }
-
-  bool HistoryBecomes(const Texts& expected, DWORD ms = 10000) {
-    return WaitFor([&] { return History() == expected; }, ms, 50);
-  }
-
-  // Starts Quillo and an edit window in front, and hands Quillo what the library
-  // leaves for an item "abc[!K"ENTER"]def": the text with a placeholder and the
-  // key list (Enter pressed and released, then the end). Returns the edit.
-  HWND PlayKeyStrokeItem(Process& target) {
-    Start();
-    if (frame_ == nullptr) return nullptr;
-    target = StartChild("EditTarget");
-    HWND window = nullptr;
-    if (!WaitFor([&] {
-          window = FindWindowA(kTargetClass, kTargetTitle);
-          return window != nullptr && GetForegroundWindow() == window;
-        })) {
-      return nullptr;
-    }
-    const UINT marker = RegisterClipboardFormatA("Quillo Marker");
-    if (!PutClipboardText("abc\x03" "def", marker, std::string("\x0d\x01\x00\x00", 4))) return nullptr;
-    PostMessageA(frame_, WM_COMMAND, 32797, 0);
-    return GetDlgItem(window, kTargetEditId);
-  }
-
-  CleanRegistryKey registry_;
-  ProgramFolder folder_{{kHookDll, kDlgExDll, kQuilloExe, "MenuTemp.txt", "quillo_wine_tests.exe"}};
-  Process quillo_;
-  HWND frame_ = nullptr;
-};
 
 TEST_F(Resident, CopiesFromAnotherProgramEnterTheHistoryOnce) {
   Start();
@@ -303,6 +150,23 @@ TEST_F(Resident, ClearHistoryKeyEmptiesTheHistory) {
   Key(VK_MENU, true);
   Key(VK_CONTROL, true);
   EXPECT_TRUE(HistoryBecomes({}));
+}
+
+HWND Resident::PlayKeyStrokeItem(Process& target) {
+  Start();
+  if (frame_ == nullptr) return nullptr;
+  target = StartChild("EditTarget");
+  HWND window = nullptr;
+  if (!WaitFor([&] {
+        window = FindWindowA(kTargetClass, kTargetTitle);
+        return window != nullptr && GetForegroundWindow() == window;
+      })) {
+    return nullptr;
+  }
+  const UINT marker = RegisterClipboardFormatA("Quillo Marker");
+  if (!PutClipboardText("abc\x03" "def", marker, std::string("\x0d\x01\x00\x00", 4))) return nullptr;
+  PostMessageA(frame_, WM_COMMAND, 32797, 0);
+  return GetDlgItem(window, kTargetEditId);
 }
 
 TEST_F(Resident, KeyStrokeItemsArriveAsTextPiecesAndKeysInOrder) {

@@ -1,0 +1,13 @@
+// Resource ids of the history editor.
+#pragma once
+
+#define IDD_HISTORY_EDITOR 151
+#define IDC_HISTORY_LIST 1080
+#define IDC_HISTORY_CONTENTS 1081
+#define IDC_HISTORY_HELP 1082
+#define IDC_HISTORY_DELETE 1083
+#define IDC_HISTORY_ADD 1084
+#define IDC_HISTORY_UP 1085
+#define IDC_HISTORY_DOWN 1086
+
+#define IDS_TEXT_TOO_BIG 2027

@@ -1,0 +1,68 @@
+#include "history_slots.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace quillo::history_editor {
+
+namespace {
+int ClampCapacity(int capacity) { return std::clamp(capacity, 1, kMaxSlots); }
+}  // namespace
+
+HistorySlots::HistorySlots(std::vector<std::string> entries, int capacity)
+    : slots_(std::move(entries)), capacity_(ClampCapacity(capacity)) {
+  if (slots_.size() > static_cast<size_t>(capacity_)) slots_.resize(static_cast<size_t>(capacity_));
+}
+
+bool HistorySlots::Set(int i, std::string text) {
+  if (!Valid(i)) return false;
+  slots_[static_cast<size_t>(i)] = std::move(text);
+  return true;
+}
+
+void HistorySlots::Add() {
+  slots_.insert(slots_.begin(), std::string());
+  if (slots_.size() > static_cast<size_t>(capacity_)) slots_.pop_back();
+}
+
+int HistorySlots::Delete(int selected) {
+  if (!Valid(selected)) return -1;
+  slots_.erase(slots_.begin() + selected);
+  if (slots_.empty()) return -1;
+  return std::min(selected, count() - 1);
+}
+
+int HistorySlots::Up(int selected) {
+  if (!Valid(selected) || selected == 0) return selected;
+  std::swap(slots_[static_cast<size_t>(selected)], slots_[static_cast<size_t>(selected - 1)]);
+  return selected - 1;
+}
+
+int HistorySlots::Down(int selected) {
+  if (!Valid(selected) || selected == count() - 1) return selected;
+  std::swap(slots_[static_cast<size_t>(selected)], slots_[static_cast<size_t>(selected + 1)]);
+  return selected + 1;
+}
+
+std::vector<std::string> HistorySlots::Compacted() const {
+  std::vector<std::string> out;
+  for (const auto& s : slots_) {
+    if (!s.empty()) out.push_back(s);
+  }
+  return out;
+}
+
+std::vector<std::string> MergeWriteBack(const std::vector<std::string>& captured, const HistorySlots& edited,
+                                        int capacity) {
+  const size_t limit = static_cast<size_t>(ClampCapacity(capacity));
+  std::vector<std::string> out;
+  for (const auto& s : captured) {
+    if (out.size() < limit && !s.empty()) out.push_back(s);
+  }
+  for (const auto& s : edited.Compacted()) {
+    if (out.size() < limit) out.push_back(s);
+  }
+  return out;
+}
+
+}  // namespace quillo::history_editor

@@ -1,0 +1,103 @@
+#include "startup_shortcut_win.h"
+
+#include <objbase.h>
+#include <shlobj.h>
+
+#include <string>
+
+namespace quillo {
+namespace {
+
+bool StartupFolder(char (&folder)[MAX_PATH]) {
+  LPITEMIDLIST pidl = nullptr;
+  if (FAILED(SHGetSpecialFolderLocation(nullptr, CSIDL_STARTUP, &pidl)) || pidl == nullptr) return false;
+  const bool ok = SHGetPathFromIDListA(pidl, folder) != FALSE;
+  CoTaskMemFree(pidl);
+  return ok;
+}
+
+// The shell's link object and its file interface, released together.
+class ShellLink {
+ public:
+  ShellLink() {
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                reinterpret_cast<void**>(&link_)))) {
+      link_ = nullptr;
+      return;
+    }
+    if (FAILED(link_->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file_)))) file_ = nullptr;
+  }
+  ~ShellLink() {
+    if (file_ != nullptr) file_->Release();
+    if (link_ != nullptr) link_->Release();
+  }
+  ShellLink(const ShellLink&) = delete;
+  ShellLink& operator=(const ShellLink&) = delete;
+  bool ok() const { return link_ != nullptr && file_ != nullptr; }
+  IShellLinkA* link() const { return link_; }
+  IPersistFile* file() const { return file_; }
+
+ private:
+  IShellLinkA* link_ = nullptr;
+  IPersistFile* file_ = nullptr;
+};
+
+// IPersistFile takes wide paths.
+std::wstring Wide(const std::string& path) {
+  const int n = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
+  if (n <= 0) return std::wstring();
+  std::wstring out(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, &out[0], n);
+  out.resize(static_cast<size_t>(n - 1));
+  return out;
+}
+
+bool ProgramFile(char (&path)[MAX_PATH]) {
+  const DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+  return n > 0 && n < MAX_PATH;
+}
+
+}  // namespace
+
+int FindStartupShortcut(HWND owner, bool remove) {
+  char folder[MAX_PATH], program[MAX_PATH];
+  if (!StartupFolder(folder) || !ProgramFile(program)) return -1;
+  ShellLink shell;
+  if (!shell.ok()) return -1;
+  const std::string dir(folder);
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((dir + "\\*.lnk").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return 0;
+  int result = 0;
+  std::string match;
+  do {
+    const std::string file = dir + "\\" + found.cFileName;
+    if (FAILED(shell.file()->Load(Wide(file).c_str(), STGM_READ))) continue;
+    // No user interface: a shortcut whose target is gone must not make the
+    // shell search the disk or ask the user.
+    shell.link()->Resolve(owner, SLR_ANY_MATCH | SLR_NO_UI);
+    char target[MAX_PATH] = {};
+    if (FAILED(shell.link()->GetPath(target, MAX_PATH, nullptr, 0))) continue;
+    if (lstrcmpiA(target, program) == 0) {
+      result = 1;
+      match = file;
+      break;
+    }
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+  if (remove && result == 1) DeleteFileA(match.c_str());
+  return result;
+}
+
+int CreateStartupShortcut() {
+  char folder[MAX_PATH], program[MAX_PATH];
+  if (!StartupFolder(folder) || !ProgramFile(program)) return -1;
+  ShellLink shell;
+  if (!shell.ok()) return -1;
+  shell.link()->SetPath(program);
+  shell.link()->SetDescription("Quillo");
+  const std::string path = std::string(folder) + "\\Quillo.lnk";
+  return SUCCEEDED(shell.file()->Save(Wide(path).c_str(), TRUE)) ? 1 : 0;
+}
+
+}  // namespace quillo

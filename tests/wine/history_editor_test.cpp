@@ -1,0 +1,161 @@
+// The history editor of the real Quillo.exe, opened as the stack menu opens
+// it, and driven by real keys and clicks.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+#include "history_store.h"
+#include "resident_fixture.h"
+#include "target_window.h"
+#include "wine_support.h"
+
+namespace quillo::wine {
+namespace {
+
+constexpr char kEditorTitle[] = "Edit Clipboard History";
+constexpr int kList = 1080, kContents = 1081, kDelete = 1083, kAdd = 1084;
+
+// (GetWindowTextLength answers 0 for another process's edit control under
+// Wine: the tests ask the control itself with WM_GETTEXTLENGTH.)
+class HistoryEditor : public Resident {
+ protected:
+  // Quillo running with `history` (newest first), and the user working in
+  // another program, which owns the editor while it is open.
+  void StartWith(const Texts& history) {
+    Start();
+    Texts seen;
+    for (auto it = history.rbegin(); it != history.rend(); ++it) {
+      ASSERT_TRUE(PutClipboardText(*it));
+      seen.insert(seen.begin(), *it);
+      ASSERT_TRUE(HistoryBecomes(seen));
+    }
+    target_ = StartChild("EditTarget");
+    ASSERT_TRUE(WaitFor([] {
+      HWND w = FindWindowA(kTargetClass, kTargetTitle);
+      return w != nullptr && GetForegroundWindow() == w;
+    }));
+  }
+
+  // As the stack menu's "Edit History..." item does.
+  HWND OpenFromStackMenu() {
+    PostMessageA(frame_, WM_COMMAND, 32807, 0);
+    return DialogInFront(kEditorTitle);
+  }
+
+  static LRESULT Ask(HWND dialog, int id, UINT msg, WPARAM wParam = 0) {
+    return SendMessageA(GetDlgItem(dialog, id), msg, wParam, 0);
+  }
+
+  bool Closed() {
+    return WaitFor([] { return FindWindowA("#32770", kEditorTitle) == nullptr; });
+  }
+
+  Process target_;
+};
+
+TEST_F(HistoryEditor, TextTypedIntoContentsIsKeptWhenAnotherRowIsClicked) {
+  StartWith({"second", "first"});
+  HWND dialog = OpenFromStackMenu();
+  ASSERT_NE(dialog, nullptr);
+  HWND contents = GetDlgItem(dialog, kContents);
+  EXPECT_EQ(WindowText(contents), "second");
+  ClickOn(contents);
+  Key(VK_CONTROL);
+  Tap(VK_END);
+  Key(VK_CONTROL, true);
+  Tap('X');
+  ASSERT_TRUE(WaitFor([&] { return WindowText(contents) == "secondx"; }));
+  // Row 1, clicked where it is drawn.
+  HWND list = GetDlgItem(dialog, kList);
+  const int rowHeight = static_cast<int>(SendMessageA(list, LB_GETITEMHEIGHT, 0, 0));
+  POINT p = {8, rowHeight + rowHeight / 2};
+  ClientToScreen(list, &p);
+  ClickAt(p, list);
+  ASSERT_TRUE(WaitFor([&] { return WindowText(contents) == "first"; })) << WindowText(contents);
+  EXPECT_EQ(Ask(dialog, kList, LB_GETCURSEL), 1);
+  Tap(VK_RETURN);  // the list has the focus: Enter is OK
+  ASSERT_TRUE(Closed());
+  EXPECT_TRUE(HistoryBecomes({"secondx", "first"}));
+}
+
+TEST_F(HistoryEditor, AddThenOkOnAnEmptyHistoryLeavesItEmpty) {
+  StartWith({});
+  HWND dialog = OpenFromStackMenu();
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(Ask(dialog, kList, LB_GETCOUNT), 0);
+  EXPECT_EQ(WindowText(GetDlgItem(dialog, kContents)), "");
+  ClickOn(GetDlgItem(dialog, kAdd));
+  ASSERT_TRUE(WaitFor([&] { return Ask(dialog, kList, LB_GETCOUNT) == 1; }));
+  EXPECT_EQ(Ask(dialog, kList, LB_GETCURSEL), 0);
+  EXPECT_EQ(Ask(dialog, kList, LB_GETTEXTLEN), static_cast<LRESULT>(std::string("01: (Empty)").size()));
+  ClickOn(GetDlgItem(dialog, IDOK));
+  ASSERT_TRUE(Closed());
+  EXPECT_TRUE(HistoryBecomes({}));
+}
+
+TEST_F(HistoryEditor, DeletingTheLastOfThreeSelectsTheNewLastAndCancelKeepsTheHistory) {
+  StartWith({"c", "b", "a"});
+  HWND dialog = OpenFromStackMenu();
+  ASSERT_NE(dialog, nullptr);
+  Tap(VK_END);  // the list has the focus: its last row
+  ASSERT_TRUE(WaitFor([&] { return WindowText(GetDlgItem(dialog, kContents)) == "a"; }));
+  Key(VK_MENU);
+  Tap('D');
+  Key(VK_MENU, true);
+  ASSERT_TRUE(WaitFor([&] { return Ask(dialog, kList, LB_GETCOUNT) == 2; }));
+  EXPECT_EQ(Ask(dialog, kList, LB_GETCURSEL), 1);
+  EXPECT_EQ(WindowText(GetDlgItem(dialog, kContents)), "b");
+  Tap(VK_ESCAPE);
+  ASSERT_TRUE(Closed());
+  EXPECT_TRUE(HistoryBecomes({"c", "b", "a"}));
+}
+
+TEST_F(HistoryEditor, TextOfTheLargestSizeFitsOneMoreSays2027AndASecondRequestOpensNoSecondEditor) {
+  const std::string largest(history::kMaxEntryBytes, 'f');
+  StartWith({largest});
+  HWND dialog = OpenFromStackMenu();
+  ASSERT_NE(dialog, nullptr);
+  HWND contents = GetDlgItem(dialog, kContents);
+  EXPECT_EQ(SendMessageA(contents, WM_GETTEXTLENGTH, 0, 0), static_cast<LRESULT>(history::kMaxEntryBytes));
+  ClickOn(contents);
+  Key(VK_CONTROL);
+  Tap(VK_END);
+  Key(VK_CONTROL, true);
+  Tap('X');
+  ASSERT_TRUE(MessageBoxWatcher::Instance().WaitForBoxes(1));
+  EXPECT_EQ(MessageBoxWatcher::Instance().Take(), Texts({"Text size is too big."}));
+  EXPECT_EQ(SendMessageA(contents, WM_GETTEXTLENGTH, 0, 0), static_cast<LRESULT>(history::kMaxEntryBytes));
+  // A second request while the editor is open shows no second one; the
+  // clear-history command posted after it proves it was handled.
+  PostMessageA(frame_, WM_COMMAND, 32807, 0);
+  PostMessageA(frame_, WM_COMMAND, 32775, 0);
+  ASSERT_TRUE(HistoryBecomes({}));
+  int editors = 0;
+  for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, "#32770", kEditorTitle)) != nullptr;) ++editors;
+  EXPECT_EQ(editors, 1);
+  ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == dialog; }));
+  Tap(VK_ESCAPE);
+  ASSERT_TRUE(Closed());
+  // Cancel writes nothing back: the cleared history stays cleared.
+  EXPECT_TRUE(HistoryBecomes({}));
+}
+
+TEST_F(HistoryEditor, TextCopiedByAnotherProgramWhileOpenIsStillThereAfterOk) {
+  StartWith({"old"});
+  HWND dialog = OpenFromStackMenu();
+  ASSERT_NE(dialog, nullptr);
+  ASSERT_TRUE(PutClipboardText("copied meanwhile"));
+  ASSERT_TRUE(HistoryBecomes({"copied meanwhile", "old"}));
+  // The editor's copy still holds only "old": delete it and confirm.
+  ASSERT_EQ(Ask(dialog, kList, LB_GETCOUNT), 1);
+  ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == dialog; }));
+  ClickOn(GetDlgItem(dialog, kDelete));
+  ASSERT_TRUE(WaitFor([&] { return Ask(dialog, kList, LB_GETCOUNT) == 0; }));
+  ClickOn(GetDlgItem(dialog, IDOK));
+  ASSERT_TRUE(Closed());
+  EXPECT_TRUE(HistoryBecomes({"copied meanwhile"}));
+}
+
+}  // namespace
+}  // namespace quillo::wine

@@ -1,0 +1,223 @@
+// The tray icon of the real Quillo.exe in Wine's notification area, and its
+// menu chosen with a real right click and real keys.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+#include <objbase.h>
+#include <shlobj.h>
+
+#include <string>
+
+#include "resident_fixture.h"
+#include "target_window.h"
+#include "tray/startup_shortcut_win.h"
+#include "wine_support.h"
+
+namespace quillo::wine {
+namespace {
+
+// Items of the tray menu by the number of Down presses that highlight them
+// (separators are skipped, grayed items are not).
+enum TrayItem {
+  kEditHistory = 3,
+  kEditScratchFile = 4,
+  kReadHistory = 6,
+  kSaveHistory = 7,
+  kSuspendQuillo = 9,
+  kSuspendHistory = 10,
+  kSuspendDialogExtension = 11,
+  kExit = 14,
+};
+
+struct TipSearch {
+  const std::string* tip;
+  bool found;
+};
+
+BOOL CALLBACK FindTip(HWND hwnd, LPARAM lParam) {
+  auto* s = reinterpret_cast<TipSearch*>(lParam);
+  char cls[64] = {};
+  GetClassNameA(hwnd, cls, sizeof cls);
+  if (lstrcmpiA(cls, TOOLTIPS_CLASSA) == 0 && IsWindowVisible(hwnd) && WindowText(hwnd) == *s->tip) {
+    s->found = true;
+  }
+  return !s->found;
+}
+
+bool TipShown(const std::string& tip) {
+  TipSearch s{&tip, false};
+  EnumWindows(FindTip, reinterpret_cast<LPARAM>(&s));
+  return s.found;
+}
+
+// Each icon's tool tip is a window that takes the tip as its text while it is
+// shown: the mouse rests on the icon until a tip window reads `tip`.
+bool TipBecomes(const std::string& tip, DWORD ms = 10000) {
+  const DWORD start = GetTickCount();
+  int moves = 0;
+  return WaitFor(
+      [&] {
+        // A fresh arrival on the icon every 1.5 s starts the tip's delay again.
+        if ((GetTickCount() - start) / 1500 >= static_cast<DWORD>(moves)) {
+          const POINT p = TrayIconPoint();
+          MouseAt(p.x - 300, p.y - 300);
+          MouseAt(p.x - (moves++ % 2), p.y);
+        }
+        return TipShown(tip);
+      },
+      ms, 50);
+}
+
+class TrayIcon : public Resident {
+ protected:
+  void Choose(TrayItem item) { ChooseFromTrayMenu(item); }
+
+  void Type(const std::string& upperCaseLetters) {
+    for (char c : upperCaseLetters) Tap(static_cast<BYTE>(c));
+  }
+
+  template <typename T>
+  T* Shared(const char* library, const char* name) {
+    HMODULE m = GetModuleHandleA(folder_.file(library).c_str());
+    if (m == nullptr) m = LoadLibraryA(folder_.file(library).c_str());
+    return m == nullptr ? nullptr : reinterpret_cast<T*>(reinterpret_cast<void*>(GetProcAddress(m, name)));
+  }
+};
+
+TEST_F(TrayIcon, AppearsShowsItsMenuOnARightClickAndGoesWithExit) {
+  Start();
+  ASSERT_TRUE(TipBecomes("Quillo")) << "no icon in the notification area";
+  Choose(kExit);
+  DWORD code = 99;
+  ASSERT_TRUE(quillo_.Wait(30000, &code)) << "Exit did not end the program";
+  EXPECT_EQ(code, 0u);
+  quillo_ = Process();
+  frame_ = nullptr;
+  EXPECT_FALSE(TipBecomes("Quillo", 3000)) << "the icon stayed after the end";
+  // The normal shut-down ran: the settings were saved.
+  EXPECT_EQ(ReadDword(kGeneralKey, "MaxHistoryNum", 0), 50u);
+}
+
+TEST_F(TrayIcon, SuspendSwitchesSetTheSharedFlagsAndTheIcon) {
+  BOOL* suspend = Shared<BOOL>(kHookDll, "g_bSuspend");
+  BOOL* suspendDialogs = Shared<BOOL>(kDlgExDll, "g_bSuspendDirHist");
+  HHOOK* dialogHook = Shared<HHOOK>(kDlgExDll, "g_hCallWndHook");
+  ASSERT_TRUE(suspend != nullptr && suspendDialogs != nullptr && dialogHook != nullptr);
+  Start();
+  ASSERT_TRUE(TipBecomes("Quillo"));
+  EXPECT_EQ(*suspend, FALSE);
+  Choose(kSuspendQuillo);
+  EXPECT_TRUE(TipBecomes("Quillo(suspend)"));
+  EXPECT_EQ(*suspend, TRUE);
+  // Both switches on: the suspend icon wins; Suspend off again: history icon.
+  Choose(kSuspendHistory);
+  EXPECT_FALSE(TipBecomes("Quillo(suspend history)", 2000));
+  EXPECT_TRUE(TipBecomes("Quillo(suspend)"));
+  Choose(kSuspendQuillo);
+  EXPECT_TRUE(TipBecomes("Quillo(suspend history)"));
+  EXPECT_EQ(*suspend, FALSE);
+  // The file-dialog extension's hook goes and comes back; the icon stays.
+  ASSERT_NE(*dialogHook, nullptr);
+  Choose(kSuspendDialogExtension);
+  EXPECT_TRUE(WaitFor([&] { return *suspendDialogs == TRUE && *dialogHook == nullptr; }));
+  Choose(kSuspendDialogExtension);
+  EXPECT_TRUE(WaitFor([&] { return *suspendDialogs == FALSE && *dialogHook != nullptr; }));
+  EXPECT_TRUE(TipBecomes("Quillo(suspend history)"));
+  Stop();
+  EXPECT_EQ(ReadDword(kGeneralKey, "SuspendHist", 0), 1u);
+}
+
+TEST_F(TrayIcon, EditScratchFileWithoutAFileSays2012AndOpensTheEditorWithOne) {
+  Start();
+  Choose(kEditScratchFile);
+  ASSERT_TRUE(MessageBoxWatcher::Instance().WaitForBoxes(1));
+  EXPECT_EQ(MessageBoxWatcher::Instance().Take(), Texts({"Failed to open a file."}));
+  ASSERT_TRUE(WriteFileBytes(folder_.file("Scratch.txt"), {'h', 'i'}));
+  Choose(kEditScratchFile);
+  // The default editor, Notepad, opens the file.
+  HWND notepad = nullptr;
+  ASSERT_TRUE(WaitFor([&] {
+    notepad = FindWindowA("Notepad", nullptr);
+    return notepad != nullptr && WindowText(notepad).find("Scratch") != std::string::npos;
+  })) << "no Notepad with Scratch.txt";
+  PostMessageA(notepad, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(WaitFor([] { return FindWindowA("Notepad", nullptr) == nullptr; }));
+}
+
+TEST_F(TrayIcon, SaveHistoryThenReadHistoryRoundTripThroughTheFileDialogs) {
+  Start();
+  ASSERT_TRUE(PutClipboardText("one"));
+  ASSERT_TRUE(HistoryBecomes({"one"}));
+  ASSERT_TRUE(PutClipboardText("two"));
+  ASSERT_TRUE(HistoryBecomes({"two", "one"}));
+  Choose(kSaveHistory);
+  ASSERT_NE(DialogInFront("Save History"), nullptr);
+  Type("SAVED");
+  Tap(VK_RETURN);
+  ASSERT_TRUE(WaitFor([&] { return GetFileAttributesA(folder_.file("saved.hst").c_str()) != INVALID_FILE_ATTRIBUTES; }))
+      << "no saved.hst in the program folder";
+  PostMessageA(frame_, WM_COMMAND, 32775, 0);  // the stack menu's clear-history command
+  ASSERT_TRUE(HistoryBecomes({}));
+  Choose(kReadHistory);
+  ASSERT_NE(DialogInFront("Read History"), nullptr);
+  // Wine's Open dialog adds no default extension to a file that must exist.
+  Type("SAVED");
+  Tap(VK_OEM_PERIOD);
+  Type("HST");
+  Tap(VK_RETURN);
+  EXPECT_TRUE(HistoryBecomes({"two", "one"}));
+}
+
+TEST_F(TrayIcon, HiddenIconComesBackWhenTheProgramIsStartedAgain) {
+  WriteDword(kGeneralKey, "HideIcon", 1);
+  Start();
+  EXPECT_FALSE(TipBecomes("Quillo", 3000)) << "a hidden icon was shown";
+  Process second = Process::Start("\"" + folder_.file(kQuilloExe) + "\"", folder_.path());
+  ASSERT_TRUE(second.Wait(10000));
+  EXPECT_TRUE(TipBecomes("Quillo")) << "the icon did not come back";
+}
+
+// The shortcut behind "Launch with Windows", for this test program: created,
+// found, and deleted while a shortcut to another program stays.
+TEST(StartupShortcut, CreatedFoundAndDeletedWhileAnotherStays) {
+  ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+  char folder[MAX_PATH] = {};
+  ASSERT_TRUE(SHGetSpecialFolderPathA(nullptr, folder, CSIDL_STARTUP, TRUE));
+  const std::string ours = std::string(folder) + "\\Quillo.lnk";
+  const std::string other = std::string(folder) + "\\Other.lnk";
+  // Wine runs what the Startup folder holds when the prefix boots: nothing of
+  // this test may stay there, whatever way it ends.
+  struct Cleanup {
+    std::string a, b;
+    ~Cleanup() {
+      DeleteFileA(a.c_str());
+      DeleteFileA(b.c_str());
+    }
+  } cleanup{ours, other};
+  {
+    IShellLinkA* link = nullptr;
+    ASSERT_TRUE(SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                           reinterpret_cast<void**>(&link))));
+    IPersistFile* file = nullptr;
+    link->SetPath("C:\\windows\\notepad.exe");
+    ASSERT_TRUE(SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))));
+    wchar_t wide[MAX_PATH];
+    MultiByteToWideChar(CP_ACP, 0, other.c_str(), -1, wide, MAX_PATH);
+    EXPECT_TRUE(SUCCEEDED(file->Save(wide, TRUE)));
+    file->Release();
+    link->Release();
+  }
+  EXPECT_EQ(FindStartupShortcut(nullptr, false), 0);
+  EXPECT_EQ(CreateStartupShortcut(), 1);
+  EXPECT_NE(GetFileAttributesA(ours.c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(FindStartupShortcut(nullptr, false), 1);
+  EXPECT_NE(GetFileAttributesA(ours.c_str()), INVALID_FILE_ATTRIBUTES) << "found without the delete flag";
+  EXPECT_EQ(FindStartupShortcut(nullptr, true), 1);
+  EXPECT_EQ(GetFileAttributesA(ours.c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_NE(GetFileAttributesA(other.c_str()), INVALID_FILE_ATTRIBUTES) << "another program's shortcut went";
+  EXPECT_EQ(FindStartupShortcut(nullptr, false), 0);
+  CoUninitialize();
+}
+
+}  // namespace
+}  // namespace quillo::wine
