@@ -152,23 +152,6 @@ TEST_F(Resident, ClearHistoryKeyEmptiesTheHistory) {
   EXPECT_TRUE(HistoryBecomes({}));
 }
 
-HWND Resident::PlayKeyStrokeItem(Process& target) {
-  Start();
-  if (frame_ == nullptr) return nullptr;
-  target = StartChild("EditTarget");
-  HWND window = nullptr;
-  if (!WaitFor([&] {
-        window = FindWindowA(kTargetClass, kTargetTitle);
-        return window != nullptr && GetForegroundWindow() == window;
-      })) {
-    return nullptr;
-  }
-  const UINT marker = RegisterClipboardFormatA("Quillo Marker");
-  if (!PutClipboardText("abc\x03" "def", marker, std::string("\x0d\x01\x00\x00", 4))) return nullptr;
-  PostMessageA(frame_, WM_COMMAND, 32797, 0);
-  return GetDlgItem(window, kTargetEditId);
-}
-
 TEST_F(Resident, KeyStrokeItemsArriveAsTextPiecesAndKeysInOrder) {
   Process target;
   HWND edit = PlayKeyStrokeItem(target);
