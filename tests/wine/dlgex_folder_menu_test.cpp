@@ -495,33 +495,45 @@ void KeyChord(BYTE modifier, BYTE vk) {
 // (another process's menu handle is refused), so they are used by keys: the
 // last two items of the system menu are "Folder History" and "Folder
 // Shortcut"; the history entry changes the dialog's folder, and "Add Current
-// Folder" then registers that folder, which Cancel keeps.
+// Folder" then registers that folder, which Cancel keeps. With individual
+// contents all of it goes to notepad's own file, and FolderInfo.txt is left
+// alone; with shared contents the other way round.
 TEST_F(DlgExFolders, WineNotepadsOwnOpenDialogCarriesBothMenusWorkingByKeys) {
-  Write(info_, Listing(listed_));
+  const std::string own = folder_.file("DirHist\\Notepad.txt"), untouched = "; untouched\r\n";
   Hook();
-  Process notepad = Process::Start("notepad.exe");
-  HWND main = nullptr;
-  ASSERT_TRUE(WaitFor([&] { return (main = FindWindowA("Notepad", nullptr)) != nullptr; }));
-  std::pair<DWORD, HWND> dialog{0, nullptr};
-  GetWindowThreadProcessId(main, &dialog.first);
-  SetForegroundWindow(main);
-  ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == main; }));
-  KeyChord(VK_CONTROL, 'O');
-  ASSERT_TRUE(WaitFor([&] { EnumWindows(FindFileDialogOf, reinterpret_cast<LPARAM>(&dialog)); return dialog.second != nullptr; }));
-  const HWND dlg = dialog.second;
-  // Up, Up, Right, Enter: the first history entry; Up, Right, Enter: "Add Current Folder".
-  for (const char* keys : {"\x26\x26\x27\x0d", "\x26\x27\x0d"}) {
-    if (GetForegroundWindow() != dlg) SetForegroundWindow(dlg);
-    ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == dlg; }));
-    KeyChord(VK_MENU, VK_SPACE);
-    ASSERT_TRUE(WaitFor([&] { return OpenMenuOf(dialog.first) != nullptr; })) << "no system menu";
-    for (const char* k = keys; *k != '\0'; ++k) Tap(static_cast<BYTE>(*k));
-    ASSERT_TRUE(WaitFor([&] { return OpenMenuOf(dialog.first) == nullptr; })) << "the menu stayed open";
+  for (const bool shared : {true, false}) {
+    SCOPED_TRACE(shared ? "shared contents" : "individual contents");
+    const std::string& used = shared ? info_ : own;
+    const std::string& other = shared ? own : info_;
+    Write(used, Listing(listed_));
+    Write(other, untouched);
+    *share_ = shared;
+    Process notepad = Process::Start("notepad.exe");
+    HWND main = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (main = FindWindowA("Notepad", nullptr)) != nullptr; }));
+    std::pair<DWORD, HWND> dialog{0, nullptr};
+    GetWindowThreadProcessId(main, &dialog.first);
+    SetForegroundWindow(main);
+    ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == main; }));
+    KeyChord(VK_CONTROL, 'O');
+    ASSERT_TRUE(WaitFor([&] { EnumWindows(FindFileDialogOf, reinterpret_cast<LPARAM>(&dialog)); return dialog.second != nullptr; }));
+    const HWND dlg = dialog.second;
+    // Up, Up, Right, Enter: the first history entry; Up, Right, Enter: "Add Current Folder".
+    for (const char* keys : {"\x26\x26\x27\x0d", "\x26\x27\x0d"}) {
+      if (GetForegroundWindow() != dlg) SetForegroundWindow(dlg);
+      ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == dlg; }));
+      KeyChord(VK_MENU, VK_SPACE);
+      ASSERT_TRUE(WaitFor([&] { return OpenMenuOf(dialog.first) != nullptr; })) << "no system menu";
+      for (const char* k = keys; *k != '\0'; ++k) Tap(static_cast<BYTE>(*k));
+      ASSERT_TRUE(WaitFor([&] { return OpenMenuOf(dialog.first) == nullptr; })) << "the menu stayed open";
+    }
+    PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    const std::string expected = Listing(listed_) + "\r\n; Folder Shortcut\r\nDirReg | " + listed_ + "\r\n";
+    EXPECT_TRUE(WaitFor([&] { return lstrcmpiA(Read(used).c_str(), expected.c_str()) == 0; })) << Read(used);
+    notepad.Kill();
+    EXPECT_EQ(Read(other), untouched);
   }
-  PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-  const std::string expected = Listing(listed_) + "\r\n; Folder Shortcut\r\nDirReg | " + listed_ + "\r\n";
-  EXPECT_TRUE(WaitFor([&] { return lstrcmpiA(Read(info_).c_str(), expected.c_str()) == 0; })) << Read(info_);
-  notepad.Kill();
+  *share_ = TRUE;
 }
 
 }  // namespace
