@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "file_source_win.h"
 #include "handles_win.h"
 #include "message_box_win.h"
 #include "path_text.h"
@@ -13,19 +14,6 @@ extern HINSTANCE g_hInstance;
 
 namespace {
 
-class FileSource final : public hook::ByteSource {
- public:
-  explicit FileSource(HANDLE file) : file_(file) {}
-  size_t Read(char* dst, size_t max) noexcept override {
-    DWORD got = 0;
-    const DWORD want = max > 0x10000000u ? 0x10000000u : static_cast<DWORD>(max);
-    if (!ReadFile(file_, dst, want, &got, nullptr)) return 0;
-    return got;
-  }
-
- private:
-  HANDLE file_;
-};
 
 bool Append(char* out, size_t size, const char* tail) {
   const size_t have = std::strlen(out), add = std::strlen(tail);
@@ -74,7 +62,7 @@ void ReadFolderLists(FolderLists& out) noexcept {
   if (!file) return;
   LARGE_INTEGER size = {};
   if (!GetFileSizeEx(file.get(), &size) || size.QuadPart < 0) return;
-  FileSource source(file.get());
+  FileByteSource source(file.get());
   ReadFolderInfo(source, static_cast<uint64_t>(size.QuadPart), out);
   if (out.lineTooLong) ShowQuilloMessage(g_hInstance, IDS_LINE_TOO_LONG);
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "dbcs.h"
+#include "file_source_win.h"
 #include "handles_win.h"
 #include "key_strokes.h"
 #include "message_box_win.h"
@@ -51,21 +52,6 @@ class LoadingScope {
   LoadingScope& operator=(const LoadingScope&) = delete;
 };
 
-// The line reader asks for at most its window's free room, so the file is
-// never held whole.
-class FileSource final : public ByteSource {
- public:
-  explicit FileSource(HANDLE file) : file_(file) {}
-  size_t Read(char* dst, size_t max) noexcept override {
-    DWORD got = 0;
-    const DWORD want = max > 0x10000000u ? 0x10000000u : static_cast<DWORD>(max);
-    if (!ReadFile(file_, dst, want, &got, nullptr)) return 0;
-    return got;
-  }
-
- private:
-  HANDLE file_;
-};
 
 // Shared read only: an editor that still holds the file open for writing makes
 // the open fail, and the user is told the file cannot be found.
@@ -218,7 +204,7 @@ bool LoadCustomMenu(const char* path) noexcept {
   FreeCustomMenu();
 
   MenuModel model;
-  FileSource source(file.get());
+  FileByteSource source(file.get());
   const MenuFileResult result = ParseMenuFile(source, static_cast<uint64_t>(size.QuadPart), model);
   const FILETIME written = LastWriteTime(file.get());
   // Closed before any box: the user may fix the file while reading the message.
