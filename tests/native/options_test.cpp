@@ -159,6 +159,11 @@ TEST(OptionChecks, GeneralAndStackMenuPages) {
   EXPECT_EQ(CheckGeneralPage(g).focus, Focus::kTitleMenuKind);
   g.titleMenuKind = 2;
   EXPECT_TRUE(CheckGeneralPage(g).ok());
+  // The editor chooser starts in the setting's folder, or on the search path for a bare name.
+  const EditorChooserStart bare = EditorChooserStartFor("Notepad.exe");
+  const EditorChooserStart full = EditorChooserStartFor("C:\\Tools\\ed.exe");
+  EXPECT_EQ(bare.folder + "|" + bare.fileName, "|Notepad.exe");
+  EXPECT_EQ(full.folder + "|" + full.fileName, "C:\\Tools|ed.exe");
 
   const HotKey kCtrlAltK = {'K', kCA}, kNone = {0, 0};
   struct Row { int list; HotKey stack; HotKey clear; int id; };
