@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 namespace quillo {
 
 // String `id` of the program in a box titled "Quillo", owned by the window in
@@ -21,5 +23,9 @@ bool Wait(DWORD ms);
 // Gives the foreground back to the program the user was working in (Alt+Esc),
 // before one of our dialogs opens from the tray menu.
 void HandBackForeground();
+
+// Opens help file `file` with WinHelp's `command` and `data`, owned by
+// `owner`, without waiting for the help program.
+void OpenHelp(HWND owner, const std::string& file, UINT command, ULONG_PTR data);
 
 }  // namespace quillo

@@ -123,7 +123,7 @@ struct Editor {
         return true;
       }
       case IDC_HISTORY_HELP:
-        WinHelpA(dialog, helpFile.c_str(), HELP_CONTEXT, kHelpContext);
+        OpenHelp(dialog, helpFile, HELP_CONTEXT, kHelpContext);
         return true;
       case IDOK:
         // An access key or Enter reaches OK without the focus leaving the box.

@@ -174,7 +174,7 @@ bool CMainFrame::OnTrayCommand(UINT command) {
       ToggleDialogExtension();
       return true;
     case ID_TRAY_HELP:
-      WinHelpA(hwnd_, HelpFile().c_str(), HELP_FINDER, 0);
+      OpenHelp(hwnd_, HelpFile(), HELP_FINDER, 0);
       return true;
     case ID_TRAY_ABOUT: {
       AboutData data{folder_};

@@ -16,6 +16,12 @@ namespace {
 constexpr char kEditorTitle[] = "Edit Clipboard History";
 constexpr int kList = 1080, kContents = 1081, kDelete = 1083, kAdd = 1084;
 
+void AltKey(BYTE vk) {
+  Key(VK_MENU);
+  Tap(vk);
+  Key(VK_MENU, true);
+}
+
 // (GetWindowTextLength answers 0 for another process's edit control under
 // Wine: the tests ask the control itself with WM_GETTEXTLENGTH.)
 class HistoryEditor : public Resident {
@@ -23,6 +29,10 @@ class HistoryEditor : public Resident {
   // Quillo running with `history` (newest first), and the user working in
   // another program, which owns the editor while it is open.
   void StartWith(const Texts& history) {
+    // The other program comes first: under Wine a window just shown takes
+    // the foreground again when the X server's focus event for it arrives,
+    // and that must not land after the tray menu or the editor took it.
+    target_ = StartChild("EditTarget");
     Start();
     Texts seen;
     for (auto it = history.rbegin(); it != history.rend(); ++it) {
@@ -30,7 +40,6 @@ class HistoryEditor : public Resident {
       seen.insert(seen.begin(), *it);
       ASSERT_TRUE(HistoryBecomes(seen));
     }
-    target_ = StartChild("EditTarget");
     ASSERT_TRUE(WaitFor([] {
       HWND w = FindWindowA(kTargetClass, kTargetTitle);
       return w != nullptr && GetForegroundWindow() == w;
@@ -77,6 +86,60 @@ TEST_F(HistoryEditor, TextTypedIntoContentsIsKeptWhenAnotherRowIsClicked) {
   Tap(VK_RETURN);  // the list has the focus: Enter is OK
   ASSERT_TRUE(Closed());
   EXPECT_TRUE(HistoryBecomes({"secondx", "first"}));
+}
+
+// From the tray menu the editor is the window in front after the hand-back
+// of the foreground, and keys typed reach it.
+TEST_F(HistoryEditor, FromTheTrayMenuItIsInFrontAndTakesTypedKeys) {
+  StartWith({"one"});
+  ChooseFromTrayMenu(3);  // "Edit History..."
+  HWND dialog = DialogInFront(kEditorTitle);
+  ASSERT_NE(dialog, nullptr);
+  AltKey('C');  // the Contents box, its text selected
+  Key(VK_CONTROL);
+  Tap(VK_END);
+  Key(VK_CONTROL, true);
+  Tap('X');
+  ASSERT_TRUE(WaitFor([&] { return WindowText(GetDlgItem(dialog, kContents)) == "onex"; }))
+      << WindowText(GetDlgItem(dialog, kContents));
+  Tap(VK_TAB);  // to OK
+  Tap(VK_RETURN);
+  ASSERT_TRUE(Closed());
+  EXPECT_TRUE(HistoryBecomes({"onex"}));
+}
+
+// Up and Down by their access keys move the selected entry and the selection
+// with it; Up on the first row and Down on the last do nothing.
+TEST_F(HistoryEditor, UpAndDownMoveTheSelectedEntryAndOkKeepsTheOrder) {
+  StartWith({"ccc", "bb", "a"});
+  HWND dialog = OpenFromStackMenu();
+  ASSERT_NE(dialog, nullptr);
+  const struct {
+    BYTE key;
+    int selected;
+    std::vector<LRESULT> rowLengths;  // "01: " and the entry's text
+  } steps[] = {
+      {'U', 0, {7, 6, 5}},  // Up on the first row
+      {'W', 1, {6, 7, 5}},
+      {'W', 2, {6, 5, 7}},
+      {'W', 2, {6, 5, 7}},  // Down on the last row
+      {'U', 1, {6, 7, 5}},
+  };
+  // A step that changes nothing is proven by the next one: keys are handled
+  // in order.
+  for (const auto& step : steps) {
+    AltKey(step.key);
+    std::vector<LRESULT> rows;
+    EXPECT_TRUE(WaitFor([&] {
+      rows.clear();
+      for (int i = 0; i < 3; ++i) rows.push_back(Ask(dialog, kList, LB_GETTEXTLEN, static_cast<WPARAM>(i)));
+      return Ask(dialog, kList, LB_GETCURSEL) == step.selected && rows == step.rowLengths;
+    })) << "after Alt+" << step.key << " row " << Ask(dialog, kList, LB_GETCURSEL);
+  }
+  AltKey('H');  // back to the list, where Enter is OK
+  Tap(VK_RETURN);
+  ASSERT_TRUE(Closed());
+  EXPECT_TRUE(HistoryBecomes({"bb", "ccc", "a"}));
 }
 
 TEST_F(HistoryEditor, AddThenOkOnAnEmptyHistoryLeavesItEmpty) {

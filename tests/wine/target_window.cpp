@@ -84,9 +84,15 @@ void TypeText(const char* text) {
 
 void MouseAt(int x, int y, DWORD down, DWORD up) {
   const int cx = GetSystemMetrics(SM_CXSCREEN), cy = GetSystemMetrics(SM_CYSCREEN);
-  mouse_event(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, MulDiv(x, 65536, cx) + 1, MulDiv(y, 65536, cy) + 1, 0, 0);
-  if (down != 0) mouse_event(down, 0, 0, 0, 0);
-  if (up != 0) mouse_event(up, 0, 0, 0, 0);
+  const DWORD ax = static_cast<DWORD>(MulDiv(x, 65536, cx) + 1), ay = static_cast<DWORD>(MulDiv(y, 65536, cy) + 1);
+  constexpr DWORD kAt = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+  mouse_event(kAt, ax, ay, 0, 0);
+  // Each button event carries the place too: under Wine a pointer event that
+  // another program's thread reads late from the X server can put the pointer
+  // back where it was between the move and the buttons, and a press and
+  // release that land apart click nothing.
+  if (down != 0) mouse_event(kAt | down, ax, ay, 0, 0);
+  if (up != 0) mouse_event(kAt | up, ax, ay, 0, 0);
 }
 
 HWND OpenMenuOf(DWORD pid) {

@@ -7,6 +7,7 @@
 #include <shlobj.h>
 
 #include <string>
+#include <utility>
 
 #include "resident_fixture.h"
 #include "target_window.h"
@@ -19,15 +20,44 @@ namespace {
 // Items of the tray menu by the number of Down presses that highlight them
 // (separators are skipped, grayed items are not).
 enum TrayItem {
+  kEditMenuFile = 2,
   kEditHistory = 3,
   kEditScratchFile = 4,
+  kEditFolderHistoryFile = 5,
   kReadHistory = 6,
   kSaveHistory = 7,
   kSuspendQuillo = 9,
   kSuspendHistory = 10,
   kSuspendDialogExtension = 11,
+  kHelp = 12,
+  kAbout = 13,
   kExit = 14,
 };
+
+constexpr char kMenuFileSetKey[] = "Software\\Veltrane Soft\\Quillo\\MenuFileSet";
+
+BOOL CALLBACK CountMenus(HWND hwnd, LPARAM lParam) {
+  auto* search = reinterpret_cast<std::pair<DWORD, int>*>(lParam);
+  char cls[16] = {};
+  GetClassNameA(hwnd, cls, sizeof cls);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(hwnd, &pid);
+  if (lstrcmpA(cls, "#32768") == 0 && IsWindowVisible(hwnd) && pid == search->first) ++search->second;
+  return TRUE;
+}
+
+// Visible pop-up menus of process `pid`: the tray menu, and its sub-menu once open.
+int OpenMenus(DWORD pid) {
+  std::pair<DWORD, int> search{pid, 0};
+  EnumWindows(CountMenus, reinterpret_cast<LPARAM>(&search));
+  return search.second;
+}
+
+void AltKey(BYTE vk) {
+  Key(VK_MENU);
+  Tap(vk);
+  Key(VK_MENU, true);
+}
 
 struct TipSearch {
   const std::string* tip;
@@ -74,6 +104,34 @@ class TrayIcon : public Resident {
 
   void Type(const std::string& upperCaseLetters) {
     for (char c : upperCaseLetters) Tap(static_cast<BYTE>(c));
+  }
+
+  // The stand-in editor becomes the Editor setting; answers its path.
+  std::string UseStandInEditor() {
+    const std::string editor = folder_.file(kStandInEditor);
+    EXPECT_TRUE(CopyFileA(ExePath().c_str(), editor.c_str(), FALSE));
+    WriteString(kGeneralKey, "Editor", editor);
+    return editor;
+  }
+
+  // The command lines the stand-in editor was started with, once there are `count`.
+  Texts EditorCommandLines(size_t count) {
+    Texts lines;
+    WaitFor([&] {
+      const auto bytes = ReadFileBytes(folder_.file(kStandInEditorLog));
+      lines.clear();
+      std::string line;
+      for (unsigned char c : bytes) {
+        if (c != '\n') {
+          line.push_back(static_cast<char>(c));
+        } else {
+          lines.push_back(line);
+          line.clear();
+        }
+      }
+      return lines.size() >= count;
+    });
+    return lines;
   }
 
   template <typename T>
@@ -175,6 +233,121 @@ TEST_F(TrayIcon, HiddenIconComesBackWhenTheProgramIsStartedAgain) {
   Process second = Process::Start("\"" + folder_.file(kQuilloExe) + "\"", folder_.path());
   ASSERT_TRUE(second.Wait(10000));
   EXPECT_TRUE(TipBecomes("Quillo")) << "the icon did not come back";
+}
+
+// Ten menu-file sets: the sub-menu reaches the first nine by their digits and
+// the tenth by 0, and each opens its own file in the editor, a name with '&'
+// included.
+TEST_F(TrayIcon, EditMenuFileOpensTheFileOfTheSetChosenByItsAccessKey) {
+  const std::string editor = UseStandInEditor();
+  const std::string files[] = {"One.txt", "A&B.txt", "3.txt", "4.txt", "5.txt",
+                               "6.txt",   "7.txt",   "8.txt", "9.txt", "Ten.txt"};
+  for (int i = 0; i < 10; ++i) {
+    ASSERT_TRUE(WriteFileBytes(folder_.file(files[i]), {'x'}));
+    WriteString(kMenuFileSetKey, ("MenuFile" + std::to_string(i)).c_str(), files[i]);
+  }
+  Start();
+  const struct {
+    BYTE key;
+    const char* file;
+  } choices[] = {{'2', "A&B.txt"}, {'0', "Ten.txt"}, {'1', "One.txt"}};
+  Texts expected;
+  for (const auto& choice : choices) {
+    SCOPED_TRACE(choice.file);
+    ChooseFromTrayMenu(kEditMenuFile);  // Enter opens the sub-menu
+    ASSERT_TRUE(WaitFor([&] { return OpenMenus(ProcessId()) == 2; })) << "no sub-menu";
+    Tap(choice.key);
+    expected.push_back("\"" + editor + "\" \"" + folder_.file(choice.file) + "\"");
+    ASSERT_EQ(EditorCommandLines(expected.size()), expected);
+  }
+}
+
+// "Edit Folder History File..." asks in the DirHist folder for a file and
+// opens the one chosen in the editor.
+TEST_F(TrayIcon, EditFolderHistoryFileOpensTheFileChosenInDirHist) {
+  const std::string editor = UseStandInEditor();
+  ASSERT_TRUE(CreateDirectoryA(folder_.file("DirHist").c_str(), nullptr));
+  ASSERT_TRUE(WriteFileBytes(folder_.file("DirHist\\Notepad.txt"), {'x'}));
+  Start();
+  Choose(kEditFolderHistoryFile);
+  ASSERT_NE(DialogInFront("Open"), nullptr);
+  Type("NOTEPAD");
+  Tap(VK_OEM_PERIOD);
+  Type("TXT");
+  Tap(VK_RETURN);
+  const Texts lines = EditorCommandLines(1);
+  ASSERT_EQ(lines.size(), 1u);
+  // The Open dialog answers the name as it was typed.
+  const std::string expected = "\"" + editor + "\" \"" + folder_.file("DirHist\\Notepad.txt") + "\"";
+  EXPECT_EQ(lstrcmpiA(lines[0].c_str(), expected.c_str()), 0) << lines[0];
+}
+
+BOOL CALLBACK AddChildText(HWND child, LPARAM lParam) {
+  *reinterpret_cast<std::string*>(lParam) += WindowText(child) + "\n";
+  return TRUE;
+}
+
+// "Help" hands the program's help file to the help program, which says here
+// that the file is missing; meanwhile the program goes on with the requests
+// that other programs post to it (the stack menu's clear-history command).
+TEST_F(TrayIcon, HelpOpensTheHelpFileWithoutHoldingUpTheProgram) {
+  Start();
+  ASSERT_TRUE(PutClipboardText("one"));
+  ASSERT_TRUE(HistoryBecomes({"one"}));
+  Choose(kHelp);
+  HWND box = nullptr;
+  std::string texts;
+  std::string expected = folder_.file("Quillo.hlp");
+  CharLowerA(&expected[0]);
+  ASSERT_TRUE(WaitFor([&] {
+    texts.clear();
+    for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, "#32770", nullptr)) != nullptr;) {
+      EnumChildWindows(w, AddChildText, reinterpret_cast<LPARAM>(&texts));
+      CharLowerA(&texts[0]);
+      if (texts.find(expected) != std::string::npos) {
+        box = w;
+        return true;
+      }
+    }
+    return false;
+  }, 30000)) << "no word of " << expected;
+  PostMessageA(frame_, WM_COMMAND, 32775, 0);
+  EXPECT_TRUE(HistoryBecomes({}));
+  // The help program is Wine's, started by Quillo: it goes with the test.
+  DWORD pid = 0;
+  GetWindowThreadProcessId(box, &pid);
+  HANDLE help = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
+  ASSERT_NE(help, nullptr);
+  TerminateProcess(help, 0);
+  EXPECT_EQ(WaitForSingleObject(help, 10000), WAIT_OBJECT_0);
+  CloseHandle(help);
+}
+
+// The About box shows the version, closes with Enter, says 2008 for
+// "HomePage" without the URL file, and closes with Escape.
+TEST_F(TrayIcon, AboutShowsTheVersionSays2008WithoutTheUrlFileAndClosesWithEnterOrEscape) {
+  Start();
+  for (const BYTE close : {VK_RETURN, VK_ESCAPE}) {
+    Choose(kAbout);
+    HWND about = DialogInFront("About Quillo");
+    ASSERT_NE(about, nullptr);
+    EXPECT_NE(FindWindowExA(about, nullptr, "Static", "Quillo Ver2.03"), nullptr);
+    if (close == VK_ESCAPE) {
+      AltKey('H');
+      ASSERT_TRUE(MessageBoxWatcher::Instance().WaitForBoxes(1));
+      EXPECT_EQ(MessageBoxWatcher::Instance().Take(), Texts({"Could not find the URL file(Veltrane.url)."}));
+      ASSERT_EQ(DialogInFront("About Quillo"), about) << "HomePage closed the box without the file";
+    }
+    Tap(close);
+    EXPECT_TRUE(WaitFor([] { return FindWindowA("#32770", "About Quillo") == nullptr; }));
+  }
+  // With the file, HomePage opens it and the box closes.
+  const std::string url = "[InternetShortcut]\r\n";  // no address: nothing to browse to
+  ASSERT_TRUE(WriteFileBytes(folder_.file("Veltrane.url"), {url.begin(), url.end()}));
+  Choose(kAbout);
+  ASSERT_NE(DialogInFront("About Quillo"), nullptr);
+  AltKey('H');
+  EXPECT_TRUE(WaitFor([] { return FindWindowA("#32770", "About Quillo") == nullptr; }));
 }
 
 // The shortcut behind "Launch with Windows", for this test program: created,

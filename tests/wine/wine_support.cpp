@@ -136,6 +136,20 @@ int DispatchChild(int argc, char** argv) {
   return it->second(args);
 }
 
+int StandInEditor() {
+  const std::string exe = ExePath();
+  const size_t name = exe.find_last_of('\\') + 1;
+  if (lstrcmpiA(exe.c_str() + name, kStandInEditor) != 0) return -1;
+  HANDLE log = CreateFileA((ExeFolder() + "\\" + kStandInEditorLog).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+                           OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (log == INVALID_HANDLE_VALUE) return 1;
+  const std::string line = std::string(GetCommandLineA()) + "\n";
+  DWORD written = 0;
+  WriteFile(log, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+  CloseHandle(log);
+  return written == line.size() ? 0 : 1;
+}
+
 bool WaitFor(const std::function<bool()>& condition, DWORD ms, DWORD pollMs) {
   const DWORD start = GetTickCount();
   for (;;) {

@@ -64,6 +64,14 @@ struct ChildRegistrar {
   ChildRegistrar(const char* name, ChildMain fn);
 };
 int DispatchChild(int argc, char** argv);  // used by main()
+
+// A copy of this test program named kStandInEditor stands in for the text
+// editor the resident program starts: it appends its command line, as the
+// system passed it, as one line to kStandInEditorLog in its own folder and
+// ends. StandInEditor() answers -1 when this program runs under another name.
+constexpr char kStandInEditor[] = "StandInEditor.exe";
+constexpr char kStandInEditorLog[] = "editor.log";
+int StandInEditor();
 #define QUILLO_CHILD(name)                                                     \
   static int name(const std::vector<std::string>& args);                      \
   static ::quillo::wine::ChildRegistrar name##_registrar(#name, name);         \
