@@ -146,28 +146,6 @@ bool IsAbsolute(const std::string& value) {
   return value.size() >= 3 && value[1] == ':' && value[2] == '\\';
 }
 
-// Single-byte letters fold; a double-byte character is compared as it is, so
-// a trail byte that happens to be a letter is never folded.
-bool EqualIgnoringCase(const char* a, size_t aLen, const char* b, size_t bLen) noexcept {
-  if (aLen != bLen) return false;
-  for (size_t i = 0; i < aLen;) {
-    const unsigned char ca = static_cast<unsigned char>(a[i]);
-    const bool lead = text::IsLeadByte(ca) && i + 1 < aLen;
-    if (lead) {
-      if (a[i] != b[i] || a[i + 1] != b[i + 1]) return false;
-      i += 2;
-      continue;
-    }
-    unsigned char x = ca;
-    unsigned char y = static_cast<unsigned char>(b[i]);
-    if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y - 'A' + 'a');
-    if (x != y) return false;
-    ++i;
-  }
-  return true;
-}
-
 bool IsLead(unsigned char c) { return text::IsLeadByte(c); }
 
 // The text saved for a menu file: only the file name when the file lies
@@ -246,6 +224,28 @@ MenuFileSet EmptyMenuFileSet() {
   MenuFileSet set = {};
   set.trigger = kTriggerNone;
   return set;
+}
+
+// A double-byte character is compared as it is, so a trail byte that happens
+// to be a letter is never folded.
+bool EqualIgnoringCase(const char* a, size_t aLen, const char* b, size_t bLen) noexcept {
+  if (aLen != bLen) return false;
+  for (size_t i = 0; i < aLen;) {
+    const unsigned char ca = static_cast<unsigned char>(a[i]);
+    const bool lead = text::IsLeadByte(ca) && i + 1 < aLen;
+    if (lead) {
+      if (a[i] != b[i] || a[i + 1] != b[i + 1]) return false;
+      i += 2;
+      continue;
+    }
+    unsigned char x = ca;
+    unsigned char y = static_cast<unsigned char>(b[i]);
+    if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x - 'A' + 'a');
+    if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y - 'A' + 'a');
+    if (x != y) return false;
+    ++i;
+  }
+  return true;
 }
 
 void CutText(std::string& text, size_t maxBytes) {

@@ -141,6 +141,10 @@ bool MoveMenuFileSetToTop(MenuFileSet (&sets)[kMenuFileSetCount], int index) noe
 // Whether `programPath` is in the skip-application list (ignoring case).
 bool IsSkippedProgram(const Settings& settings, const char* programPath) noexcept;
 
+// Two paths compared as the file system does, without regard to the case of
+// single-byte letters.
+bool EqualIgnoringCase(const char* a, size_t aLen, const char* b, size_t bLen) noexcept;
+
 // Cuts `text` to at most `maxBytes` bytes without splitting a double-byte character.
 void CutText(std::string& text, size_t maxBytes);
 

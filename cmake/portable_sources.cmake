@@ -29,6 +29,7 @@ set(APP_PORTABLE_SOURCES
   ${QUILLO_ROOT}/app/macros/macro_player.cpp
   ${QUILLO_ROOT}/app/tray/tray_rules.cpp
   ${QUILLO_ROOT}/app/history_editor/history_slots.cpp
+  ${QUILLO_ROOT}/app/options/option_pages.cpp
 )
 set(DLGEX_PORTABLE_SOURCES
   ${QUILLO_ROOT}/dlgex/folder_info.cpp

@@ -400,7 +400,7 @@ void WriteBackMacroPage(const MacroPage& loaded, const MacroPage& edited, Option
 // What writing to the application's settings does beyond the members.
 class OptionsEffects {
  public:
-  virtual bool ResizeHistory(int32_t capacity) = 0;  // HistoryStore::ResizeHistory
+  virtual bool ResizeHistoryStore(int32_t capacity) = 0;  // HistoryStore::ResizeHistory
   virtual void CreateStartupShortcut() = 0;
   virtual void DeleteStartupShortcut() = 0;
   virtual void PublishQuote(const char* quote) = 0;  // g_szQuote
