@@ -464,6 +464,24 @@ class CFileDlgExPage : public CModelPage<options::FileDlgExPage> {
   }
 };
 
+// A sheet is placed by its owner, which may be the task bar at the bottom of
+// the screen: whatever of it would lie outside the work area is moved in.
+void KeepOnScreen(HWND sheet) {
+  RECT r = {};
+  if (!GetWindowRect(sheet, &r)) return;
+  MONITORINFO monitor = {};
+  monitor.cbSize = sizeof monitor;
+  if (!GetMonitorInfoA(MonitorFromWindow(sheet, MONITOR_DEFAULTTONEAREST), &monitor)) return;
+  const RECT& work = monitor.rcWork;
+  LONG x = r.left;
+  LONG y = r.top;
+  if (r.right > work.right) x -= r.right - work.right;
+  if (r.bottom > work.bottom) y -= r.bottom - work.bottom;
+  if (x < work.left) x = work.left;
+  if (y < work.top) y = work.top;
+  if (x != r.left || y != r.top) SetWindowPos(sheet, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 // Runs a modeless sheet as a modal one: its owner disabled, messages
 // through the sheet's own dialog-message handling until OK or Cancel.
 void RunModal(HWND sheet, HWND owner) {
@@ -537,6 +555,7 @@ bool RunOptionsSheet(HWND owner, SheetPages which, settings::Settings& settings,
   header.ppsp = descriptions.data();
   HWND sheet = reinterpret_cast<HWND>(PropertySheetA(&header));
   if (sheet == nullptr || sheet == reinterpret_cast<HWND>(-1)) return false;
+  KeepOnScreen(sheet);
   RunModal(sheet, owner);
 
   // OK sends every created page PSN_APPLY; Cancel none.
