@@ -157,6 +157,25 @@ class OptionsSheet : public Resident {
     EXPECT_EQ(ReadDword(kGeneralKey, "MaxHistoryNum", 0), 50u);
   }
 
+  // Whether the notification area holds Quillo's icon: the shell modifies
+  // only an icon it has, whoever asks.
+  bool IconShown() {
+    NOTIFYICONDATAA probe = {};
+    probe.cbSize = sizeof probe;
+    probe.hWnd = frame_;
+    probe.uID = 128;
+    return Shell_NotifyIconA(NIM_MODIFY, &probe) != FALSE;
+  }
+
+  // The system's Open dialog titled `title` in front: `path` typed into it and Enter.
+  void ChooseInFileDialog(const char* title, const std::string& path) {
+    ASSERT_NE(DialogInFront(title), nullptr) << "no \"" << title << "\" dialog";
+    TypeText(path.c_str());
+    Tap(VK_RETURN);
+    ASSERT_TRUE(WaitFor([&] { return FindWindowA("#32770", title) == nullptr; })) << title << " stayed open";
+    ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == sheet_; }));
+  }
+
   HWND sheet_ = nullptr;
 };
 
@@ -264,7 +283,7 @@ TEST_F(OptionsSheet, PageChecksKeepTheUserOnThePageWithTheFocusOnTheCulprit) {
 
 TEST_F(OptionsSheet, HistoryNumberOutOfRangeShowsTheRangeInJapanese) { HistoryNumberOutOfRangeIsRefused(); }
 
-TEST_F(OptionsSheet, TrayClickOpensOneSheetLaunchWithWindowsMakesTheShortcutAndHideIconSays2041) {
+TEST_F(OptionsSheet, TrayClickOpensOneSheetLaunchWithWindowsMakesTheShortcutHideIconSays2041AndRemovesTheIcon) {
   char startup[MAX_PATH] = {};
   ASSERT_TRUE(SHGetSpecialFolderPathA(nullptr, startup, CSIDL_STARTUP, TRUE));
   const std::string shortcut = std::string(startup) + "\\Quillo.lnk";
@@ -282,6 +301,7 @@ TEST_F(OptionsSheet, TrayClickOpensOneSheetLaunchWithWindowsMakesTheShortcutAndH
   EXPECT_NE(SendMessageTimeoutA(frame_, WM_COMMAND, kCmdOptions, 0, SMTO_NORMAL, 5000, &result), 0)
       << "the second request did not return";
   EXPECT_EQ(Sheets().count, 1);
+  EXPECT_TRUE(IconShown());
 
   EXPECT_TRUE(CheckBecomes(IDC_GEN_STARTUP, false));
   Press(VK_MENU, 'L');
@@ -293,21 +313,85 @@ TEST_F(OptionsSheet, TrayClickOpensOneSheetLaunchWithWindowsMakesTheShortcutAndH
             "Hide Quillo's icon on system tray.\n When you display it again, execute Quillo double.");
   ASSERT_TRUE(SheetGone());
   EXPECT_NE(GetFileAttributesA(shortcut.c_str()), INVALID_FILE_ATTRIBUTES) << "no Quillo.lnk in the Startup folder";
+  // The icon goes once the box is answered.
+  EXPECT_TRUE(WaitFor([&] { return !IconShown(); })) << "the icon stayed";
 
   // With the icon gone, the command is the way back in; the box shows the
-  // shortcut that is there, and unchecking it removes it.
+  // shortcut that is there, and unchecking it removes it. The icon comes
+  // back as soon as it is no longer hidden.
   ASSERT_TRUE(OpenByCommand(kCmdOptions));
   EXPECT_TRUE(CheckBecomes(IDC_GEN_STARTUP, true));
   EXPECT_TRUE(CheckBecomes(IDC_GEN_HIDEICON, true));
   Press(VK_MENU, 'L');
   ASSERT_TRUE(CheckBecomes(IDC_GEN_STARTUP, false));
+  Press(VK_MENU, 'I');
+  ASSERT_TRUE(CheckBecomes(IDC_GEN_HIDEICON, false));
   Tap(VK_RETURN);
-  EXPECT_EQ(NextNarrowBox(),
-            "Hide Quillo's icon on system tray.\n When you display it again, execute Quillo double.");
   ASSERT_TRUE(SheetGone());
-  EXPECT_EQ(GetFileAttributesA(shortcut.c_str()), INVALID_FILE_ATTRIBUTES) << "Quillo.lnk stayed";
+  // The sheet's window goes before its settings are written back.
+  EXPECT_TRUE(WaitFor([&] { return GetFileAttributesA(shortcut.c_str()) == INVALID_FILE_ATTRIBUTES; }))
+      << "Quillo.lnk stayed";
+  EXPECT_TRUE(WaitFor([&] { return IconShown(); })) << "the icon did not come back";
   Stop();
-  EXPECT_EQ(ReadDword(kGeneralKey, "HideIcon", 0), 1u);
+  EXPECT_EQ(ReadDword(kGeneralKey, "HideIcon", 9), 0u);
+}
+
+TEST_F(OptionsSheet, ChoosersSetTheEditorAndFillTheMenuFileAndSkipLists) {
+  const std::string editor = "C:\\windows\\notepad.exe";
+  const std::string skipped = folder_.file(kQuilloExe);
+  Start();
+  ASSERT_TRUE(OpenByCommand(kCmdOptions));
+  Press(VK_MENU, 'E');
+  ChooseInFileDialog("Select Favorite Editor", editor);
+
+  // Of the two default menu files only "MenuItem.txt" exists and is listed.
+  // A second file comes from the program folder, moves up, gets [Ctrl]^2,
+  // and the first one, now last, is deleted.
+  ASSERT_TRUE(NextPageShows(IDC_CUS_LIST));
+  auto count = [&] { return static_cast<int>(SendMessageA(Control(IDC_CUS_LIST), LB_GETCOUNT, 0, 0)); };
+  auto selected = [&] { return static_cast<int>(SendMessageA(Control(IDC_CUS_LIST), LB_GETCURSEL, 0, 0)); };
+  EXPECT_EQ(count(), 1);
+  Press(VK_MENU, 'A');
+  ChooseInFileDialog("Select Menu File", "MenuTemp.txt");
+  ASSERT_TRUE(WaitFor([&] { return count() == 2 && selected() == 1; }));
+  EXPECT_EQ(WindowText(Control(IDC_CUS_PATH)), "") << "a file of the program folder shows a folder";
+  Press(VK_MENU, 'U');
+  ASSERT_TRUE(WaitFor([&] { return selected() == 0; }));
+  Press(VK_MENU, 'S');
+  ASSERT_TRUE(FocusBecomes(IDC_CUS_FILEKIND));
+  Tap(VK_HOME);
+  Tap(VK_DOWN);
+  Tap(VK_DOWN);
+  ASSERT_TRUE(WaitFor([&] { return ComboIndex(IDC_CUS_FILEKIND) == 2; }));
+  Press(VK_MENU, 'T');
+  Press(VK_MENU, 'L');
+  ASSERT_TRUE(FocusBecomes(IDC_CUS_LIST));
+  Tap(VK_END);
+  ASSERT_TRUE(WaitFor([&] { return selected() == 1; }));
+  Press(VK_MENU, 'D');
+  ASSERT_TRUE(WaitFor([&] { return count() == 1; }));
+
+  ASSERT_TRUE(NextPageShows(IDC_STK_HISTNUM));
+  ASSERT_TRUE(NextPageShows(IDC_MAC_RECKEY));
+  ASSERT_TRUE(NextPageShows(IDC_FDX_LIST));
+  Press(VK_MENU, 'A');
+  ChooseInFileDialog("Select Application", skipped);
+  ASSERT_TRUE(WaitFor([&] { return SendMessageA(Control(IDC_FDX_LIST), LB_GETCOUNT, 0, 0) == 1; }));
+  Tap(VK_RETURN);
+  ASSERT_TRUE(SheetGone());
+  Stop();
+  char text[MAX_PATH] = {};
+  auto readText = [&](const char* key, const char* name) {
+    DWORD size = sizeof text;
+    text[0] = '\0';
+    RegGetValueA(HKEY_CURRENT_USER, key, name, RRF_RT_REG_SZ, nullptr, text, &size);
+    return std::string(text);
+  };
+  EXPECT_EQ(readText(kGeneralKey, "Editor"), editor);
+  EXPECT_EQ(readText(kMenuFileSetKey, "MenuFile0"), "MenuTemp.txt");
+  EXPECT_EQ(ReadDword(kMenuFileSetKey, "MenuFile0-Preset", 9), 1u);
+  EXPECT_EQ(readText(kMenuFileSetKey, "MenuFile1"), "");
+  EXPECT_EQ(readText("Software\\Veltrane Soft\\Quillo\\SkipAppList", "SkipApp0"), skipped);
 }
 
 TEST_F(OptionsSheet, MacroSheetHoldsTheMacroPageAndOkReachesTheRecordingSwitches) {
