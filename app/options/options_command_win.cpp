@@ -51,7 +51,7 @@ void CMainFrame::OnOptions() {
   g_bOnDlgDisp = TRUE;
   SheetEffects effects(*this);
   const bool accepted = RunOptionsSheet(GetForegroundWindow(), SheetPages::kAll, settings_, folder_, HelpFile(), effects);
-  if (accepted) {
+  if (accepted && hwnd_ != nullptr) {
     ApplySettingsToSharedBlock(settings_);
     if (settings_.HideIcon) QuilloMessageBox(IDS_ICON_HIDDEN);
     // Hidden now, the icon goes; shown again after "Hide" was unchecked, it
@@ -60,7 +60,11 @@ void CMainFrame::OnOptions() {
   }
   sheetOpen_ = false;
   g_bOnDlgDisp = FALSE;
-  if (lifted) SetFrameTopMost(true);
+  // The program was told to end while the sheet was up: the window and its
+  // key are gone already.
+  if (closed_ || hwnd_ == nullptr) return;
+  // Back on top, unless the user has just switched that off on the Macro page.
+  if (lifted && settings_.DispTopMost) SetFrameTopMost(true);
   RegisterClearHistoryKey(hwnd_, GetModuleHandleA(nullptr), settings_);
 }
 

@@ -414,6 +414,8 @@ TEST_F(OptionsSheet, MacroSheetHoldsTheMacroPageAndOkReachesTheRecordingSwitches
   ASSERT_TRUE(SheetGone());
   EXPECT_TRUE(WaitFor([&] { return *recMouse == FALSE; })) << "g_bRecMouse did not follow OK";
   EXPECT_EQ(*recKey, TRUE);
+  // Exit while a sheet is open still ends the program, and saves what OK wrote.
+  ASSERT_TRUE(OpenByCommand(kCmdMacroSheet));
   Stop();
   EXPECT_EQ(ReadDword(kMacroKey, "PlayStyle", 9), 1u);
 }
