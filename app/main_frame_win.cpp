@@ -214,7 +214,7 @@ LRESULT CMainFrame::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
         case kCmdStopMacro:
           if (macros_) macros_->OnStop();
           return 0;
-        case kCmdEditMacroSheet:
+        case kCmdEditMacro:
           OnMacroSheet();
           return 0;
         case ID_TRAY_OPTIONS:
