@@ -187,7 +187,8 @@ TEST_F(OptionsSheet, ShowsTheStoredValuesCancelKeepsThemAndOkWritesEveryPage) {
   int* menuPos = Shared<int>(kHookDll, "g_nMenuPos");
   BOOL* recMouse = Shared<BOOL>(kHookDll, "g_bRecMouse");
   BOOL* dirHistShare = Shared<BOOL>(kDlgExDll, "g_bDirHistShare");
-  ASSERT_TRUE(menuPos != nullptr && recMouse != nullptr && dirHistShare != nullptr);
+  BOOL* onDialog = Shared<BOOL>(kHookDll, "g_bOnDlgDisp");
+  ASSERT_TRUE(menuPos != nullptr && recMouse != nullptr && dirHistShare != nullptr && onDialog != nullptr);
   Start();
   // One change on each page, after checking that the page shows the stored value.
   auto changeEveryPage = [&] {
@@ -214,10 +215,23 @@ TEST_F(OptionsSheet, ShowsTheStoredValuesCancelKeepsThemAndOkWritesEveryPage) {
     ASSERT_TRUE(CheckBecomes(IDC_FDX_SAME, true));
   };
 
+  // Whether another program could take Ctrl+Alt+K, the clear-history key, now.
+  auto clearKeyFree = [] {
+    if (!RegisterHotKey(nullptr, 1, MOD_ALT | MOD_CONTROL, 'K')) return false;
+    UnregisterHotKey(nullptr, 1);
+    return true;
+  };
+  ASSERT_FALSE(clearKeyFree()) << "Quillo did not register the clear-history key";
   ASSERT_TRUE(OpenByCommand(kCmdOptions));
+  // While the sheet is up the hooks know it, and the key is free to be typed
+  // into a hot-key field.
+  EXPECT_EQ(*onDialog, TRUE);
+  EXPECT_TRUE(clearKeyFree());
   changeEveryPage();
   Tap(VK_ESCAPE);
   ASSERT_TRUE(SheetGone());
+  EXPECT_TRUE(WaitFor([&] { return *onDialog == FALSE && !clearKeyFree(); }))
+      << "the dialog flag or the clear-history key was not restored";
   EXPECT_EQ(*menuPos, 1);
   EXPECT_EQ(*recMouse, TRUE);
   EXPECT_EQ(*dirHistShare, FALSE);
