@@ -214,6 +214,12 @@ LRESULT CMainFrame::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
         case kCmdStopMacro:
           if (macros_) macros_->OnStop();
           return 0;
+        case kCmdEditMacro:
+          OnMacroSheet();
+          return 0;
+        case ID_TRAY_OPTIONS:
+          OnOptions();
+          return 0;
         case ID_TRAY_EDIT_HISTORY:
           // From the tray menu the user was elsewhere a moment ago: give that
           // program the foreground back, so the editor opens over it.

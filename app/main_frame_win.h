@@ -54,6 +54,14 @@ class CMainFrame {
   void OpenInEditor(const std::string& path);
   std::string HelpFile() const;
 
+  // The options sheet and the macro sheet (options/options_command_win.cpp).
+  void OnOptions();
+  void OnMacroSheet();
+  class SheetEffects;
+  // Keeps the main window, and the macro bar it owns, above other windows or
+  // not; the macro bar's own z-order follows from its owner.
+  void SetFrameTopMost(bool topMost);
+
   settings::Settings& settings_;
   std::string folder_;
   HWND hwnd_ = nullptr;
@@ -67,7 +75,8 @@ class CMainFrame {
   UINT marker_ = 0;
   DWORD lastSequence_ = 0;  // clipboard sequence number of the last change looked at
   bool lastSkip_ = false;
-  bool closed_ = false;  // the close steps ran (WM_CLOSE or the end of the session)
+  bool closed_ = false;
+  bool sheetOpen_ = false;  // the options sheet or the macro sheet is shown  // the close steps ran (WM_CLOSE or the end of the session)
 };
 
 }  // namespace quillo

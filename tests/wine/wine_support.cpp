@@ -241,11 +241,15 @@ namespace {
 // The text of a window without sending it a message: the watcher must never
 // wait on a thread that is busy (the test's own main thread is, while it waits
 // for the very box the watcher is looking for).
-std::string StoredText(HWND hwnd) {
+std::wstring StoredWideText(HWND hwnd) {
   wchar_t wide[1024] = {};
   InternalGetWindowText(hwnd, wide, 1024);
+  return wide;
+}
+
+std::string StoredText(HWND hwnd) {
   char text[2048] = {};
-  WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr);
+  WideCharToMultiByte(CP_ACP, 0, StoredWideText(hwnd).c_str(), -1, text, sizeof text, nullptr, nullptr);
   return text;
 }
 
@@ -253,8 +257,8 @@ BOOL CALLBACK CollectStaticText(HWND child, LPARAM param) {
   char cls[32] = {};
   GetClassNameA(child, cls, sizeof cls);
   if (lstrcmpiA(cls, "Static") == 0) {
-    const std::string text = StoredText(child);
-    if (!text.empty()) *reinterpret_cast<std::string*>(param) = text;
+    const std::wstring text = StoredWideText(child);
+    if (!text.empty()) *reinterpret_cast<std::wstring*>(param) = text;
   }
   return TRUE;
 }
@@ -279,13 +283,16 @@ void MessageBoxWatcher::Poll() {
     const bool ours = std::find(pids_.begin(), pids_.end(), pid) != pids_.end();
     LeaveCriticalSection(&lock_);
     if (!ours) continue;
-    std::string text;
-    EnumChildWindows(box, CollectStaticText, reinterpret_cast<LPARAM>(&text));
+    std::wstring wide;
+    EnumChildWindows(box, CollectStaticText, reinterpret_cast<LPARAM>(&wide));
+    char text[2048] = {};
+    WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, text, sizeof text, nullptr, nullptr);
     // Record before dismissing, and only once per box.
     if (GetPropA(box, "QuilloTestSeen") != nullptr) continue;
     SetPropA(box, "QuilloTestSeen", reinterpret_cast<HANDLE>(1));
     EnterCriticalSection(&lock_);
     seen_.push_back(text);
+    seenWide_.push_back(wide);
     LeaveCriticalSection(&lock_);
     PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
   }
@@ -295,6 +302,16 @@ std::vector<std::string> MessageBoxWatcher::Take() {
   EnterCriticalSection(&lock_);
   std::vector<std::string> out;
   out.swap(seen_);
+  seenWide_.clear();
+  LeaveCriticalSection(&lock_);
+  return out;
+}
+
+std::vector<std::wstring> MessageBoxWatcher::TakeWide() {
+  EnterCriticalSection(&lock_);
+  std::vector<std::wstring> out;
+  out.swap(seenWide_);
+  seen_.clear();
   LeaveCriticalSection(&lock_);
   return out;
 }

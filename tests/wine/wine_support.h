@@ -104,6 +104,9 @@ class MessageBoxWatcher {
   void Stop();
   // Texts of the boxes dismissed since the last Take(), oldest first.
   std::vector<std::string> Take();
+  // The same texts as the system holds them (UTF-16), whatever the ANSI code
+  // page can show; taking them takes the narrow ones too.
+  std::vector<std::wstring> TakeWide();
   // Waits until `count` boxes were seen since the last Take().
   bool WaitForBoxes(size_t count, DWORD ms = 10000);
 
@@ -112,6 +115,7 @@ class MessageBoxWatcher {
   void Poll();
   CRITICAL_SECTION lock_;
   std::vector<std::string> seen_;
+  std::vector<std::wstring> seenWide_;
   std::vector<DWORD> pids_;
   HANDLE thread_ = nullptr;
   volatile LONG stop_ = 0;

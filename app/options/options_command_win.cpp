@@ -1,0 +1,87 @@
+// The commands around the options sheet and the macro sheet, as members of the
+// resident window: one sheet at a time, the hooks told that a dialog of ours
+// is up, the clear-history key out of the way while the user may be choosing
+// it, and the settings pushed to the hooks after OK.
+#include <windows.h>
+
+#include "app_routines_win.h"
+#include "main_frame_win.h"
+#include "options/options_sheet_win.h"
+#include "quillo_hook.h"
+#include "settings_win.h"
+#include "tray/startup_shortcut_win.h"
+#include "tray/tray_resource.h"
+
+namespace quillo {
+
+// What accepting a sheet does beyond the settings' members.
+class CMainFrame::SheetEffects final : public options::OptionsEffects {
+ public:
+  explicit SheetEffects(CMainFrame& frame) : frame_(frame) {}
+  bool ResizeHistoryStore(int32_t capacity) override { return frame_.history_.ResizeHistory(capacity); }
+  void CreateStartupShortcut() override { quillo::CreateStartupShortcut(); }
+  void DeleteStartupShortcut() override { FindStartupShortcut(frame_.hwnd_, true); }
+  void PublishQuote(const char* quote) override { lstrcpynA(g_szQuote, quote, sizeof g_szQuote); }
+  void SetTopMost(bool onTop) override { frame_.SetFrameTopMost(onTop); }
+
+ private:
+  CMainFrame& frame_;
+};
+
+void CMainFrame::SetFrameTopMost(bool topMost) {
+  SetWindowPos(hwnd_, topMost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+               SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+void CMainFrame::OnOptions() {
+  if (sheetOpen_) {
+    MessageBeep(0xFFFFFFFF);
+    return;
+  }
+  sheetOpen_ = true;
+  // Chosen from the tray, our hidden window holds the foreground: the sheet
+  // belongs over the program the user was in.
+  HandBackForeground();
+  // A topmost macro bar would cover the sheet and its file choosers.
+  const bool lifted = GetForegroundWindow() == hwnd_ && settings_.DispTopMost;
+  if (lifted) SetFrameTopMost(false);
+  // The user may be pressing the very key in a hot-key field: it must reach
+  // the field, not clear the history.
+  UnregisterClearHistoryKey(hwnd_, settings_);
+  g_bOnDlgDisp = TRUE;
+  SheetEffects effects(*this);
+  const bool accepted = RunOptionsSheet(GetForegroundWindow(), SheetPages::kAll, settings_, folder_, HelpFile(), effects);
+  if (accepted && hwnd_ != nullptr) {
+    ApplySettingsToSharedBlock(settings_);
+    if (settings_.HideIcon) QuilloMessageBox(IDS_ICON_HIDDEN);
+    // Hidden now, the icon goes; shown again after "Hide" was unchecked, it
+    // comes back at once rather than at the next start.
+    ShowTrayState();
+  }
+  sheetOpen_ = false;
+  g_bOnDlgDisp = FALSE;
+  // The program was told to end while the sheet was up: the window and its
+  // key are gone already.
+  if (closed_ || hwnd_ == nullptr) return;
+  // Back on top, unless the user has just switched that off on the Macro page.
+  if (lifted && settings_.DispTopMost) SetFrameTopMost(true);
+  RegisterClearHistoryKey(hwnd_, GetModuleHandleA(nullptr), settings_);
+}
+
+void CMainFrame::OnMacroSheet() {
+  if (sheetOpen_) {
+    MessageBeep(0xFFFFFFFF);
+    return;
+  }
+  sheetOpen_ = true;
+  HandBackForeground();
+  SheetEffects effects(*this);
+  if (RunOptionsSheet(GetForegroundWindow(), SheetPages::kMacro, settings_, folder_, HelpFile(), effects)) {
+    g_bRecKey = settings_.RecKey;
+    g_bRecMouse = settings_.RecMouse;
+    g_bCutMouseMove = settings_.CutMouseMove;
+  }
+  sheetOpen_ = false;
+}
+
+}  // namespace quillo
