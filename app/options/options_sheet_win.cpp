@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app_routines_win.h"
 #include "options/options_res.h"
 #include "options/property_page_win.h"
 #include "settings_win.h"
@@ -87,7 +88,7 @@ class CModelPage : public CPropertyPage {
 
   void OnHelp() override {
     // The help topic of a dialog is its resource id above the base of dialog topics.
-    WinHelpA(sheet(), context_.helpFile.c_str(), HELP_CONTEXT, 0x20000 + templateId());
+    OpenHelp(sheet(), context_.helpFile, HELP_CONTEXT, 0x20000 + templateId());
   }
 
   // A page check's answer: true when it passed.
