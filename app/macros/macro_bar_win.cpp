@@ -27,6 +27,13 @@ constexpr ButtonRow kButtons[] = {
     {3, kCmdDeleteMacro}, {-1, 0},            {4, kCmdEditMacro},
 };
 
+// A tip normally shows only over the active window, and the bar is never
+// active: its tips show anyway.
+void TipsAlways(HWND tips) {
+  if (tips == nullptr) return;
+  SetWindowLongPtrA(tips, GWL_STYLE, GetWindowLongPtrA(tips, GWL_STYLE) | TTS_ALWAYSTIP);
+}
+
 }  // namespace
 
 MacroBar::~MacroBar() { Destroy(); }
@@ -54,6 +61,8 @@ bool MacroBar::Create(HWND frame, const macros::MacroBarPlace& place, bool topMo
                                  CCS_NORESIZE | CCS_NOPARENTALIGN,
                              0, 0, 100, 30, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kToolBarId)),
                              instance, nullptr);
+  // Some tool bars make their tips at once, some at the first pointer move.
+  if (toolBar_ != nullptr) TipsAlways(reinterpret_cast<HWND>(SendMessageA(toolBar_, TB_GETTOOLTIPS, 0, 0)));
   if (toolBar_ == nullptr || !AddButtons()) {
     Destroy();
     return false;
@@ -181,6 +190,10 @@ LRESULT MacroBar::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
       auto* header = reinterpret_cast<NMHDR*>(lParam);
       if (header != nullptr && (header->code == TTN_GETDISPINFOA || header->code == TTN_GETDISPINFOW)) {
         OnToolTipText(header);
+        return 0;
+      }
+      if (header != nullptr && header->code == NM_TOOLTIPSCREATED) {
+        TipsAlways(reinterpret_cast<NMTOOLTIPSCREATED*>(header)->hwndToolTips);
         return 0;
       }
       break;

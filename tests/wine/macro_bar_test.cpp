@@ -175,5 +175,52 @@ TEST_F(MacroBarJourney, Bar_ShowsHidesFollowsTheMacroAndComesBackWhereItWas) {
   EXPECT_FALSE(WaitFor([&] { return IsWindowVisible(Bar()) != FALSE; }, 1000)) << "a hidden bar came back shown";
 }
 
+struct TipSearch {
+  const char* tip;
+  bool found;
+};
+
+BOOL CALLBACK FindTip(HWND hwnd, LPARAM lParam) {
+  auto* s = reinterpret_cast<TipSearch*>(lParam);
+  char cls[64] = {};
+  GetClassNameA(hwnd, cls, sizeof cls);
+  if (lstrcmpiA(cls, TOOLTIPS_CLASSA) == 0 && IsWindowVisible(hwnd) && WindowText(hwnd) == s->tip) s->found = true;
+  return !s->found;
+}
+
+// The buttons are found by the pointer, as the user finds them: the flat bar
+// lights the button under it.
+TEST_F(MacroBarJourney, Buttons_ShowTheirTips_SelectOpensTheListUnderAClick) {
+  ASSERT_TRUE(WriteFileBytes(Macro("Only.mcr"), SmallMacro()));
+  Start();
+  HWND bar = nullptr;
+  ASSERT_TRUE(WaitFor([&] { return (bar = Bar()) != nullptr && IsWindowVisible(bar); }));
+  HWND tools = GetDlgItem(bar, kToolBarId);
+  RECT r = {};
+  GetWindowRect(tools, &r);
+  const int y = (r.top + r.bottom) / 2;
+  int selectX = -1;
+  for (int x = r.left + 1; x < r.right && selectX < 0; x += 3) {
+    MouseAt(x, y);
+    if (WaitFor([&] { return SendMessageA(tools, TB_GETHOTITEM, 0, 0) == 3; }, 100)) selectX = x;  // Select
+  }
+  ASSERT_GE(selectX, 0) << "no button lit under the pointer";
+  TipSearch tip = {"Select macro", false};
+  EXPECT_TRUE(WaitFor([&] {
+    EnumWindows(FindTip, reinterpret_cast<LPARAM>(&tip));
+    return tip.found;
+  }, 5000)) << "no tool tip";
+  ClickAt({selectX, y}, tools);
+  RECT m = {}, last = {};
+  ASSERT_TRUE(WaitFor([&] {
+    last = m;
+    HWND menu = OpenMenuOf(ProcessId());
+    return menu != nullptr && GetWindowRect(menu, &m) && EqualRect(&m, &last);
+  }, 10000, 100)) << "the Select button opened no menu";
+  Tap('1');
+  ASSERT_TRUE(MenuClosed());
+  EXPECT_TRUE(CaptionBecomes("Only.mcr - Macro"));
+}
+
 }  // namespace
 }  // namespace quillo::wine

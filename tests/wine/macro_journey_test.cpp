@@ -578,5 +578,44 @@ TEST_F(MacroRecordJourney, MacroTagOfAMenuItem_PlaysItsMacro) {
   EXPECT_TRUE(WaitFor([] { return WindowText(FindWindowA("QuilloMacroBar", nullptr)) == "Tag.mcr - Macro"; }));
 }
 
+// A macro chosen from the list while recording becomes the current one; the
+// stop dialog's Delete still throws away the recording, and only it.
+TEST_F(MacroRecordJourney, StopDialogDelete_RemovesTheRecordingNotTheMacroChosenMeanwhile) {
+  CreateDirectoryA(folder_.file("DirMacro").c_str(), nullptr);
+  ASSERT_TRUE(WriteFileBytes(Macro("Keep.mcr"), MacroFile({KeyRecord(1000, 'X', true)})));
+  ASSERT_NE(StartTarget(), nullptr);
+  StartRecording("Fresh");
+  // Where the list shows Keep.mcr: the file system's order.
+  int keep = -1, at = 0;
+  WIN32_FIND_DATAA found;
+  HANDLE h = FindFirstFileA(Macro("*.mcr").c_str(), &found);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  do {
+    if (std::strcmp(found.cFileName, "Keep.mcr") == 0) keep = at;
+    ++at;
+  } while (FindNextFileA(h, &found));
+  FindClose(h);
+  ASSERT_GE(keep, 0);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(frame_, &pid);
+  PostMessageA(frame_, WM_COMMAND, 32803, 0);
+  RECT r = {}, last = {};
+  ASSERT_TRUE(WaitFor([&] {
+    last = r;
+    HWND menu = OpenMenuOf(pid);
+    return menu != nullptr && GetWindowRect(menu, &r) && EqualRect(&r, &last);
+  }, 10000, 100)) << "no macro list menu";
+  Tap(static_cast<BYTE>('1' + keep));
+  ASSERT_TRUE(WaitFor([] { return WindowText(FindWindowA("QuilloMacroBar", nullptr)) == "Keep.mcr - Macro"; }));
+
+  Tap(VK_PAUSE);
+  HWND stop = WaitForDialog("Stop recording");
+  ASSERT_NE(stop, nullptr);
+  PostMessageA(stop, WM_COMMAND, 1302, 0);  // Delete
+  EXPECT_TRUE(WaitFor([&] { return GetFileAttributesA(Macro("Fresh.mcr").c_str()) == INVALID_FILE_ATTRIBUTES; }));
+  Settle();
+  EXPECT_NE(GetFileAttributesA(Macro("Keep.mcr").c_str()), INVALID_FILE_ATTRIBUTES) << "the chosen macro was deleted";
+}
+
 }  // namespace
 }  // namespace quillo::wine
