@@ -166,13 +166,17 @@ TEST_F(MacroBarJourney, Bar_ShowsHidesFollowsTheMacroAndComesBackWhereItWas) {
   EXPECT_EQ(r.top, 187);
   EXPECT_EQ(WindowText(bar), "Login.mcr - Macro");
 
-  // Hidden at the end: hidden at the next start.
+  EXPECT_NE(GetWindowLongPtrA(bar, GWL_EXSTYLE) & WS_EX_TOPMOST, 0) << "DispTopMost is on by default";
+
+  // Hidden at the end: hidden at the next start; DispTopMost off: not on top.
   ChooseFromTrayMenu(kTrayMacroToolBar);
   ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(bar); }));
   Stop();
+  WriteDword("Software\\Veltrane Soft\\Quillo\\Macro", "DispTopMost", 0);
   Start();
   ASSERT_TRUE(WaitFor([&] { return Bar() != nullptr; }));
   EXPECT_FALSE(WaitFor([&] { return IsWindowVisible(Bar()) != FALSE; }, 1000)) << "a hidden bar came back shown";
+  EXPECT_EQ(GetWindowLongPtrA(Bar(), GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
 }
 
 struct TipSearch {
