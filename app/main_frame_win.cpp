@@ -10,6 +10,7 @@
 #include "history_editor/history_editor_win.h"
 #include "history_store.h"
 #include "key_stroke_playback.h"
+#include "macros/macro_bar.h"
 #include "quillo_dlgex.h"
 #include "quillo_hook.h"
 #include "quillo_messages.h"
@@ -146,6 +147,7 @@ LRESULT CMainFrame::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
         // The session ends: nothing runs after this, so everything Exit would
         // do happens here, the settings included.
         RemoveHooks();
+        SaveMacroBarState();
         UnregisterClearHistoryKey(hwnd_, settings_);
         OnDestroy();
         SaveSettingsToRegistry(folder_, settings_);
@@ -220,6 +222,15 @@ LRESULT CMainFrame::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
         case ID_TRAY_OPTIONS:
           OnOptions();
           return 0;
+        case kCmdSelectMacro:
+          if (macros_) macros_->OnSelect();
+          return 0;
+        case kCmdDeleteMacro:
+          if (macros_) macros_->OnDelete();
+          return 0;
+        case ID_TRAY_MACRO_BAR:
+          macroBar_.Toggle();
+          return 0;
         case ID_TRAY_EDIT_HISTORY:
           // From the tray menu the user was elsewhere a moment ago: give that
           // program the foreground back, so the editor opens over it.
@@ -276,7 +287,30 @@ bool CMainFrame::OnCreate() {
   if (settings_.SaveHist) history_.ReadHistoryFile(nullptr);
   ApplySettingsToSharedBlock(settings_);
   RegisterClearHistoryKey(hwnd_, GetModuleHandleA(nullptr), settings_);
+  if (!CreateMacroBar()) return false;
+  ApplyTopMost();
   return true;
+}
+
+bool CMainFrame::CreateMacroBar() {
+  RegistrySettingsStore store;
+  if (!macroBar_.Create(hwnd_, macros::LoadMacroBarPlace(store), settings_.DispTopMost)) return false;
+  barStateLoaded_ = true;
+  macros_->AttachBar(&macroBar_);
+  return true;
+}
+
+void CMainFrame::SaveMacroBarState() {
+  if (!barStateLoaded_) return;
+  barStateLoaded_ = false;
+  RegistrySettingsStore store;
+  macros::SaveMacroBarPlace(store, macroBar_.Place());
+}
+
+void CMainFrame::ApplyTopMost() {
+  SetWindowPos(hwnd_, settings_.DispTopMost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+               SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  macroBar_.SetTopMost(settings_.DispTopMost);
 }
 
 void CMainFrame::RemoveHooks() {
@@ -296,6 +330,7 @@ void CMainFrame::OnClose() {
   if (!closed_) {
     closed_ = true;
     RemoveHooks();
+    SaveMacroBarState();
     UnregisterClearHistoryKey(hwnd_, settings_);
   }
   DestroyWindow(hwnd_);

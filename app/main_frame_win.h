@@ -10,6 +10,7 @@
 
 #include "capture.h"
 #include "history_store_win.h"
+#include "macros/macro_bar_win.h"
 #include "macros/macros_win.h"
 #include "settings.h"
 #include "tray/tray_icon_win.h"
@@ -45,6 +46,10 @@ class CMainFrame {
   LRESULT OnSkipQuery(ATOM atom);
   void OnTextCommandFollowUp(UINT msg);
   void PlayKeyStrokes();
+  bool CreateMacroBar();
+  void SaveMacroBarState();
+  // DispTopMost: the main window, and the bar it owns with it, above all others.
+  void ApplyTopMost();
 
   // The tray icon and its menu (tray/tray_commands_win.cpp).
   void ShowTrayState();
@@ -71,7 +76,9 @@ class CMainFrame {
   HWND nextViewer_ = nullptr;
   bool inChain_ = false;
   app::TextCommandHandover handover_;
+  app::MacroBar macroBar_;  // before the machine, which shows the macro on it
   std::unique_ptr<app::MacroMachine> macros_;  // created with the window
+  bool barStateLoaded_ = false;  // the bar's place was read and is saved once at the end
   UINT marker_ = 0;
   DWORD lastSequence_ = 0;  // clipboard sequence number of the last change looked at
   bool lastSkip_ = false;

@@ -27,6 +27,8 @@ set(APP_PORTABLE_SOURCES
   ${QUILLO_ROOT}/app/settings.cpp
   ${QUILLO_ROOT}/app/macros/macro_file.cpp
   ${QUILLO_ROOT}/app/macros/macro_player.cpp
+  ${QUILLO_ROOT}/app/macros/macro_list.cpp
+  ${QUILLO_ROOT}/app/macros/macro_bar.cpp
   ${QUILLO_ROOT}/app/tray/tray_rules.cpp
   ${QUILLO_ROOT}/app/history_editor/history_slots.cpp
   ${QUILLO_ROOT}/app/options/option_pages.cpp

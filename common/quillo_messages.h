@@ -22,6 +22,8 @@ constexpr unsigned kCmdPlayKeyStrokes = 32797;
 constexpr unsigned kCmdPlayMacro = 32800;
 constexpr unsigned kCmdRecordMacro = 32801;
 constexpr unsigned kCmdStopMacro = 32802;
+constexpr unsigned kCmdSelectMacro = 32803;
+constexpr unsigned kCmdDeleteMacro = 32804;
 constexpr unsigned kCmdEditMacro = 32805;  // the macro bar's "Edit macro"
 constexpr unsigned kCmdEditHistory = 32807;
 

@@ -4,7 +4,9 @@
 #include <new>
 
 #include "app_routines_win.h"
+#include "macros/macro_bar_win.h"
 #include "macros/macro_dialogs_res.h"
+#include "macros/macro_list_win.h"
 #include "macros/macro_player.h"
 #include "quillo_hook.h"
 #include "quillo_messages.h"
@@ -191,7 +193,47 @@ void MacroMachine::SetCurrentMacro(std::string name) {
     std::lock_guard<std::mutex> lock(currentLock_);
     current_ = name;
   }
+  if (bar_ != nullptr) bar_->ShowMacro(name);
   settings_.CurMacroName = std::move(name);  // kept across runs
+}
+
+void MacroMachine::AttachBar(MacroBar* bar) {
+  bar_ = bar;
+  if (bar_ != nullptr) bar_->ShowMacro(CurrentMacro());
+}
+
+void MacroMachine::OnSelect() {
+  std::string chosen;
+  switch (ChooseMacroFile(frame_, FolderPath(), CurrentMacro(), chosen)) {
+    case MacroListChoice::kNoFiles:
+      // Emptied before the box, whose modal loop takes messages meanwhile.
+      SetCurrentMacro("");
+      QuilloMessageBox(IDS_NO_MACRO_FILE);
+      break;
+    case MacroListChoice::kChosen:
+      SetCurrentMacro(chosen);
+      break;
+    case MacroListChoice::kNone:
+      break;
+  }
+}
+
+void MacroMachine::OnDelete() {
+  std::string chosen;
+  switch (ChooseMacroFile(frame_, FolderPath(), CurrentMacro(), chosen)) {
+    case MacroListChoice::kNoFiles:
+      SetCurrentMacro("");
+      QuilloMessageBox(IDS_NO_MACRO_FILE);
+      break;
+    case MacroListChoice::kChosen:
+      // The file being recorded or played is held without sharing: its
+      // deletion fails, and that is not reported.
+      DeleteFileA(PathOf(chosen).c_str());
+      if (chosen == CurrentMacro()) SetCurrentMacro("");
+      break;
+    case MacroListChoice::kNone:
+      break;
+  }
 }
 
 bool MacroMachine::PlaybackRunning() const { return playbackActive_.load(); }
@@ -217,7 +259,8 @@ bool MacroMachine::StartRecording() {
     QuilloMessageBox(IDS_CREATE_FOLDER);
     return false;
   }
-  const std::string path = PathOf(CurrentMacro());
+  const std::string name = CurrentMacro();
+  const std::string path = PathOf(name);
   if (Exists(path) && QuilloMessageBox(IDS_OVERWRITE_MACRO, MB_YESNO | MB_ICONQUESTION) != IDYES) return false;
   UniqueHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
@@ -232,6 +275,7 @@ bool MacroMachine::StartRecording() {
   }
   if (!writer->Begin()) return false;
   recordFile_ = std::move(file);
+  recordName_ = name;
   sink_ = std::move(sink);
   writer_ = std::move(writer);
   if (GetForegroundWindow() == frame_) HandBackForeground();
@@ -285,7 +329,7 @@ void MacroMachine::OnStop() {
       MacroRecording(TRUE);
     } else {
       FinishRecording();
-      DeleteFileA(PathOf(name).c_str());
+      DeleteFileA(PathOf(recordName_).c_str());
       SetCurrentMacro("");
     }
   }

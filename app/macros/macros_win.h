@@ -18,6 +18,7 @@
 namespace quillo::app {
 
 class FileSink;
+class MacroBar;
 
 class MacroMachine {
  public:
@@ -29,6 +30,10 @@ class MacroMachine {
   void OnRecord();  // 32801
   void OnStop();    // 32802
   void OnPlay();    // 32800
+  void OnSelect();  // 32803: the macro list menu chooses the current macro
+  void OnDelete();  // 32804: the macro list menu chooses a file to delete
+  // The bar whose caption follows the current macro from now on; null: none.
+  void AttachBar(MacroBar* bar);
   // WM_COPYDATA: a record (dwData 0) or a macro name (dwData 1).
   void OnCopyData(const COPYDATASTRUCT& data) noexcept;
   // Ends a playback before the program ends, waiting a bounded time.
@@ -51,6 +56,7 @@ class MacroMachine {
   bool PlayPass();
 
   HWND frame_;
+  MacroBar* bar_ = nullptr;
   settings::Settings& settings_;
   std::string folder_;
 
@@ -60,6 +66,10 @@ class MacroMachine {
   // Recording (user-interface thread only).
   std::atomic<bool> recording_{false};  // also read by the playback thread
   bool stopDialogOpen_ = false;
+  // The file being recorded: the current macro may change meanwhile (the
+  // list menu, a menu item's macro tag), and the stop dialog's Delete must
+  // remove the recording, not the macro chosen since.
+  std::string recordName_;
   UniqueHandle recordFile_;
   std::unique_ptr<FileSink> sink_;
   std::unique_ptr<macros::MacroWriter> writer_;

@@ -107,6 +107,7 @@ void CMainFrame::OnTrayNotify(WPARAM id, LPARAM mouseMessage) {
   check(ID_TRAY_SUSPEND, settings_.Suspend);
   check(ID_TRAY_SUSPEND_HISTORY, settings_.SuspendHist);
   check(ID_TRAY_SUSPEND_DIALOG_EXT, settings_.SuspendDirHist);
+  check(ID_TRAY_MACRO_BAR, macroBar_.visible());
   HMENU edit = GetSubMenu(tray, TRAY_EDIT_MENU_POSITION);
   int added = 0;
   for (int i = 0; edit != nullptr && i < tray::kMaxEditMenuItems && settings_.MenuFiles[i].path[0] != '\0'; ++i) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "quillo_records.h"
+#include "resident_fixture.h"
 #include "target_window.h"
 #include "wine_support.h"
 
@@ -21,6 +22,8 @@ using Texts = std::vector<std::string>;
 constexpr char kFrameClass[] = "QuilloMainFrame";
 constexpr int kNameBox = 1300;  // the macro name in both dialogs
 constexpr UINT kMsgDumpTimes = WM_APP + 50;
+constexpr char kButtonTargetTitle[] = "Quillo Button Target";
+constexpr int kButtonId = 101;
 
 // A target whose message loop notes the time stamp of every key message its
 // edit control receives, and writes them to args[0] on kMsgDumpTimes.
@@ -84,9 +87,13 @@ bool FileFree(const std::string& path) {
 
 class MacroJourney : public ::testing::Test {
  protected:
+  // Settings a journey needs before Quillo.exe reads them.
+  virtual void BeforeStart() {}
+
   void SetUp() override {
     ASSERT_TRUE(folder_.ok());
     MessageBoxWatcher::Instance().Take();
+    BeforeStart();
     quillo_ = Process::Start("\"" + folder_.file(kQuilloExe) + "\"", folder_.path());
     ASSERT_TRUE(quillo_.valid());
     ASSERT_TRUE(WaitFor([&] {
@@ -111,7 +118,9 @@ class MacroJourney : public ::testing::Test {
     target_.Kill();
     target_ = StartChild(child, args);
     HWND window = nullptr;
-    const char* title = std::strcmp(child, "EditTarget") == 0 ? kTargetTitle : "Quillo Timed Target";
+    const char* title = std::strcmp(child, "EditTarget") == 0    ? kTargetTitle
+                        : std::strcmp(child, "ButtonTarget") == 0 ? kButtonTargetTitle
+                                                                  : "Quillo Timed Target";
     if (!WaitFor([&] {
           window = FindWindowA(nullptr, title);
           return window != nullptr && GetForegroundWindow() == window;
@@ -400,6 +409,212 @@ TEST_F(MacroJourney, Figure_PlayedGapsAgainstRecordedGaps_200Events) {
               kGap, sum / 199, sumError / 199, worst, stamps.size() - 1);
   RecordProperty("mean_gap_x100", static_cast<int>(sum / 199 * 100));
   RecordProperty("worst_error_ms", static_cast<int>(worst));
+}
+
+// A window at a fixed place with one button that counts its clicks in its
+// own text ("Pressed 1", ...), beside the edit control the fixture expects.
+LRESULT CALLBACK ButtonTargetProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  static int clicks = 0;
+  if (msg == WM_COMMAND && LOWORD(wParam) == kButtonId && HIWORD(wParam) == BN_CLICKED) {
+    const std::string text = "Pressed " + std::to_string(++clicks);
+    SetWindowTextA(reinterpret_cast<HWND>(lParam), text.c_str());
+    return 0;
+  }
+  if (msg == WM_DESTROY) PostQuitMessage(0);
+  return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+QUILLO_CHILD(ButtonTarget) {
+  (void)args;
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = ButtonTargetProc;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.lpszClassName = "QuilloButtonTarget";
+  wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+  RegisterClassA(&wc);
+  HWND hwnd = CreateWindowExA(0, wc.lpszClassName, kButtonTargetTitle, WS_OVERLAPPEDWINDOW, 100, 100, 400, 260,
+                              nullptr, nullptr, wc.hInstance, nullptr);
+  CreateWindowExA(0, "EDIT", "", WS_CHILD | WS_VISIBLE, 10, 10, 360, 24, hwnd,
+                  reinterpret_cast<HMENU>(kTargetEditId), nullptr, nullptr);
+  CreateWindowExA(0, "BUTTON", "Press", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 140, 100, 120, 40, hwnd,
+                  reinterpret_cast<HMENU>(kButtonId), nullptr, nullptr);
+  ShowWindow(hwnd, SW_SHOW);
+  SetForegroundWindow(hwnd);
+  SetTimer(hwnd, 1, 60000, nullptr);
+  MSG msg;
+  while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+    if (msg.message == WM_TIMER && msg.hwnd == hwnd) break;
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+  return 0;
+}
+
+// Recording and playing across the other parts of the program: a menu item's
+// paste, a mouse click, a menu item's macro tag.
+class MacroRecordJourney : public MacroJourney {
+ protected:
+  static constexpr char kMenuSetKey[] = "Software\\Veltrane Soft\\Quillo\\MenuFileSet";
+
+  // A custom menu on Ctrl twice: a text to paste and a macro tag.
+  void BeforeStart() override {
+    const std::string menu = folder_.file("Macros.txt");
+    const std::string text = "&Greeting|hello\r\n&Macro|[!M\"Tag.mcr\"]\r\n";
+    ASSERT_TRUE(WriteFileBytes(menu, std::vector<unsigned char>(text.begin(), text.end())));
+    WriteString(kMenuSetKey, "MenuFile0", menu);
+    WriteDword(kMenuSetKey, "MenuFile0-Preset", 1);
+    WriteDword(kGeneralKey, "StackKey", static_cast<DWORD>(-1));
+    WriteDword(kGeneralKey, "ChangeKey", static_cast<DWORD>(-1));
+    WriteDword(kGeneralKey, "MenuPos", 1);
+  }
+
+  // The custom menu inside the target, opened as the user opens it.
+  void OpenMenuInTarget() {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(targetWindow_, &pid);
+    Tap(VK_CONTROL);
+    Tap(VK_CONTROL);
+    ASSERT_TRUE(WaitFor([&] { return OpenMenuOf(pid) != nullptr; })) << "no menu in the target";
+  }
+
+  // Starts recording `name` with the target in front again afterwards.
+  void StartRecording(const char* name) {
+    PostMessageA(frame_, WM_COMMAND, 32801, 0);
+    HWND record = WaitForDialog("Recording user operations");
+    ASSERT_NE(record, nullptr) << "no recording dialog";
+    SetDlgItemTextA(record, kNameBox, name);
+    PostMessageA(record, WM_COMMAND, IDOK, 0);
+    const std::string path = Macro((std::string(name) + ".mcr").c_str());
+    ASSERT_TRUE(WaitFor([&] { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }));
+    Settle();
+    ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == targetWindow_; }));
+  }
+
+  // Pause/Break, then Save; the records of the saved file.
+  std::vector<EventRecord> StopAndSave(const char* name) {
+    Tap(VK_PAUSE);
+    HWND stop = WaitForDialog("Stop recording");
+    EXPECT_NE(stop, nullptr) << "Pause/Break did not stop the recording";
+    if (stop == nullptr) return {};
+    PostMessageA(stop, WM_COMMAND, IDOK, 0);
+    const std::string path = Macro((std::string(name) + ".mcr").c_str());
+    EXPECT_TRUE(WaitFor([&] { return FileFree(path) && ReadFileBytes(path).size() >= 44; }));
+    Settle();
+    const std::vector<unsigned char> bytes = ReadFileBytes(path);
+    std::vector<EventRecord> records;
+    for (size_t at = 44; at + 24 <= bytes.size(); at += 24) {
+      EventRecord r;
+      std::memcpy(&r, bytes.data() + at, 24);
+      records.push_back(r);
+    }
+    return records;
+  }
+};
+
+// The menu item pastes with Ctrl+V of its own: those keys are the program's,
+// not the user's, and stay out of the macro; the keys that opened the menu
+// and chose the item are in it.
+TEST_F(MacroRecordJourney, KeysPastedByAMenuItem_AreNotRecorded) {
+  HWND edit = StartTarget();
+  ASSERT_NE(edit, nullptr);
+  StartRecording("Paste");
+  OpenMenuInTarget();
+  Tap('G');
+  ASSERT_TRUE(WaitFor([&] { return WindowText(edit) == "hello"; })) << WindowText(edit);
+  const std::vector<EventRecord> records = StopAndSave("Paste");
+  int controls = 0;
+  Texts others;
+  for (const EventRecord& r : records) {
+    if (r.kind != kEventKindKey) continue;
+    // Only presses: Wine may add a release of its own when the menu takes
+    // the keyboard focus.
+    if (r.u.key.vk == VK_CONTROL) {
+      if (r.a != 0) ++controls;
+    } else if (r.u.key.vk != 'G') {
+      others.push_back(std::to_string(r.u.key.vk) + (r.a ? " down" : " up"));
+    }
+  }
+  EXPECT_EQ(controls, 2) << "the user pressed Ctrl twice; the paste's own Ctrl is not theirs";
+  EXPECT_EQ(others, Texts()) << "keys the menu item synthesised were recorded";
+}
+
+TEST_F(MacroRecordJourney, ClickRecordedOnAButton_IsPlayedBackOntoThatButton) {
+  ASSERT_NE(StartTarget("ButtonTarget"), nullptr);
+  HWND button = GetDlgItem(targetWindow_, kButtonId);
+  // The pointer starts on the target: a click that follows a jump from the
+  // notification area within a millisecond is lost by Wine, and no hand is
+  // that fast.
+  MouseAt(130, 300);
+  StartRecording("Click");
+  ClickOn(button);
+  ASSERT_TRUE(WaitFor([&] { return WindowText(button) == "Pressed 1"; })) << WindowText(button);
+  const std::vector<EventRecord> records = StopAndSave("Click");
+  int downs = 0;
+  for (const EventRecord& r : records) {
+    if (r.kind == kEventKindMouse && (r.u.mouseFlags & MOUSEEVENTF_LEFTDOWN) != 0) ++downs;
+  }
+  ASSERT_EQ(downs, 1);
+
+  // A fresh target at the same place; the pointer elsewhere.
+  ASSERT_NE(StartTarget("ButtonTarget"), nullptr);
+  button = GetDlgItem(targetWindow_, kButtonId);
+  MouseAt(20, 20);
+  PostMessageA(frame_, WM_COMMAND, 32800, 0);
+  EXPECT_TRUE(WaitFor([&] { return WindowText(button) == "Pressed 1"; })) << WindowText(button);
+  EXPECT_TRUE(WaitFor([&] { return FileFree(Macro("Click.mcr")); }));
+}
+
+TEST_F(MacroRecordJourney, MacroTagOfAMenuItem_PlaysItsMacro) {
+  CreateDirectoryA(folder_.file("DirMacro").c_str(), nullptr);
+  ASSERT_TRUE(WriteFileBytes(Macro("Tag.mcr"), MacroFile({KeyRecord(1000, 'X', true), KeyRecord(1010, 'X', false),
+                                                          KeyRecord(1100, 'Y', true), KeyRecord(1110, 'Y', false)})));
+  HWND edit = StartTarget();
+  ASSERT_NE(edit, nullptr);
+  OpenMenuInTarget();
+  Tap('M');
+  EXPECT_TRUE(WaitFor([&] { return WindowText(edit) == "xy"; })) << WindowText(edit);
+  EXPECT_TRUE(WaitFor([&] { return FileFree(Macro("Tag.mcr")); }));
+  // The tag made it the current macro: the macro bar says so.
+  EXPECT_TRUE(WaitFor([] { return WindowText(FindWindowA("QuilloMacroBar", nullptr)) == "Tag.mcr - Macro"; }));
+}
+
+// A macro chosen from the list while recording becomes the current one; the
+// stop dialog's Delete still throws away the recording, and only it.
+TEST_F(MacroRecordJourney, StopDialogDelete_RemovesTheRecordingNotTheMacroChosenMeanwhile) {
+  CreateDirectoryA(folder_.file("DirMacro").c_str(), nullptr);
+  ASSERT_TRUE(WriteFileBytes(Macro("Keep.mcr"), MacroFile({KeyRecord(1000, 'X', true)})));
+  ASSERT_NE(StartTarget(), nullptr);
+  StartRecording("Fresh");
+  // Where the list shows Keep.mcr: the file system's order.
+  int keep = -1, at = 0;
+  WIN32_FIND_DATAA found;
+  HANDLE h = FindFirstFileA(Macro("*.mcr").c_str(), &found);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  do {
+    if (std::strcmp(found.cFileName, "Keep.mcr") == 0) keep = at;
+    ++at;
+  } while (FindNextFileA(h, &found));
+  FindClose(h);
+  ASSERT_GE(keep, 0);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(frame_, &pid);
+  PostMessageA(frame_, WM_COMMAND, 32803, 0);
+  RECT r = {}, last = {};
+  ASSERT_TRUE(WaitFor([&] {
+    last = r;
+    HWND menu = OpenMenuOf(pid);
+    return menu != nullptr && GetWindowRect(menu, &r) && EqualRect(&r, &last);
+  }, 10000, 100)) << "no macro list menu";
+  Tap(static_cast<BYTE>('1' + keep));
+  ASSERT_TRUE(WaitFor([] { return WindowText(FindWindowA("QuilloMacroBar", nullptr)) == "Keep.mcr - Macro"; }));
+
+  Tap(VK_PAUSE);
+  HWND stop = WaitForDialog("Stop recording");
+  ASSERT_NE(stop, nullptr);
+  PostMessageA(stop, WM_COMMAND, 1302, 0);  // Delete
+  EXPECT_TRUE(WaitFor([&] { return GetFileAttributesA(Macro("Fresh.mcr").c_str()) == INVALID_FILE_ATTRIBUTES; }));
+  Settle();
+  EXPECT_NE(GetFileAttributesA(Macro("Keep.mcr").c_str()), INVALID_FILE_ATTRIBUTES) << "the chosen macro was deleted";
 }
 
 }  // namespace

@@ -1,0 +1,147 @@
+// The macro list menu's entries and the macro bar's caption and place.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "code_page.h"
+#include "macros/macro_bar.h"
+#include "macros/macro_list.h"
+
+namespace quillo::macros {
+namespace {
+
+std::vector<std::string> Files(int count) {
+  std::vector<std::string> files;
+  for (int i = 1; i <= count; ++i) files.push_back("M" + std::to_string(i) + ".mcr");
+  return files;
+}
+
+TEST(MacroList, ThirtyFiveFiles_TenInTheMenuTwentyInMore_FiveLeftOut) {
+  const std::vector<MacroListEntry> entries = BuildMacroList(Files(35), "m12.MCR");
+  ASSERT_EQ(entries.size(), 30u);
+  const struct {
+    size_t index;
+    const char* label;
+    bool inMore;
+  } rows[] = {
+      {0, "&1: M1.mcr", false},   {8, "&9: M9.mcr", false},   {9, "1&0: M10.mcr", false},
+      {10, "&1: M11.mcr", true},  {18, "&9: M19.mcr", true},  {19, "1&0: M20.mcr", true},
+      {20, "11: M21.mcr", true},  {29, "20: M30.mcr", true},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.index);
+    EXPECT_EQ(entries[row.index].label, row.label);
+    EXPECT_EQ(entries[row.index].inMore, row.inMore);
+    EXPECT_EQ(entries[row.index].file, "M" + std::to_string(row.index + 1) + ".mcr");
+  }
+  for (size_t i = 0; i < entries.size(); ++i) {
+    EXPECT_EQ(entries[i].command, 100u + i) << i;
+    EXPECT_EQ(entries[i].checked, i == 11) << i;  // the current one, whatever its case
+  }
+  ASSERT_NE(FindMacroListEntry(entries, 129), nullptr);
+  EXPECT_EQ(FindMacroListEntry(entries, 129)->file, "M30.mcr");
+  EXPECT_EQ(FindMacroListEntry(entries, 130), nullptr);
+  EXPECT_EQ(FindMacroListEntry(entries, 0), nullptr);
+}
+
+TEST(MacroList, TenFilesNeedNoMore_NoneCurrentChecksNone_AmpersandsShowAsTheyAre) {
+  const std::vector<MacroListEntry> ten = BuildMacroList(Files(10), "");
+  ASSERT_EQ(ten.size(), 10u);
+  for (const MacroListEntry& e : ten) {
+    EXPECT_FALSE(e.inMore) << e.label;
+    EXPECT_FALSE(e.checked) << e.label;
+  }
+  EXPECT_TRUE(BuildMacroList({}, "A.mcr").empty());
+  const std::vector<MacroListEntry> amp = BuildMacroList({"Tom&Jerry.mcr"}, "");
+  EXPECT_EQ(amp[0].label, "&1: Tom&&Jerry.mcr");
+  EXPECT_EQ(amp[0].file, "Tom&Jerry.mcr");
+}
+
+TEST(MacroList, NamesCompareWithoutCase_ButTrailBytesAreNeverFolded) {
+  testing::ScopedCodePage cp(932);
+  const struct {
+    const char* a;
+    const char* b;
+    bool same;
+  } rows[] = {
+      {"Login.mcr", "LOGIN.MCR", true},
+      {"Login.mcr", "Login.mcr.mcr", false},
+      {"Login.mcr", "Logon.mcr", false},
+      {"", "", true},
+      // 0x83 0x41 (ア) and 0x83 0x61 (ャ): the trail bytes are 'A' and 'a'.
+      {"\x83\x41.mcr", "\x83\x61.mcr", false},
+      {"\x83\x41.mcr", "\x83\x41.MCR", true},
+      // A lead byte in one name against a letter in the other.
+      {"\x83\x41", "\x83", false},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(SameMacroName(row.a, row.b), row.same) << row.a << " / " << row.b;
+  }
+}
+
+TEST(MacroBar, CaptionFollowsTheCurrentMacro) {
+  EXPECT_EQ(MacroBarCaption("Login.mcr"), "Login.mcr - Macro");
+  EXPECT_EQ(MacroBarCaption(""), "Macro");
+}
+
+class MapStore : public settings::SettingsStore {
+ public:
+  int32_t ReadInt(const char* section, const char* key, int32_t fallback) override {
+    auto it = ints.find({section, key});
+    return it == ints.end() ? fallback : it->second;
+  }
+  std::string ReadString(const char*, const char*, const char* fallback) override { return fallback; }
+  void WriteInt(const char* section, const char* key, int32_t value) override { ints[{section, key}] = value; }
+  void WriteString(const char*, const char*, const char*) override {}
+  void DeleteSection(const char*) override {}
+  std::map<std::pair<std::string, std::string>, int32_t> ints;
+};
+
+TEST(MacroBar, PlaceRoundTripsUnderMacroBarNames_FirstRunShowsItUnplaced) {
+  MapStore store;
+  const MacroBarPlace first = LoadMacroBarPlace(store);
+  EXPECT_TRUE(first.visible);
+  EXPECT_FALSE(first.placed);
+  SaveMacroBarPlace(store, {false, true, -40, 300});
+  for (const auto& [key, value] : store.ints) {
+    EXPECT_EQ(key.second.rfind("MacroBar", 0), 0u) << key.second;
+  }
+  const MacroBarPlace again = LoadMacroBarPlace(store);
+  EXPECT_FALSE(again.visible);
+  EXPECT_TRUE(again.placed);
+  EXPECT_EQ(again.x, -40);
+  EXPECT_EQ(again.y, 300);
+  // Only one coordinate kept (a damaged store): no place at all.
+  store.ints.erase({kMacroBarSection, kMacroBarYKey});
+  EXPECT_FALSE(LoadMacroBarPlace(store).placed);
+}
+
+TEST(MacroBar, PlaceKeepsTheWholeBarOnTheDesktop) {
+  const ScreenArea desk = {0, 0, 1024, 740};
+  const struct {
+    const char* what;
+    MacroBarPlace place;
+    int32_t width, height;
+    ScreenArea area;
+    int32_t x, y;
+  } rows[] = {
+      {"kept place", {true, true, 200, 150}, 120, 40, desk, 200, 150},
+      {"first run: top right", {true, false, 0, 0}, 120, 40, desk, 1024 - 120 - 16, 16},
+      {"off the right and bottom", {true, true, 2000, 900}, 120, 40, desk, 904, 700},
+      {"off the left and top", {true, true, -500, -30}, 120, 40, desk, 0, 0},
+      {"work area not at the origin", {true, true, 0, 0}, 120, 40, {100, 30, 800, 600}, 100, 30},
+      {"larger than the area", {true, true, 50, 50}, 2000, 900, desk, 0, 0},
+      {"hostile extremes", {true, true, INT32_MAX, INT32_MIN}, 120, 40, desk, 904, 0},
+  };
+  for (const auto& row : rows) {
+    const ScreenPoint p = PlaceMacroBar(row.place, row.width, row.height, row.area);
+    EXPECT_EQ(p.x, row.x) << row.what;
+    EXPECT_EQ(p.y, row.y) << row.what;
+  }
+}
+
+}  // namespace
+}  // namespace quillo::macros
