@@ -307,11 +307,7 @@ void CMainFrame::SaveMacroBarState() {
   macros::SaveMacroBarPlace(store, macroBar_.Place());
 }
 
-void CMainFrame::ApplyTopMost() {
-  SetWindowPos(hwnd_, settings_.DispTopMost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
-               SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-  macroBar_.SetTopMost(settings_.DispTopMost);
-}
+void CMainFrame::ApplyTopMost() { SetFrameTopMost(settings_.DispTopMost != 0); }
 
 void CMainFrame::RemoveHooks() {
   HHOOK* hooks[] = {&g_hKeyHook, &g_hMouseHook, &g_hSysMsgHook, &g_hCallWndHook};

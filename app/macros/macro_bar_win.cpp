@@ -10,10 +10,6 @@
 namespace quillo::app {
 namespace {
 
-// "Edit macro" opens the macro sheet, which is not there yet: its button stays
-// grayed until then. Making it work is this one value.
-constexpr bool kEditMacroButtonEnabled = false;
-
 constexpr int kImageWidth = 16;
 constexpr int kImageHeight = 15;
 constexpr COLORREF kTransparent = RGB(255, 0, 255);  // the strip's background
@@ -103,8 +99,7 @@ bool MacroBar::AddButtons() {
     buttons[i].iBitmap = row.image < 0 ? 0 : row.image;
     buttons[i].idCommand = static_cast<int>(row.command);
     buttons[i].fsStyle = row.image < 0 ? BTNS_SEP : BTNS_BUTTON;
-    const bool enabled = row.command != kCmdEditMacro || kEditMacroButtonEnabled;
-    buttons[i].fsState = row.image >= 0 && enabled ? TBSTATE_ENABLED : 0;
+    buttons[i].fsState = row.image >= 0 ? TBSTATE_ENABLED : 0;
     buttons[i].iString = -1;
   }
   return SendMessageA(toolBar_, TB_ADDBUTTONSA, sizeof buttons / sizeof buttons[0],

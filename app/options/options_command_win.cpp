@@ -31,6 +31,8 @@ class CMainFrame::SheetEffects final : public options::OptionsEffects {
 void CMainFrame::SetFrameTopMost(bool topMost) {
   SetWindowPos(hwnd_, topMost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
                SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  // The bar is what the user sees of "on top": it follows the main window.
+  macroBar_.SetTopMost(topMost);
 }
 
 void CMainFrame::OnOptions() {
