@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
+#include <prsht.h>
 
 #include <cstring>
 #include <string>
@@ -141,6 +142,7 @@ TEST_F(MacroBarJourney, Bar_ShowsHidesFollowsTheMacroAndComesBackWhereItWas) {
   EXPECT_EQ(SendMessageA(tools, TB_BUTTONCOUNT, 0, 0), 7);  // five buttons, two separators
   EXPECT_EQ(SendMessageA(tools, TB_ISBUTTONENABLED, 32800, 0), 0) << "Play with no macro";
   EXPECT_NE(SendMessageA(tools, TB_ISBUTTONENABLED, 32803, 0), 0);
+  EXPECT_NE(SendMessageA(tools, TB_ISBUTTONENABLED, 32805, 0), 0) << "Edit macro";
 
   // A menu item's macro tag names a macro.
   COPYDATASTRUCT data = {1, 10, const_cast<char*>("Login.mcr")};
@@ -194,7 +196,17 @@ BOOL CALLBACK FindTip(HWND hwnd, LPARAM lParam) {
 
 // The buttons are found by the pointer, as the user finds them: the flat bar
 // lights the button under it.
-TEST_F(MacroBarJourney, Buttons_ShowTheirTips_SelectOpensTheListUnderAClick) {
+int ButtonX(HWND tools, int y, int index) {
+  RECT r = {};
+  GetWindowRect(tools, &r);
+  for (int x = r.left + 1; x < r.right; x += 3) {
+    MouseAt(x, y);
+    if (WaitFor([&] { return SendMessageA(tools, TB_GETHOTITEM, 0, 0) == index; }, 100)) return x;
+  }
+  return -1;
+}
+
+TEST_F(MacroBarJourney, Buttons_ShowTheirTips_SelectOpensTheList_EditOpensTheMacroSheet) {
   ASSERT_TRUE(WriteFileBytes(Macro("Only.mcr"), SmallMacro()));
   Start();
   HWND bar = nullptr;
@@ -203,11 +215,7 @@ TEST_F(MacroBarJourney, Buttons_ShowTheirTips_SelectOpensTheListUnderAClick) {
   RECT r = {};
   GetWindowRect(tools, &r);
   const int y = (r.top + r.bottom) / 2;
-  int selectX = -1;
-  for (int x = r.left + 1; x < r.right && selectX < 0; x += 3) {
-    MouseAt(x, y);
-    if (WaitFor([&] { return SendMessageA(tools, TB_GETHOTITEM, 0, 0) == 3; }, 100)) selectX = x;  // Select
-  }
+  const int selectX = ButtonX(tools, y, 3);
   ASSERT_GE(selectX, 0) << "no button lit under the pointer";
   TipSearch tip = {"Select macro", false};
   EXPECT_TRUE(WaitFor([&] {
@@ -224,6 +232,22 @@ TEST_F(MacroBarJourney, Buttons_ShowTheirTips_SelectOpensTheListUnderAClick) {
   Tap('1');
   ASSERT_TRUE(MenuClosed());
   EXPECT_TRUE(CaptionBecomes("Only.mcr - Macro"));
+
+  // "Edit macro" opens the sheet of the Macro page alone; Esc leaves it.
+  const int editX = ButtonX(tools, y, 6);
+  ASSERT_GE(editX, 0) << "the Edit button did not light";
+  ClickAt({editX, y}, tools);
+  HWND sheet = nullptr;
+  ASSERT_TRUE(WaitFor([&] {
+    sheet = FindWindowA(nullptr, "Options");
+    DWORD pid = 0;
+    if (sheet != nullptr) GetWindowThreadProcessId(sheet, &pid);
+    return sheet != nullptr && pid == ProcessId() && GetForegroundWindow() == sheet;
+  }, 15000, 50)) << "the Edit button opened no sheet";
+  HWND tabs = reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETTABCONTROL, 0, 0));
+  EXPECT_EQ(SendMessageA(tabs, TCM_GETITEMCOUNT, 0, 0), 1);
+  Tap(VK_ESCAPE);
+  EXPECT_TRUE(WaitFor([&] { return !IsWindow(sheet); })) << "Esc did not close the macro sheet";
 }
 
 }  // namespace
