@@ -1,5 +1,7 @@
 #include "app_routines_win.h"
 
+#include <commdlg.h>
+
 #include <new>
 
 #include "message_box_win.h"
@@ -81,6 +83,26 @@ void OpenHelp(HWND owner, const std::string& file, UINT command, ULONG_PTR data)
     return;
   }
   CloseHandle(thread);
+}
+
+bool AskFileName(HWND owner, bool save, const char* title, const char* filter, const char* defaultExt,
+                 const std::string& initialDir, const std::string& fileName, std::string& chosen) {
+  char file[MAX_PATH] = {};
+  lstrcpynA(file, fileName.c_str(), MAX_PATH);
+  OPENFILENAMEA ofn = {};
+  ofn.lStructSize = sizeof ofn;
+  ofn.hwndOwner = owner;
+  ofn.lpstrFilter = filter;
+  ofn.lpstrFile = file;
+  ofn.nMaxFile = MAX_PATH;
+  ofn.lpstrInitialDir = initialDir.empty() ? nullptr : initialDir.c_str();
+  ofn.lpstrTitle = title;
+  ofn.lpstrDefExt = defaultExt;
+  ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | (save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST);
+  const BOOL ok = save ? GetSaveFileNameA(&ofn) : GetOpenFileNameA(&ofn);
+  if (!ok) return false;
+  chosen = file;
+  return true;
 }
 
 }  // namespace quillo

@@ -28,4 +28,11 @@ void HandBackForeground();
 // `owner`, without waiting for the help program.
 void OpenHelp(HWND owner, const std::string& file, UINT command, ULONG_PTR data);
 
+// The system's Open (or, with `save`, Save As) dialog, starting in
+// `initialDir` (the system's choice when empty) with `fileName` typed in.
+// Open takes existing files only; Save As asks before replacing one. False
+// when the user cancels.
+bool AskFileName(HWND owner, bool save, const char* title, const char* filter, const char* defaultExt,
+                 const std::string& initialDir, const std::string& fileName, std::string& chosen);
+
 }  // namespace quillo

@@ -52,26 +52,6 @@ int ControlOf(Focus focus) {
   return 0;
 }
 
-// The system's Open dialog for an existing file; false when cancelled.
-bool ChooseFile(HWND owner, const char* title, const char* filter, const char* defaultExt, const std::string& folder,
-                const std::string& fileName, std::string& chosen) {
-  char file[MAX_PATH] = {};
-  lstrcpynA(file, fileName.c_str(), MAX_PATH);
-  OPENFILENAMEA ofn = {};
-  ofn.lStructSize = sizeof ofn;
-  ofn.hwndOwner = owner;
-  ofn.lpstrFilter = filter;
-  ofn.lpstrFile = file;
-  ofn.nMaxFile = MAX_PATH;
-  ofn.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
-  ofn.lpstrTitle = title;
-  ofn.lpstrDefExt = defaultExt;
-  ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
-  if (!GetOpenFileNameA(&ofn)) return false;
-  chosen = file;
-  return true;
-}
-
 // What every page of one sheet shares.
 struct SheetContext {
   std::string folder;
@@ -203,7 +183,7 @@ class CGeneralPage : public CModelPage<options::GeneralPage> {
       if (n > 0 && n < MAX_PATH && name != nullptr && name > found) start.folder.assign(found, name - 1);
     }
     std::string chosen;
-    if (ChooseFile(sheet(), "Select Favorite Editor", kEditorFilter, "exe", start.folder, start.fileName, chosen)) {
+    if (AskFileName(sheet(), false, "Select Favorite Editor", kEditorFilter, "exe", start.folder, start.fileName, chosen)) {
       model_.editor = chosen;
     }
   }
@@ -291,7 +271,7 @@ class CCustomPage : public CModelPage<options::CustomMenuPage> {
       return;
     }
     std::string chosen;
-    if (!ChooseFile(sheet(), "Select Menu File", kMenuFileFilter, "txt", context_.folder, "", chosen)) return;
+    if (!AskFileName(sheet(), false, "Select Menu File", kMenuFileFilter, "txt", context_.folder, "", chosen)) return;
     files.Add(chosen.c_str());
     ShowList();
     SetFocus(item(IDC_CUS_LIST));
@@ -434,7 +414,7 @@ class CFileDlgExPage : public CModelPage<options::FileDlgExPage> {
       apps.Select(static_cast<int>(SendDlgItemMessageA(hwnd(), IDC_FDX_LIST, LB_GETCURSEL, 0, 0)));
     } else if (id == IDC_FDX_ADD && code == BN_CLICKED) {
       std::string chosen;
-      if (!ChooseFile(sheet(), "Select Application", kApplicationFilter, "exe", "", "", chosen)) return;
+      if (!AskFileName(sheet(), false, "Select Application", kApplicationFilter, "exe", "", "", chosen)) return;
       apps.Add(chosen);
       ShowList();
       SetFocus(item(IDC_FDX_LIST));

@@ -20,27 +20,6 @@ namespace {
 constexpr char kHistoryFilter[] = "History Files (*.hst)\0*.hst\0All Files (*.*)\0*.*\0";
 constexpr char kTextFilter[] = "Text Documents (*.txt)\0*.txt\0All Files (*.*)\0*.*\0";
 
-// The system's Open or Save As dialog; false when the user cancels.
-bool AskFileName(HWND owner, bool save, const char* title, const char* filter, const char* defaultExt,
-                 const std::string& initialDir, std::string& chosen) {
-  char file[MAX_PATH] = {};
-  OPENFILENAMEA ofn = {};
-  ofn.lStructSize = sizeof ofn;
-  ofn.hwndOwner = owner;
-  ofn.lpstrFilter = filter;
-  ofn.lpstrFile = file;
-  ofn.nMaxFile = MAX_PATH;
-  ofn.lpstrInitialDir = initialDir.c_str();
-  ofn.lpstrTitle = title;
-  ofn.lpstrDefExt = defaultExt;
-  ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST |
-              (save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST);
-  const BOOL ok = save ? GetSaveFileNameA(&ofn) : GetOpenFileNameA(&ofn);
-  if (!ok) return false;
-  chosen = file;
-  return true;
-}
-
 struct AboutData {
   std::string folder;
 };
@@ -145,19 +124,19 @@ bool CMainFrame::OnTrayCommand(UINT command) {
       return true;
     case ID_TRAY_EDIT_FOLDER_HISTORY: {
       std::string file;
-      if (AskFileName(hwnd_, false, "Open", kTextFilter, "txt", folder_ + "\\DirHist", file)) OpenInEditor(file);
+      if (AskFileName(hwnd_, false, "Open", kTextFilter, "txt", folder_ + "\\DirHist", "", file)) OpenInEditor(file);
       return true;
     }
     case ID_TRAY_READ_HISTORY: {
       std::string file;
-      if (AskFileName(hwnd_, false, "Read History", kHistoryFilter, "hst", folder_, file)) {
+      if (AskFileName(hwnd_, false, "Read History", kHistoryFilter, "hst", folder_, "", file)) {
         history_.ReadHistoryFile(file.c_str());
       }
       return true;
     }
     case ID_TRAY_SAVE_HISTORY: {
       std::string file;
-      if (AskFileName(hwnd_, true, "Save History", kHistoryFilter, "hst", folder_, file)) {
+      if (AskFileName(hwnd_, true, "Save History", kHistoryFilter, "hst", folder_, "", file)) {
         history_.WriteHistoryFile(file.c_str());
       }
       return true;
