@@ -94,24 +94,31 @@ void TriggerHandler::OnModifierRelease(uint32_t& lastRelease, int32_t plainCode,
 }
 
 void TriggerHandler::Fire(int32_t code, const TriggerSettings& s) noexcept {
-  // No menu over one of ours. The menu's modal loop runs inside this very
-  // hook call, and a system may hand the loop the input event that is still
-  // being hooked (Wine does): the same second release would fire again and
-  // stack one menu on another until the double-press time ran out.
-  if (host_.IsTrackingMenu()) return;
   // Each menu is tracked modally, so menus sharing a code appear one after the
   // other. Only the first entry with the code is shown; its path is checked by
   // the menu itself, which shows nothing for an unused entry.
   if (s.menuSet != nullptr) {
     for (int i = 0; i < kMenuFileSetCount; ++i) {
       if (s.menuSet[i].trigger == code) {
-        host_.ShowMenu(MenuKind::kCustom, i, false);
+        Show(MenuKind::kCustom, i, false);
         break;
       }
     }
   }
-  if (s.stackKey == code) host_.ShowMenu(MenuKind::kStack, -1, false);
-  if (s.changeKey == code) host_.ShowMenu(MenuKind::kChooser, -1, false);
+  if (s.stackKey == code) Show(MenuKind::kStack, -1, false);
+  if (s.changeKey == code) Show(MenuKind::kChooser, -1, false);
+}
+
+void TriggerHandler::Show(MenuKind kind, int entry, bool atMouse) noexcept {
+  // Nothing over one of ours. A menu, or the message box shown instead of one
+  // (an empty history), runs its modal loop inside this very hook call, and a
+  // system may hand that loop the input event that is still being hooked (Wine
+  // does): the same second release would fire again and stack one box or menu
+  // on another until the double-press time ran out.
+  if (state_.showing || host_.IsTrackingMenu()) return;
+  state_.showing = true;
+  host_.ShowMenu(kind, entry, atMouse);
+  state_.showing = false;
 }
 
 uint16_t TriggerHandler::CurrentModifiers() noexcept {
@@ -140,26 +147,22 @@ bool TriggerHandler::MatchShortcut(uint32_t vk, const TriggerSettings& s) noexce
     for (int i = 0; i < kMenuFileSetCount; ++i) {
       const MenuFileSet& e = s.menuSet[i];
       if (e.path[0] != '\0' && e.trigger == kTriggerShortcut && e.key == key && modifiersAre(e.modifiers)) {
-        ShowShortcutMenu(MenuKind::kCustom, i);
+        Show(MenuKind::kCustom, i, false);
         return true;
       }
     }
   }
+  // A matched key is swallowed even when Show opens nothing, such as the same
+  // press handed back inside the menu it opened.
   if (s.stackKey == kTriggerShortcut && s.stackVk == key && modifiersAre(s.stackMod)) {
-    ShowShortcutMenu(MenuKind::kStack, -1);
+    Show(MenuKind::kStack, -1, false);
     return true;
   }
   if (s.changeKey == kTriggerShortcut && s.changeVk == key && modifiersAre(s.changeMod)) {
-    ShowShortcutMenu(MenuKind::kChooser, -1);
+    Show(MenuKind::kChooser, -1, false);
     return true;
   }
   return false;
-}
-
-void TriggerHandler::ShowShortcutMenu(MenuKind kind, int entry) noexcept {
-  // The key is swallowed either way; a press handed to us again from inside
-  // the menu it opened must not open a second one (see Fire).
-  if (!host_.IsTrackingMenu()) host_.ShowMenu(kind, entry, false);
 }
 
 HookVerdict TriggerHandler::OnMouse(int code, const MouseEvent& event, const TriggerSettings& s) noexcept {
@@ -177,6 +180,9 @@ HookVerdict TriggerHandler::OnMouse(int code, const MouseEvent& event, const Tri
       return HookVerdict::kPassOn;
 
     case kWmNcRButtonDown:
+    // A second right click soon after one at the same place arrives as a
+    // double click instead of a press; it is a click on the title all the same.
+    case kWmNcRButtonDblClk:
       if (s.suspend || s.titleMenu == 0) return HookVerdict::kPassOn;
       // The decision is made on the press and remembered for the release, so
       // that the window gets both halves of the click or neither.
@@ -199,9 +205,9 @@ HookVerdict TriggerHandler::OnMouse(int code, const MouseEvent& event, const Tri
         return HookVerdict::kPassOn;
       }
       switch (s.titleMenu) {
-        case 1: host_.ShowMenu(MenuKind::kCustom, 0, true); break;
-        case 2: host_.ShowMenu(MenuKind::kStack, -1, true); break;
-        case 3: host_.ShowMenu(MenuKind::kBoth, -1, true); break;
+        case 1: Show(MenuKind::kCustom, 0, true); break;
+        case 2: Show(MenuKind::kStack, -1, true); break;
+        case 3: Show(MenuKind::kBoth, -1, true); break;
         default: break;
       }
       return HookVerdict::kSwallow;

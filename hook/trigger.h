@@ -49,6 +49,7 @@ constexpr uint32_t kWmLButtonUp = 0x202;
 constexpr uint32_t kWmRButtonUp = 0x205;
 constexpr uint32_t kWmNcRButtonDown = 0xA4;
 constexpr uint32_t kWmNcRButtonUp = 0xA5;
+constexpr uint32_t kWmNcRButtonDblClk = 0xA6;
 constexpr int32_t kHtCaption = 2;
 
 // The menus a trigger can ask for (the kinds of ShowMenu).
@@ -112,6 +113,9 @@ struct TriggerState {
   uint32_t lastShiftRelease = 0;  // tick counts, 0 = none
   uint32_t lastCtrlRelease = 0;
   bool titleClickPassThrough = false;
+  // A menu or message opened by a trigger is still open: its modal loop is
+  // running inside the hook call that opened it.
+  bool showing = false;
 };
 
 // What the handler needs from the system. Every call is made on the hook's
@@ -168,7 +172,7 @@ class TriggerHandler {
                          const TriggerSettings& settings) noexcept;
   void Fire(int32_t code, const TriggerSettings& settings) noexcept;
   bool MatchShortcut(uint32_t vk, const TriggerSettings& settings) noexcept;
-  void ShowShortcutMenu(MenuKind kind, int entry) noexcept;
+  void Show(MenuKind kind, int entry, bool atMouse) noexcept;
   uint16_t CurrentModifiers() noexcept;
 
   TriggerHost& host_;

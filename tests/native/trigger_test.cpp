@@ -30,6 +30,7 @@ class FakeHost : public TriggerHost {
   int clockReads = 0, keyStateReads = 0;
   Log log;
   std::function<void()> duringMenu;  // input replayed while a menu is "open"
+  bool boxInsteadOfMenu = false;     // what opens is a message box: no menu is tracked
 
   bool IsKeyDown(uint32_t vk) noexcept override { ++keyStateReads; return vk < 256 && keys[vk]; }
   uint32_t TickCount() noexcept override { ++clockReads; return now; }
@@ -39,7 +40,7 @@ class FakeHost : public TriggerHost {
     if (kind == MenuKind::kCustom) s += " " + std::to_string(entry);
     log.push_back(s + (atMouse ? " at mouse" : ""));
     if (duringMenu) {
-      tracking = true;
+      tracking = !boxInsteadOfMenu;
       auto replay = std::move(duringMenu);
       replay();
       tracking = false;
@@ -171,26 +172,56 @@ TEST(TriggerDoublePress, KeysTypedInTheMenu_CancelThePairThatOpenedIt) {
   EXPECT_EQ(rig.host.log, Log{"custom 0"});
 }
 
-TEST(TriggerDoublePress, SameReleaseHandedBackInsideItsMenu_OpensNoSecondMenu) {
-  // A system may give the menu loop the very event that is being hooked; the
-  // replayed second release is still within 500 ms of the first one.
-  Rig rig;
-  rig.Release(kVkShift);
-  rig.host.now += 100;
-  rig.host.duringMenu = [&] { rig.Release(kVkShift); };
-  rig.Release(kVkShift);
-  EXPECT_EQ(rig.host.log, Log{"custom 0"});
-}
-
-TEST(TriggerShortcut, SamePressHandedBackInsideItsMenu_IsSwallowedWithoutASecondMenu) {
-  Rig rig;
-  rig.settings.stackKey = kTriggerShortcut;
-  rig.settings.stackVk = 0x51;  // Q, no modifiers
-  HookVerdict inMenu = HookVerdict::kPassOn;
-  rig.host.duringMenu = [&] { inMenu = rig.Press(0x51); };
-  EXPECT_EQ(rig.Press(0x51), HookVerdict::kSwallow);
-  EXPECT_EQ(inMenu, HookVerdict::kSwallow);
-  EXPECT_EQ(rig.host.log, Log{"stack"});
+// A system may give the modal loop of what a trigger opened the very event
+// that is being hooked. Handed back, it opens nothing more, whether a menu is
+// tracked or a message box stands in for one (an empty history), and a later
+// event fires as usual once that has closed.
+TEST(TriggerReentry, SameEventHandedBackInsideWhatItOpened_OpensNothingMore) {
+  enum class Source { kDoubleShift, kShortcut, kTitleClick };
+  const struct {
+    const char* name;
+    Source source;
+    bool box;
+    Log shown;
+  } rows[] = {
+      {"DoubleShift_Menu", Source::kDoubleShift, false, {"custom 0", "custom 0"}},
+      {"DoubleShift_Box", Source::kDoubleShift, true, {"custom 0", "custom 0"}},
+      {"Shortcut_Menu", Source::kShortcut, false, {"stack", "stack"}},
+      {"Shortcut_Box", Source::kShortcut, true, {"stack", "stack"}},
+      {"TitleClick_Menu", Source::kTitleClick, false, {"stack at mouse", "stack at mouse"}},
+      {"TitleClick_Box", Source::kTitleClick, true, {"stack at mouse", "stack at mouse"}},
+  };
+  for (const auto& row : rows) {
+    Rig rig;
+    rig.settings.stackKey = kTriggerShortcut;
+    rig.settings.stackVk = 0x51;  // Q, no modifiers
+    rig.settings.titleMenu = 2;
+    std::function<HookVerdict()> event;
+    switch (row.source) {
+      case Source::kDoubleShift:
+        rig.Release(kVkShift);
+        rig.host.now += 100;
+        event = [&] { return rig.Release(kVkShift); };  // within 500 ms of the first release
+        break;
+      case Source::kShortcut: event = [&] { return rig.Press(0x51); }; break;
+      case Source::kTitleClick:
+        event = [&] {
+          rig.Mouse(kWmNcRButtonDown);
+          return rig.Mouse(kWmNcRButtonUp);
+        };
+        break;
+    }
+    HookVerdict inner = HookVerdict::kPassOn;
+    rig.host.boxInsteadOfMenu = row.box;
+    rig.host.duringMenu = [&] {
+      inner = event();
+      rig.host.now += 50;
+    };
+    const HookVerdict outer = event();
+    EXPECT_EQ(inner, outer) << row.name;  // swallowed or passed on alike
+    event();                              // a new one after it closed
+    EXPECT_EQ(rig.host.log, row.shown) << row.name;
+  }
 }
 
 // ---- Japanese keys ----
@@ -422,6 +453,24 @@ TEST(TriggerMouse, TitleBarRightClick) {
     rig.host.keys[kVkShift] = false;  // the release alone must follow the press's decision
     EXPECT_EQ(rig.Mouse(kWmNcRButtonUp, row.hitTest), row.up) << row.name;
     EXPECT_EQ(rig.host.log, row.shown) << row.name;
+  }
+}
+
+// A quick second click at the same place comes as a double click in place of
+// the press; it decides for its release like any press.
+TEST(TriggerMouse, SecondClickArrivingAsADoubleClick_DecidesLikeAPress) {
+  for (const bool shiftOnFirst : {true, false}) {
+    Rig rig;
+    rig.settings.titleMenu = 2;
+    rig.host.keys[kVkShift] = shiftOnFirst;
+    rig.Mouse(kWmNcRButtonDown);
+    rig.Mouse(kWmNcRButtonUp);
+    rig.host.keys[kVkShift] = !shiftOnFirst;
+    const HookVerdict second = shiftOnFirst ? HookVerdict::kSwallow : HookVerdict::kPassOn;
+    EXPECT_EQ(rig.Mouse(kWmNcRButtonDblClk), second) << shiftOnFirst;
+    rig.host.keys[kVkShift] = false;
+    EXPECT_EQ(rig.Mouse(kWmNcRButtonUp), second) << shiftOnFirst;
+    EXPECT_EQ(rig.host.log, Log{"stack at mouse"}) << shiftOnFirst;  // once, from the click without Shift
   }
 }
 
