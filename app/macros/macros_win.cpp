@@ -202,38 +202,33 @@ void MacroMachine::AttachBar(MacroBar* bar) {
   if (bar_ != nullptr) bar_->ShowMacro(CurrentMacro());
 }
 
-void MacroMachine::OnSelect() {
-  std::string chosen;
+bool MacroMachine::ChooseListedMacro(std::string& chosen) {
   switch (ChooseMacroFile(frame_, FolderPath(), CurrentMacro(), chosen)) {
     case MacroListChoice::kNoFiles:
       // Emptied before the box, whose modal loop takes messages meanwhile.
       SetCurrentMacro("");
       QuilloMessageBox(IDS_NO_MACRO_FILE);
-      break;
+      return false;
     case MacroListChoice::kChosen:
-      SetCurrentMacro(chosen);
-      break;
+      return true;
     case MacroListChoice::kNone:
       break;
   }
+  return false;
+}
+
+void MacroMachine::OnSelect() {
+  std::string chosen;
+  if (ChooseListedMacro(chosen)) SetCurrentMacro(chosen);
 }
 
 void MacroMachine::OnDelete() {
   std::string chosen;
-  switch (ChooseMacroFile(frame_, FolderPath(), CurrentMacro(), chosen)) {
-    case MacroListChoice::kNoFiles:
-      SetCurrentMacro("");
-      QuilloMessageBox(IDS_NO_MACRO_FILE);
-      break;
-    case MacroListChoice::kChosen:
-      // The file being recorded or played is held without sharing: its
-      // deletion fails, and that is not reported.
-      DeleteFileA(PathOf(chosen).c_str());
-      if (chosen == CurrentMacro()) SetCurrentMacro("");
-      break;
-    case MacroListChoice::kNone:
-      break;
-  }
+  if (!ChooseListedMacro(chosen)) return;
+  // The file being recorded or played is held without sharing: its deletion
+  // fails, and that is not reported.
+  DeleteFileA(PathOf(chosen).c_str());
+  if (chosen == CurrentMacro()) SetCurrentMacro("");
 }
 
 bool MacroMachine::PlaybackRunning() const { return playbackActive_.load(); }

@@ -47,6 +47,9 @@ class MacroMachine {
   std::string FolderPath() const { return folder_ + "\\DirMacro"; }
   std::string PathOf(const std::string& name) const { return FolderPath() + "\\" + name; }
   void SetCurrentMacro(std::string name);
+  // The list menu over DirMacro; true with a file chosen. No files at all:
+  // the current macro is forgotten and the user told.
+  bool ChooseListedMacro(std::string& chosen);
   bool StartRecording();
   void FinishRecording();
   bool PlaybackRunning() const;
