@@ -440,14 +440,7 @@ QUILLO_CHILD(ButtonTarget) {
                   reinterpret_cast<HMENU>(kButtonId), nullptr, nullptr);
   ShowWindow(hwnd, SW_SHOW);
   SetForegroundWindow(hwnd);
-  SetTimer(hwnd, 1, 60000, nullptr);
-  MSG msg;
-  while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-    if (msg.message == WM_TIMER && msg.hwnd == hwnd) break;
-    TranslateMessage(&msg);
-    DispatchMessageA(&msg);
-  }
-  return 0;
+  return RunTargetLoop(hwnd);
 }
 
 // Recording and playing across the other parts of the program: a menu item's

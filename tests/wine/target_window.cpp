@@ -55,6 +55,10 @@ QUILLO_CHILD(EditTarget) {
   if (hwnd == nullptr) return 2;
   SetForegroundWindow(hwnd);
   SetFocus(GetDlgItem(hwnd, kTargetEditId));
+  return RunTargetLoop(hwnd);
+}
+
+int RunTargetLoop(HWND hwnd) {
   SetTimer(hwnd, 1, 60000, nullptr);
   MSG msg;
   while (GetMessageA(&msg, nullptr, 0, 0) > 0) {

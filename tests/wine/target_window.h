@@ -15,6 +15,10 @@ constexpr int kTargetEditId = 100;
 // brings it to the front and gives it the focus. It ends by itself after a
 // minute, so no run can leave it behind.
 
+// A target program's message loop: runs until `hwnd` goes or a minute has
+// passed, so no run can leave the program behind.
+int RunTargetLoop(HWND hwnd);
+
 // Keys and mouse events, as a user would make them.
 void Key(BYTE vk, bool up = false);
 void Tap(BYTE vk);
