@@ -435,11 +435,9 @@ TEST_F(DlgExFolders, AProgramOnTheSkipListGetsNoMenus) {
   RegCloseKey(h);
   ASSERT_TRUE(CopyFileA(skipped.c_str(), folder_.file("Other.exe").c_str(), TRUE));
   Write(info_, Listing(listed_));
-  Process quillo = Process::Start("\"" + folder_.file(kQuilloExe) + "\"", folder_.path());
-  HWND frame = nullptr;
-  ASSERT_TRUE(WaitFor([&] { return (frame = FindWindowA("QuilloMainFrame", nullptr)) != nullptr; }));
-  // Its hooks are in place once it has joined the clipboard-viewer chain, one of its last steps.
-  ASSERT_TRUE(WaitFor([&] { return GetClipboardViewer() == frame; }));
+  Process quillo;
+  const HWND frame = StartQuillo(folder_.path(), quillo);
+  ASSERT_NE(frame, nullptr);
   EXPECT_EQ(Dialog("S", "none", listed_), 0u) << "the skipped program";
   EXPECT_EQ(Dialog("S", "add0", listed_, "Other.exe"), 0u) << "a program not on the list";
   PostMessageA(frame, WM_CLOSE, 0, 0);

@@ -19,7 +19,6 @@ namespace quillo::wine {
 namespace {
 
 using Texts = std::vector<std::string>;
-constexpr char kFrameClass[] = "QuilloMainFrame";
 constexpr int kNameBox = 1300;  // the macro name in both dialogs
 constexpr UINT kMsgDumpTimes = WM_APP + 50;
 constexpr char kButtonTargetTitle[] = "Quillo Button Target";
@@ -94,13 +93,8 @@ class MacroJourney : public ::testing::Test {
     ASSERT_TRUE(folder_.ok());
     MessageBoxWatcher::Instance().Take();
     BeforeStart();
-    quillo_ = Process::Start("\"" + folder_.file(kQuilloExe) + "\"", folder_.path());
-    ASSERT_TRUE(quillo_.valid());
-    ASSERT_TRUE(WaitFor([&] {
-      frame_ = FindWindowA(kFrameClass, nullptr);
-      return frame_ != nullptr;
-    })) << "Quillo.exe did not come up";
-    ASSERT_TRUE(WaitFor([&] { return GetClipboardViewer() == frame_; })) << "Quillo.exe never finished starting";
+    frame_ = StartQuillo(folder_.path(), quillo_);
+    ASSERT_NE(frame_, nullptr) << "Quillo.exe did not finish starting";
   }
   void TearDown() override {
     target_.Kill();
@@ -321,12 +315,16 @@ TEST_F(MacroJourney, FilesThatCannotPlay_ShowTheirBoxAndTypeNothing) {
   ASSERT_NE(edit, nullptr);
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    if (row.bytes != nullptr) ASSERT_TRUE(WriteFileBytes(Macro(row.name), *row.bytes));
+    if (row.bytes != nullptr) {
+      ASSERT_TRUE(WriteFileBytes(Macro(row.name), *row.bytes));
+    }
     SetCurrentMacro(row.name);
     PostMessageA(frame_, WM_COMMAND, 32800, 0);
     ASSERT_TRUE(MessageBoxWatcher::Instance().WaitForBoxes(1));
     EXPECT_EQ(MessageBoxWatcher::Instance().Take(), Texts{row.box});
-    if (row.bytes != nullptr) EXPECT_TRUE(WaitFor([&] { return FileFree(Macro(row.name)); }));
+    if (row.bytes != nullptr) {
+      EXPECT_TRUE(WaitFor([&] { return FileFree(Macro(row.name)); }));
+    }
   }
   EXPECT_EQ(WindowText(edit), "");
 }
@@ -353,11 +351,8 @@ TEST_F(MacroJourney, LoopPlayThree_PlaysThreePasses_CurrentMacroKeptAcrossRuns) 
   RegSetValueExA(key, "LoopPlay", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&loops), sizeof loops);
   RegCloseKey(key);
 
-  quillo_ = Process::Start("\"" + folder_.file(kQuilloExe) + "\"", folder_.path());
-  ASSERT_TRUE(WaitFor([&] {
-    frame_ = FindWindowA(kFrameClass, nullptr);
-    return frame_ != nullptr && GetClipboardViewer() == frame_;
-  }));
+  frame_ = StartQuillo(folder_.path(), quillo_);
+  ASSERT_NE(frame_, nullptr);
   HWND edit = StartTarget();
   ASSERT_NE(edit, nullptr);
   PostMessageA(frame_, WM_COMMAND, 32800, 0);  // no name given this run

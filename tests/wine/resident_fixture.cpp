@@ -137,15 +137,8 @@ void Resident::TearDown() {
 }
 
 void Resident::Start() {
-  quillo_ = Process::Start("\"" + folder_.file(kQuilloExe) + "\"", folder_.path());
-  ASSERT_TRUE(quillo_.valid());
-  ASSERT_TRUE(WaitFor([&] {
-    frame_ = FindWindowA(kFrameClass, nullptr);
-    return frame_ != nullptr;
-  })) << "Quillo.exe did not come up";
-  // The window exists before its creation steps end: wait until it has
-  // joined the clipboard-viewer chain, one of the last of them.
-  ASSERT_TRUE(WaitFor([&] { return GetClipboardViewer() == frame_; })) << "Quillo.exe never joined the chain";
+  frame_ = StartQuillo(folder_.path(), quillo_);
+  ASSERT_NE(frame_, nullptr) << "Quillo.exe did not finish starting";
 }
 
 void Resident::Stop() {

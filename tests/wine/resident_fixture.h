@@ -15,7 +15,6 @@
 namespace quillo::wine {
 
 using Texts = std::vector<std::string>;
-constexpr char kFrameClass[] = "QuilloMainFrame";
 constexpr char kGeneralKey[] = "Software\\Veltrane Soft\\Quillo\\General";
 
 // Puts text on the clipboard as another program would, optionally with one

@@ -51,10 +51,8 @@ class TextCommandsJourney : public ::testing::Test {
     SetNumber(kGeneralKey, "StackKey", static_cast<DWORD>(-1));
     SetNumber(kGeneralKey, "ChangeKey", static_cast<DWORD>(-1));
     SetNumber(kGeneralKey, "MenuPos", 1);
-    quillo_ = Process::Start("\"" + folder_.file(kQuilloExe) + "\"", folder_.path());
-    ASSERT_TRUE(quillo_.valid());
-    ASSERT_TRUE(WaitFor([&] { return (frame_ = FindWindowA("QuilloMainFrame", nullptr)) != nullptr; }));
-    ASSERT_TRUE(WaitFor([&] { return GetClipboardViewer() == frame_; }));
+    frame_ = StartQuillo(folder_.path(), quillo_);
+    ASSERT_NE(frame_, nullptr);
   }
   void TearDown() override {
     if (frame_ != nullptr) PostMessageA(frame_, WM_CLOSE, 0, 0);
@@ -169,7 +167,8 @@ TEST_F(TextCommandsJourney, TheFormDialogDrivenByKeysAppendsItsFormToTheTag) {
     ASSERT_TRUE(WaitFor([&] {
       dialog = FindWindowA("#32770", step.title);
       DWORD pid = 0;
-      GUITHREADINFO gui = {sizeof gui};
+      GUITHREADINFO gui{};
+      gui.cbSize = sizeof gui;
       return dialog != nullptr && GetWindowThreadProcessId(dialog, &pid) != 0 && pid == pid_ &&
              GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &gui) && gui.hwndFocus != nullptr &&
              GetDlgCtrlID(gui.hwndFocus) == IDC_FORM_TEXT;

@@ -50,21 +50,31 @@ std::string ExeFolder() {
 ProgramFolder::ProgramFolder(std::initializer_list<const char*> files) {
   char temp[MAX_PATH] = {};
   GetTempPathA(MAX_PATH, temp);
+  // Wine hands out process ids again soon, and a folder an earlier test
+  // process left behind cannot always be removed: a copy of the hook library
+  // in it may still be mapped into a long-lived process. So the name also
+  // carries the start time, and a name already taken is passed over rather
+  // than cleared.
   static LONG serial = 0;
-  char name[64];
-  std::snprintf(name, sizeof name, "quillo-test-%lu-%ld", GetCurrentProcessId(),
-                InterlockedIncrement(&serial));
-  path_ = std::string(temp) + name;
-  if (path_.size() > 1 && path_.back() == '\\') path_.pop_back();
-  RemoveTree(path_);
-  ok_ = CreateDirectoryA(path_.c_str(), nullptr) != FALSE;
+  const std::string base = temp;
+  for (int attempt = 0; attempt < 64 && !ok_; ++attempt) {
+    char name[96];
+    std::snprintf(name, sizeof name, "quillo-test-%lu-%lu-%ld", GetCurrentProcessId(),
+                  GetTickCount(), InterlockedIncrement(&serial));
+    path_ = base + name;
+    if (path_.size() > 1 && path_.back() == '\\') path_.pop_back();
+    created_ = CreateDirectoryA(path_.c_str(), nullptr) != FALSE;
+    ok_ = created_;
+  }
   for (const char* f : files) {
     const std::string from = ExeFolder() + "\\" + f;
     ok_ = ok_ && CopyFileA(from.c_str(), file(f).c_str(), FALSE);
   }
 }
 
-ProgramFolder::~ProgramFolder() { RemoveTree(path_); }
+ProgramFolder::~ProgramFolder() {
+  if (created_) RemoveTree(path_);
+}
 
 Process::Process(Process&& o) noexcept : process_(o.process_) { o.process_ = nullptr; }
 Process& Process::operator=(Process&& o) noexcept {
@@ -101,6 +111,22 @@ bool Process::Wait(DWORD ms, DWORD* exitCode) {
   if (WaitForSingleObject(process_, ms) != WAIT_OBJECT_0) return false;
   if (exitCode != nullptr) GetExitCodeProcess(process_, exitCode);
   return true;
+}
+
+bool Process::WaitIdle(DWORD ms) const {
+  return process_ != nullptr && WaitForInputIdle(process_, ms) == 0;
+}
+
+HWND StartQuillo(const std::string& folder, Process& process) {
+  process = Process::Start("\"" + folder + "\\" + quillo::kQuilloExe + "\"", folder);
+  if (!process.valid()) return nullptr;
+  HWND frame = nullptr;
+  if (!WaitFor([&] { return (frame = FindWindowA(kFrameClass, nullptr)) != nullptr; }, 20000)) return nullptr;
+  // The window exists before its creation steps end; joining the chain is one
+  // of them, and the first wait for input comes after the last.
+  if (!WaitFor([&] { return GetClipboardViewer() == frame; }, 20000)) return nullptr;
+  if (!process.WaitIdle(20000)) return nullptr;
+  return frame;
 }
 
 void Process::Kill() {

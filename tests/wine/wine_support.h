@@ -31,6 +31,7 @@ class ProgramFolder {
 
  private:
   std::string path_;
+  bool created_ = false;  // the folder is ours to remove
   bool ok_ = false;
 };
 
@@ -47,10 +48,21 @@ class Process {
   bool Wait(DWORD ms, DWORD* exitCode = nullptr);
   void Kill();
   bool valid() const { return process_ != nullptr; }
+  // Waits up to `ms` until its first thread waits for input with none queued.
+  bool WaitIdle(DWORD ms) const;
 
  private:
   HANDLE process_ = nullptr;
 };
+
+// The resident program's main window class.
+constexpr char kFrameClass[] = "QuilloMainFrame";
+
+// Starts the copy of Quillo.exe in `folder` and waits until it has finished
+// starting: its window made, in the clipboard-viewer chain, and its start-up
+// steps (hot key, macro bar) done, which is when it first waits for input.
+// Returns its window, or nullptr when it did not come up in time.
+HWND StartQuillo(const std::string& folder, Process& process);
 
 // Re-runs this test program as a child: `exe --child NAME args...`. The child
 // runs the function registered under NAME and exits with its result.
