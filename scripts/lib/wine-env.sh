@@ -115,6 +115,10 @@ ensure_prefix() {
     use_shell_desktop
   fi
   if ! server_running; then
+    # Test folders whose copies of the libraries stayed mapped in some Wine
+    # process could not be removed by their tests; with no server running
+    # nothing maps them any more.
+    rm -rf "$WINEPREFIX"/drive_c/users/*/Temp/quillo-test-*
     wineserver -p >/dev/null 2>&1 </dev/null || true
     # The first program of a server also starts Wine's services, which live as
     # long as the server. Start them here with their output going nowhere:
