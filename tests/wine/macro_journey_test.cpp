@@ -145,6 +145,19 @@ class MacroJourney : public ::testing::Test {
 
   std::string Macro(const char* name) const { return folder_.file("DirMacro") + "\\" + name; }
 
+  // Starts recording `name` with the target in front again afterwards.
+  void StartRecording(const char* name) {
+    PostMessageA(frame_, WM_COMMAND, 32801, 0);
+    HWND record = WaitForDialog("Recording user operations");
+    ASSERT_NE(record, nullptr) << "no recording dialog";
+    SetDlgItemTextA(record, kNameBox, name);
+    PostMessageA(record, WM_COMMAND, IDOK, 0);
+    const std::string path = Macro((std::string(name) + ".mcr").c_str());
+    ASSERT_TRUE(WaitFor([&] { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }));
+    Settle();
+    ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == targetWindow_; }));
+  }
+
   CleanRegistryKey registry_;
   ProgramFolder folder_{{kHookDll, kDlgExDll, kQuilloExe, "MenuTemp.txt"}};
   Process quillo_;
@@ -208,15 +221,8 @@ TEST_F(MacroJourney, StopDialog_RestartTakesOutItsTime_DeleteRemovesTheFile) {
   ASSERT_NE(edit, nullptr);
   for (const char* name : {"Twice", "Dropped"}) {
     SCOPED_TRACE(name);
-    PostMessageA(frame_, WM_COMMAND, 32801, 0);
-    HWND record = WaitForDialog("Recording user operations");
-    ASSERT_NE(record, nullptr);
-    SetDlgItemTextA(record, kNameBox, name);
-    PostMessageA(record, WM_COMMAND, IDOK, 0);
+    ASSERT_NO_FATAL_FAILURE(StartRecording(name));
     const std::string path = Macro((std::string(name) + ".mcr").c_str());
-    ASSERT_TRUE(WaitFor([&] { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }));
-    Settle();
-    ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == targetWindow_; }));
     Tap('A');
     ASSERT_TRUE(WaitFor([&] { return WindowText(edit).back() == 'a'; })) << WindowText(edit);
     Tap(VK_PAUSE);
@@ -463,19 +469,6 @@ class MacroRecordJourney : public MacroJourney {
     Tap(VK_CONTROL);
     Tap(VK_CONTROL);
     ASSERT_TRUE(WaitFor([&] { return OpenMenuOf(pid) != nullptr; })) << "no menu in the target";
-  }
-
-  // Starts recording `name` with the target in front again afterwards.
-  void StartRecording(const char* name) {
-    PostMessageA(frame_, WM_COMMAND, 32801, 0);
-    HWND record = WaitForDialog("Recording user operations");
-    ASSERT_NE(record, nullptr) << "no recording dialog";
-    SetDlgItemTextA(record, kNameBox, name);
-    PostMessageA(record, WM_COMMAND, IDOK, 0);
-    const std::string path = Macro((std::string(name) + ".mcr").c_str());
-    ASSERT_TRUE(WaitFor([&] { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }));
-    Settle();
-    ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == targetWindow_; }));
   }
 
   // Pause/Break, then Save; the records of the saved file.
