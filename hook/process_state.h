@@ -32,4 +32,9 @@ ProcessState& State();
 // message box could deadlock on the loader lock).
 HANDLE Heap();
 
+// Releases what the process state holds (the parsed menu, the private heap)
+// when the library leaves the process. Runs under the loader lock: it shows
+// nothing and waits for nothing, whatever fails.
+void ReleaseProcessState() noexcept;
+
 }  // namespace quillo::hook
