@@ -523,6 +523,62 @@ TEST_F(HookMenusTrack, WithoutMoveStackTop_TheStoreKeepsItsOrder) {
   EXPECT_EQ(history_.Entry(2), "e2");
 }
 
+// Another program copies while the menu is open: every entry moves down one.
+// The digit the user pressed names the entry shown beside it, not what now
+// sits in that slot (the new copy, which may be anything, a password too).
+TEST_F(HookMenusTrack, HistoryShiftsWhileOpen_TheChoicePastesTheEntryShownAndMovesIt) {
+  history_.Fill({"e0", "e1", "e2"});
+  g_bMoveStackTop = TRUE;
+  FrontWindow front;
+  ASSERT_TRUE(front.BringToFront());
+  PutOnClipboard("before");
+  const MenuRun run = TrackWhileDriving([] { quillo::hook::ShowStackMenu(false); },
+                                        [&](HMENU) { history_.Fill({"copied meanwhile", "e0", "e1", "e2"}); },
+                                        [] { Press('2'); });
+  ASSERT_TRUE(run.menuSeen);
+  EXPECT_TRUE(run.closedByKeys);
+  EXPECT_EQ(ClipboardText(), "e1");
+  std::vector<std::string> store;
+  for (int i = 0; i < 4; ++i) store.push_back(history_.Entry(i));
+  EXPECT_EQ(store, (std::vector<std::string>{"e1", "copied meanwhile", "e0", "e2"}));
+  EXPECT_EQ(g_nNumClipHistory, 4);
+}
+
+TEST_F(HookMenusTrack, EntryShownIsGoneWhenChosen_NothingIsPastedOrMoved) {
+  history_.Fill({"e0", "e1"});
+  g_bMoveStackTop = TRUE;
+  FrontWindow front;
+  ASSERT_TRUE(front.BringToFront());
+  PutOnClipboard("untouched");
+  const MenuRun run = TrackWhileDriving([] { quillo::hook::ShowStackMenu(false); },
+                                        [&](HMENU) { history_.Fill({"other", "texts"}); }, [] { Press('2'); });
+  ASSERT_TRUE(run.menuSeen);
+  EXPECT_TRUE(run.closedByKeys);
+  EXPECT_EQ(ClipboardText(), "untouched");
+  EXPECT_EQ(history_.Entry(0), "other");
+  EXPECT_EQ(history_.Entry(1), "texts");
+  EXPECT_EQ(Boxes(), std::vector<std::string>());
+}
+
+// The shared slot size is changed while the menu is open (by a broken or
+// hostile program). The choice must not read or move slots with the new size
+// across a view that was checked with the old one.
+TEST_F(HookMenusTrack, BlockSizeChangedWhileOpen_NothingIsReadOrWrittenOutsideTheStore) {
+  history_.Fill({"e0", "e1", "e2"});
+  g_bMoveStackTop = TRUE;
+  FrontWindow front;
+  ASSERT_TRUE(front.BringToFront());
+  PutOnClipboard("untouched");
+  const MenuRun run = TrackWhileDriving([] { quillo::hook::ShowStackMenu(false); },
+                                        [](HMENU) { g_dwBlockSize = 0x01000000; }, [] { Press('3'); });
+  g_dwBlockSize = kBlockSize;
+  ASSERT_TRUE(run.menuSeen);
+  EXPECT_EQ(ClipboardText(), "untouched");
+  EXPECT_EQ(history_.Entry(0), "e0");
+  EXPECT_EQ(history_.Entry(2), "e2");
+  Boxes();
+}
+
 TEST_F(HookMenusTrack, HistoryCommands_PostClearAndEditToTheResidentWindow) {
   history_.Fill({"e0"});
   ResidentStandIn resident;
@@ -652,6 +708,80 @@ TEST_F(HookMenusCustom, CombinedMenu_BothSubMenus_StackChoiceAndCustomChoice) {
   EXPECT_EQ(ClipboardText(), "alpha");
   EXPECT_TRUE(IsMenu(State().rootMenu));
   EXPECT_EQ(Boxes(), std::vector<std::string>());
+}
+
+// Stands in for the resident window, which answers message 1038 with the
+// exported ShowMenu on its own thread, the thread whose menu may be open.
+class ShowMenuWindow {
+ public:
+  ShowMenuWindow() {
+    static const ATOM atom = [] {
+      WNDCLASSA wc = {};
+      wc.lpfnWndProc = Proc;
+      wc.hInstance = GetModuleHandleA(nullptr);
+      wc.lpszClassName = "QuilloMenusShowMenu";
+      return RegisterClassA(&wc);
+    }();
+    (void)atom;
+    hwnd_ = CreateWindowExA(0, "QuilloMenusShowMenu", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                            GetModuleHandleA(nullptr), nullptr);
+  }
+  ~ShowMenuWindow() { DestroyWindow(hwnd_); }
+  ShowMenuWindow(const ShowMenuWindow&) = delete;
+  ShowMenuWindow& operator=(const ShowMenuWindow&) = delete;
+  HWND hwnd() const { return hwnd_; }
+  static std::atomic<int> entered;
+  static std::atomic<int> returned;
+
+ private:
+  static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == quillo::kMsgShowMenu) {
+      ++entered;
+      ShowMenu(static_cast<int>(wParam), static_cast<int>(lParam));
+      ++returned;
+      return 0;
+    }
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+  }
+  HWND hwnd_ = nullptr;
+};
+std::atomic<int> ShowMenuWindow::entered(0);
+std::atomic<int> ShowMenuWindow::returned(0);
+
+// Message 1038 arrives while the resident window's own menu is open (the
+// menu's loop dispatches it): the inner request must not replace the parsed
+// menu under the open one, and the outer choice pastes from its own menu.
+TEST_F(HookMenusCustom, ShowMenuRequestWhileItsOwnMenuIsOpen_IsRefused) {
+  const std::string other = folder_.file("Other.txt");
+  const std::string text = "X|xray\r\nY|yankee\r\n";
+  ASSERT_TRUE(quillo::wine::WriteFileBytes(other, std::vector<unsigned char>(text.begin(), text.end())));
+  lstrcpynA(g_CustomMenuSet[1].path, other.c_str(), MAX_PATH);
+  ShowMenuWindow window;
+  ShowMenuWindow::entered = 0;
+  ShowMenuWindow::returned = 0;
+  FrontWindow front;
+  ASSERT_TRUE(front.BringToFront());
+  PutOnClipboard("before");
+  int menusDuringRequest = 0;
+  const MenuRun run = TrackWhileDriving([] { ShowMenu(quillo::kMenuCustom, 0); }, nullptr, [&] {
+    PostMessageA(window.hwnd(), quillo::kMsgShowMenu, quillo::kMenuCustom, 1);
+    WaitFor([] { return ShowMenuWindow::entered.load() > 0; }, kDeadlineMs);
+    Sleep(300);
+    menusDuringRequest = CountMenuWindows();
+    // A second menu, had one opened, is closed so the first gets the keys.
+    if (menusDuringRequest > 1) Press(VK_ESCAPE);
+    WaitFor([] { return ShowMenuWindow::returned.load() > 0; }, kDeadlineMs);
+    Press(VK_DOWN);
+    Press(VK_DOWN);
+    Press(VK_RETURN);
+  });
+  ASSERT_TRUE(run.menuSeen);
+  EXPECT_EQ(ShowMenuWindow::returned.load(), 1);
+  EXPECT_EQ(menusDuringRequest, 1);
+  EXPECT_EQ(ClipboardText(), "beta");
+  EXPECT_TRUE(IsMenu(State().rootMenu));
+  EXPECT_FALSE(State().showingMenu);
+  Boxes();
 }
 
 TEST_F(HookMenusCustom, CombinedMenu_EmptyHistory_StackMenuIsAGrayedEntry) {
@@ -792,7 +922,7 @@ void SaveWhileDriving(const char* view, int count, const std::function<void(HWND
       }
     }
   });
-  quillo::hook::SaveScratchFile(view, count);
+  quillo::hook::SaveScratchFile(view, kBlockSize, count);
   done = true;
   driver.join();
 }
@@ -915,6 +1045,22 @@ TEST_F(HookMenusScratch, BadChoices_KeepTheDialogOpenWith2022And2021_CancelWrite
                                             "Please select proper option."}));
   EXPECT_TRUE(stillOpen);
   EXPECT_FALSE(scratch.Exists());
+}
+
+// The store changes, and its slot size too, while the dialog is open: what is
+// written is what the dialog listed.
+TEST_F(HookMenusScratch, StoreChangesWhileTheDialogIsOpen_TheListedEntriesAreWritten) {
+  ScratchFolder scratch;
+  ASSERT_TRUE(scratch.ok());
+  history_.Fill({"a", "b", "c"});
+  SaveWhileDriving(history_.view(), 3, [&](HWND dialog) {
+    history_.Fill({"copied meanwhile", "x", "y"});
+    g_dwBlockSize = 0x01000000;
+    Click(dialog, IDC_SCRATCH_NEW);
+  });
+  g_dwBlockSize = kBlockSize;
+  EXPECT_EQ(scratch.Read(), "a\r\n" + kSep + "b\r\n" + kSep + "c\r\n" + kSep);
+  EXPECT_EQ(Boxes(), std::vector<std::string>());
 }
 
 TEST_F(HookMenusScratch, EntryEndingInADoubleByteCharacter_GetsALineBreak) {
