@@ -69,11 +69,14 @@ bool HistoryStore::CreateHistoryStore(int32_t capacity) {
   }
   mapping_.reset(h);
   capacity_ = capacity;
+  slots_ = capacity;
+  pendingCapacity_ = 0;
   Publish(0);
   return true;
 }
 
 void HistoryStore::AddHistoryEntry(const char* text) {
+  if (count_ >= capacity_) RetryPendingResize();
   if (!mapping_ || text == nullptr) return;
   MappedView view(mapping_.get(), FILE_MAP_WRITE);
   if (!view) return;
@@ -109,6 +112,10 @@ bool HistoryStore::ResizeHistory(int32_t capacity) {
     // Readers must not walk entries of a mapping that is about to go away.
     Publish(0);
     mapping_.reset();
+    // The name stays with the old store as long as any process holds it;
+    // its file is still in use then too. Nothing is touched in that case.
+    UniqueHandle held(OpenFileMappingA(FILE_MAP_READ | FILE_MAP_WRITE, FALSE, kHistoryMappingName));
+    if (held) return KeepHeldStore(std::move(held), capacity, saved.get(), savedCount);
   }
   if (CreateHistoryTempFile() == nullptr) {
     Warn(IDS_CREATE_TEMP_FILE);
@@ -116,12 +123,19 @@ bool HistoryStore::ResizeHistory(int32_t capacity) {
   }
   bool existed = false;
   HANDLE h = CreateMapping(capacity, &existed);
+  if (h == nullptr && existed && hadMapping) {
+    // Opened again by someone between the check and now: still the old store.
+    UniqueHandle again(OpenFileMappingA(FILE_MAP_READ | FILE_MAP_WRITE, FALSE, kHistoryMappingName));
+    if (again) return KeepHeldStore(std::move(again), capacity, saved.get(), savedCount);
+  }
   if (h == nullptr) {
     Warn(IDS_CREATE_MAPPING);
     return false;
   }
   mapping_.reset(h);
   capacity_ = capacity;
+  slots_ = capacity;
+  pendingCapacity_ = 0;
   if (hadMapping) {
     MappedView view(mapping_.get(), FILE_MAP_WRITE);
     if (!view) {
@@ -133,6 +147,28 @@ bool HistoryStore::ResizeHistory(int32_t capacity) {
     Publish(history::CopyEntries({view.get(), capacity_}, saved.get(), savedCount));
   }
   return true;
+}
+
+bool HistoryStore::KeepHeldStore(UniqueHandle held, int32_t capacity, const char* saved, int32_t savedCount) {
+  mapping_ = std::move(held);
+  capacity_ = capacity < slots_ ? capacity : slots_;
+  pendingCapacity_ = capacity > capacity_ ? capacity : 0;
+  MappedView view(mapping_.get(), FILE_MAP_WRITE);
+  if (!view) {
+    Warn(IDS_MAP_HISTORY);
+    return false;
+  }
+  // The saved copy, not the blocks as they are: a move to the top in another
+  // process may have been caught half done.
+  Publish(history::CopyEntries({view.get(), capacity_}, saved, savedCount));
+  return true;
+}
+
+void HistoryStore::RetryPendingResize() {
+  if (pendingCapacity_ == 0 || !mapping_) return;
+  const int32_t capacity = pendingCapacity_;
+  pendingCapacity_ = 0;
+  ResizeHistory(capacity);
 }
 
 bool HistoryStore::ReadHistoryFile(const char* path) {
@@ -164,6 +200,7 @@ bool HistoryStore::ReadHistoryFile(const char* path) {
   }
   // The whole file is checked before the store is touched: a corrupt file
   // never costs the user the history they have.
+  RetryPendingResize();
   history::FileEntry entries[history::kMaxFileCount];
   int32_t count = 0;
   if (history::ParseHistoryFile(data.get<uint8_t>(), size, capacity_, entries, count) !=
@@ -243,6 +280,7 @@ bool HistoryStore::CopyAllEntries(std::vector<std::string>& out) const {
 }
 
 bool HistoryStore::ReplaceEntries(const std::vector<std::string>& texts) {
+  RetryPendingResize();
   if (!mapping_) return false;
   MappedView view(mapping_.get(), FILE_MAP_WRITE);
   if (!view) {

@@ -33,6 +33,11 @@ class HistoryStore {
   bool CreateHistoryStore(int32_t capacity);
   void AddHistoryEntry(const char* text);
   void ClearHistory();
+  // Another process may hold the store open (a menu, a dialog, a tag reading
+  // an entry); no new store can be made under the name then. The entries are
+  // kept in the old one, a smaller capacity takes effect at once, and a larger
+  // one as far as the old store reaches until a later resize can make the new
+  // store (tried when the history is full or rewritten).
   bool ResizeHistory(int32_t capacity);
   // `path` null means "\Default.hst" in the program folder, silently skipped when missing.
   bool ReadHistoryFile(const char* path);
@@ -57,6 +62,8 @@ class HistoryStore {
 
  private:
   HANDLE CreateMapping(int32_t capacity, bool* existed);
+  bool KeepHeldStore(UniqueHandle held, int32_t capacity, const char* saved, int32_t savedCount);
+  void RetryPendingResize();
   void Publish(int32_t count);
   void Warn(UINT id) const;
 
@@ -66,6 +73,8 @@ class HistoryStore {
   UniqueHandle mapping_;
   int32_t count_ = 0;
   int32_t capacity_ = 0;
+  int32_t slots_ = 0;            // blocks of the mapping in use (capacity_ never exceeds it)
+  int32_t pendingCapacity_ = 0;  // a larger capacity still to be made, 0 = none
   uint32_t captured_ = 0;
 };
 
