@@ -1,5 +1,6 @@
 #include "history_store_win.h"
 
+#include <cstring>
 #include <utility>
 
 #include "history_store.h"
@@ -75,18 +76,28 @@ bool HistoryStore::CreateHistoryStore(int32_t capacity) {
   return true;
 }
 
-void HistoryStore::AddHistoryEntry(const char* text) {
+bool HistoryStore::AddHistoryEntry(const char* text) {
   if (count_ >= capacity_) RetryPendingResize();
-  if (!mapping_ || text == nullptr) return;
+  if (!mapping_ || text == nullptr) return false;
   MappedView view(mapping_.get(), FILE_MAP_WRITE);
-  if (!view) return;
+  if (!view) return false;
   int32_t count = count_;
-  if (history::AddEntry({view.get(), capacity_}, count, text) == history::AddResult::kAdded) {
+  const history::AddResult result = history::AddEntry({view.get(), capacity_}, count, text);
+  if (result == history::AddResult::kAdded) {
     // The bytes are in place before the count grows: a hook reading the store
     // at this moment sees either the old count or the new, complete entry.
     Publish(count);
     ++captured_;
   }
+  return result != history::AddResult::kTooLong && count_ > 0;
+}
+
+bool HistoryStore::NewestEntryIs(const std::string& text) const {
+  if (!mapping_ || count_ <= 0) return false;
+  MappedView view(mapping_.get(), FILE_MAP_READ);
+  if (!view) return false;
+  const size_t length = history::EntryLength(view.get(), 0);
+  return length == text.size() && std::memcmp(history::EntryText(view.get(), 0), text.data(), length) == 0;
 }
 
 void HistoryStore::ClearHistory() { Publish(0); }

@@ -31,7 +31,10 @@ class HistoryStore {
   // False when the program cannot go on (the message has been shown, except
   // when another instance's mapping still exists).
   bool CreateHistoryStore(int32_t capacity);
-  void AddHistoryEntry(const char* text);
+  // True when `text` is entry 0 afterwards (added, or equal to entry 0).
+  bool AddHistoryEntry(const char* text);
+  // Whether entry 0 is `text` now.
+  bool NewestEntryIs(const std::string& text) const;
   void ClearHistory();
   // Another process may hold the store open (a menu, a dialog, a tag reading
   // an entry); no new store can be made under the name then. The entries are
