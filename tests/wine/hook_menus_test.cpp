@@ -7,7 +7,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -829,6 +831,152 @@ TEST_F(HookMenusTrack, TrackedAtTheCaret_WithResetCursorThePointerMovesBesideIt)
   EXPECT_EQ(menuRect.top, caret.y);
   EXPECT_EQ(pointer.x, caret.x + 1);
   EXPECT_EQ(pointer.y, caret.y + 1);
+}
+
+// ---- Opened and closed a thousand times: nothing stays behind ----
+
+constexpr UINT kEndMenuMessage = WM_APP + 7;
+
+// The front window of the leak runs: a message posted before each menu closes
+// that menu from inside its own loop, so a display costs no key events.
+class LeakFront {
+ public:
+  LeakFront() {
+    static const ATOM atom = [] {
+      WNDCLASSA wc = {};
+      wc.lpfnWndProc = Proc;
+      wc.hInstance = GetModuleHandleA(nullptr);
+      wc.lpszClassName = "QuilloMenusLeakFront";
+      return RegisterClassA(&wc);
+    }();
+    (void)atom;
+    hwnd_ = CreateWindowExA(0, "QuilloMenusLeakFront", "Leak front", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 80, 600,
+                            400, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    edit_ = CreateWindowExA(0, "Edit", "", WS_CHILD | WS_VISIBLE, 10, 10, 500, 24, hwnd_, nullptr,
+                            GetModuleHandleA(nullptr), nullptr);
+  }
+  ~LeakFront() { DestroyWindow(hwnd_); }
+  LeakFront(const LeakFront&) = delete;
+  LeakFront& operator=(const LeakFront&) = delete;
+  bool BringToFront() {
+    return PumpUntil([&] {
+      if (GetForegroundWindow() != hwnd_) SetForegroundWindow(hwnd_);
+      if (GetFocus() != edit_) SetFocus(edit_);
+      return GetForegroundWindow() == hwnd_ && GetFocus() == edit_;
+    });
+  }
+  // Shows a menu with `show` and has it closed at once; false when no menu
+  // was open when the close request came round.
+  bool OpenAndClose(const std::function<void()>& show) {
+    closed_ = false;
+    PostMessageA(hwnd_, kEndMenuMessage, 0, 200);
+    show();
+    // A request still queued (no menu came) is used up here.
+    PumpUntil([] { return false; }, 0);
+    return closed_;
+  }
+
+ private:
+  static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == kEndMenuMessage) {
+      if (State().trackingMenu) {
+        EndMenu();
+        closed_ = true;
+      } else if (lParam > 0) {
+        PostMessageA(hwnd, kEndMenuMessage, 0, lParam - 1);  // the menu is still on its way
+      }
+      return 0;
+    }
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+  }
+  static bool closed_;
+  HWND hwnd_ = nullptr;
+  HWND edit_ = nullptr;
+};
+bool LeakFront::closed_ = false;
+
+// What this process holds: the highest slot that 256 new USER objects (menus)
+// and 256 new GDI objects (brushes) take, and the bytes in use on every heap.
+// Freed slots are taken again first, so the highest slot stays where it was
+// unless objects leaked (then it moves up by about their number); the usual
+// counters read 0 under Wine.
+struct Holdings {
+  unsigned userSlot = 0;
+  unsigned gdiSlot = 0;
+  unsigned long long heapBytes = 0;
+};
+
+Holdings Measure() {
+  constexpr int kProbes = 256;
+  Holdings h;
+  HMENU menus[kProbes] = {};
+  HBRUSH brushes[kProbes] = {};
+  for (int i = 0; i < kProbes; ++i) {
+    menus[i] = CreatePopupMenu();
+    brushes[i] = CreateSolidBrush(RGB(i, 2, 3));
+    h.userSlot = std::max<unsigned>(h.userSlot, LOWORD(reinterpret_cast<UINT_PTR>(menus[i])));
+    h.gdiSlot = std::max<unsigned>(h.gdiSlot, LOWORD(reinterpret_cast<UINT_PTR>(brushes[i])));
+  }
+  for (int i = 0; i < kProbes; ++i) {
+    DestroyMenu(menus[i]);
+    DeleteObject(brushes[i]);
+  }
+  HANDLE heaps[256];
+  const DWORD n = GetProcessHeaps(256, heaps);
+  for (DWORD i = 0; i < n && i < 256; ++i) {
+    if (!HeapLock(heaps[i])) continue;
+    PROCESS_HEAP_ENTRY e = {};
+    while (HeapWalk(heaps[i], &e)) {
+      if (e.wFlags & PROCESS_HEAP_ENTRY_BUSY) h.heapBytes += e.cbData;
+    }
+    HeapUnlock(heaps[i]);
+  }
+  return h;
+}
+
+class HookMenusLeak : public HookMenusCustom {};
+
+TEST_F(HookMenusLeak, AThousandDisplaysOfEachMenu_LeaveNoMenusBrushesOrHeapBehind) {
+  history_.Fill(Numbered(35));  // the stack menu with two sub menus
+  ResidentStandIn resident;     // the chooser posts nothing when closed, but has a window to post to
+  LeakFront front;
+  ASSERT_TRUE(front.BringToFront());
+  const struct {
+    const char* name;
+    std::function<void()> show;
+  } kinds[] = {
+      {"stack", [] { quillo::hook::ShowStackMenu(false); }},
+      {"custom", [] { quillo::hook::ShowCustomMenu(0, false); }},
+      {"combined", [] { quillo::hook::ShowBothMenu(false); }},
+      {"chooser", [] { quillo::hook::ShowMenuSetMenu(); }},
+  };
+  constexpr int kRounds = 1000;
+  // Allowances: a few slots and a few pages of heap for what the system
+  // itself keeps around (caches, the message queue); a leak of one object or
+  // one small block per display goes far past them.
+  constexpr unsigned kSlotAllowance = 16;
+  constexpr unsigned long long kHeapAllowance = 16 * 1024;
+  for (const auto& kind : kinds) {
+    for (int i = 0; i < 20; ++i) ASSERT_TRUE(front.OpenAndClose(kind.show)) << kind.name << " warm-up " << i;
+    const Holdings before = Measure();
+    int closed = 0;
+    const DWORD start = GetTickCount();
+    for (int i = 0; i < kRounds; ++i) closed += front.OpenAndClose(kind.show) ? 1 : 0;
+    const DWORD took = GetTickCount() - start;
+    const Holdings after = Measure();
+    const long long userGrowth = static_cast<long long>(after.userSlot) - before.userSlot;
+    const long long gdiGrowth = static_cast<long long>(after.gdiSlot) - before.gdiSlot;
+    const long long heapGrowth = static_cast<long long>(after.heapBytes) - static_cast<long long>(before.heapBytes);
+    std::printf("[ leak ] %-8s %d displays in %lu ms: USER slot %+lld (0x%x), GDI slot %+lld (0x%x), "
+                "heaps %+lld bytes (of %llu)\n",
+                kind.name, kRounds, static_cast<unsigned long>(took), userGrowth, after.userSlot, gdiGrowth,
+                after.gdiSlot, heapGrowth, after.heapBytes);
+    EXPECT_EQ(closed, kRounds) << kind.name;
+    EXPECT_LE(userGrowth, static_cast<long long>(kSlotAllowance)) << kind.name;
+    EXPECT_LE(gdiGrowth, static_cast<long long>(kSlotAllowance)) << kind.name;
+    EXPECT_LE(heapGrowth, static_cast<long long>(kHeapAllowance)) << kind.name;
+  }
+  EXPECT_EQ(Boxes(), std::vector<std::string>());
 }
 
 // ---- The menu-file chooser ----
