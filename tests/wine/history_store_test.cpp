@@ -256,6 +256,7 @@ constexpr char kReleaseEvent[] = "QuilloTestHistoryRelease";
 // Holds the store the way a menu or the scratch dialog of another program
 // does (the mapping and a view of it) until the parent says so.
 QUILLO_CHILD(HoldHistoryMapping) {
+  if (!args.empty()) return 1;
   HANDLE release = OpenEventA(SYNCHRONIZE, FALSE, kReleaseEvent);
   HANDLE held = OpenEventA(EVENT_MODIFY_STATE, FALSE, kHeldEvent);
   if (release == nullptr || held == nullptr) return 2;
