@@ -4,7 +4,7 @@
 #include "own_unwind_tables_win.h"
 #include "process_state.h"
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
   quillo::hook::ProcessState& state = quillo::hook::State();
   switch (reason) {
     case DLL_PROCESS_ATTACH:
@@ -18,7 +18,9 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
       break;
     case DLL_PROCESS_DETACH:
       quillo::hook::ReleaseProcessState();
-      quillo::ReleaseOwnUnwindTables();
+      // At process exit the other threads are gone, maybe in the middle of
+      // an unwind that holds the registry's lock: leave the tables be then.
+      if (reserved == nullptr) quillo::ReleaseOwnUnwindTables();
       break;
     default:
       break;

@@ -67,6 +67,8 @@ QUILLO_CHILD(HookExceptionBesideHostRuntime) {
   }
   const BOOL result = enclose(form, TRUE);
   for (void* p : held) VirtualFree(p, 0, MEM_RELEASE);
+  // The library leaves again and takes its tables out of the registry.
+  if (!FreeLibrary(hook)) return 8;
   return result == FALSE ? 0 : 7;
 }
 
