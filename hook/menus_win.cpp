@@ -812,7 +812,19 @@ void GetStackItem(char* buffer, const char* source, int index, BOOL menuStyle, B
   quillo::hook::StackCaptionSettings settings;
   settings.charNum = g_nCharNum;
   settings.skipTopSpace = g_bSkipTopSpace != FALSE;
-  settings.blockSize = g_dwBlockSize;
+  const DWORD blockSize = g_dwBlockSize;  // read once, checked against the view below
+  settings.blockSize = blockSize;
+  if (!direct && source != nullptr && index >= 0) {
+    // The slot must lie inside the memory `source` starts: the size is shared
+    // memory that any process could have written.
+    MEMORY_BASIC_INFORMATION info = {};
+    const unsigned long long end = static_cast<unsigned long long>(index + 1ll) * blockSize;
+    if (VirtualQuery(source, &info, sizeof info) != sizeof info || info.State != MEM_COMMIT ||
+        static_cast<const char*>(info.BaseAddress) + info.RegionSize < source ||
+        end > static_cast<unsigned long long>(static_cast<const char*>(info.BaseAddress) + info.RegionSize - source)) {
+      settings.blockSize = 0;  // the prefix alone
+    }
+  }
   quillo::hook::GetStackItem(buffer, quillo::hook::kStackCaptionBytes, source, index, menuStyle != FALSE,
                              direct != FALSE, settings);
 }

@@ -413,6 +413,24 @@ TEST_F(HookMenusStack, CaptionsFollowTheCaptionRule_WidthTabsAmpersandsAndLineBr
   EXPECT_STREQ(buffer, "100: direct text");
 }
 
+// The exported caption reads a slot of a view its caller mapped; a slot size
+// that does not fit that view gives the prefix alone, never a read past it.
+TEST_F(HookMenusStack, ExportedCaption_SlotOutsideTheView_GivesThePrefixAlone) {
+  history_.Fill({"e0", "e1"});
+  char caption[kBlockSize / 128] = "";
+  GetStackItem(caption, history_.view(), 1, FALSE, FALSE);
+  EXPECT_STREQ(caption, "02: e1");
+  g_dwBlockSize = 0x01000000;
+  std::memset(caption, 'x', sizeof caption);
+  GetStackItem(caption, history_.view(), 1, FALSE, FALSE);
+  EXPECT_STREQ(caption, "02: ");
+  GetStackItem(caption, history_.view(), 0, FALSE, FALSE);
+  EXPECT_STREQ(caption, "01: ");
+  g_dwBlockSize = kBlockSize;
+  GetStackItem(caption, history_.view(), kCapacity, FALSE, FALSE);  // just past the last slot
+  EXPECT_STREQ(caption, "101: ");
+}
+
 TEST_F(HookMenusStack, EmptyHistory_Reports2024OnlyWhenAsked) {
   quillo::hook::StackMenu stack;
   EXPECT_FALSE(quillo::hook::BuildStackMenu(false, stack));
