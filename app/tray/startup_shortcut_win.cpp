@@ -126,8 +126,13 @@ int FindStartupShortcutOffThread() {
     return -1;
   }
   bool quit = false;
+  bool failed = false;
   WPARAM quitCode = 0;
-  while (!quit && MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0) {
+  while (!quit && !failed) {
+    const DWORD woken = MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_ALLINPUT);
+    if (woken == WAIT_OBJECT_0) break;
+    // A wait that cannot be made must not spin: the answer is "unknown".
+    failed = woken != WAIT_OBJECT_0 + 1;
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
       if (msg.message == WM_QUIT) {
@@ -145,7 +150,7 @@ int FindStartupShortcutOffThread() {
     WaitForSingleObject(thread, kWorkerWaitAtExitMs);
     PostQuitMessage(static_cast<int>(quitCode));
   }
-  const int result = quit ? -1 : lookup->result;
+  const int result = quit || failed ? -1 : lookup->result;
   CloseHandle(thread);
   lookup->Release();
   return result;
