@@ -35,6 +35,7 @@ set(APP_PORTABLE_SOURCES
 )
 set(DLGEX_PORTABLE_SOURCES
   ${QUILLO_ROOT}/dlgex/folder_info.cpp
+  ${QUILLO_ROOT}/dlgex/folder_entry.cpp
   ${QUILLO_ROOT}/dlgex/dialog_record.cpp
 )
 
