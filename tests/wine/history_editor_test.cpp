@@ -220,5 +220,29 @@ TEST_F(HistoryEditor, TextCopiedByAnotherProgramWhileOpenIsStillThereAfterOk) {
   EXPECT_TRUE(HistoryBecomes({"copied meanwhile"}));
 }
 
+// The editor's OK keeps the copies made while it was open, each once, even
+// when the stack menu moved another entry to the top meanwhile: the store's
+// first entries are then not the copies.
+TEST_F(HistoryEditor, CopyAndAStackMenuChoiceWhileOpen_OkKeepsTheCopyOnceAndNothingTwice) {
+  WriteDword(kGeneralKey, "MoveStackTop", 1);
+  WriteDword(kGeneralKey, "CopyOnly", 1);  // the chosen entry is not pasted into the editor
+  StartWith({"A", "B", "C"});
+  HWND dialog = OpenFromStackMenu();
+  ASSERT_NE(dialog, nullptr);
+  ASSERT_TRUE(PutClipboardText("X"));
+  ASSERT_TRUE(HistoryBecomes({"X", "A", "B", "C"}));
+  // The stack menu as a trigger asks for it; C is its fourth entry now.
+  const DWORD pid = ProcessId();
+  PostMessageA(frame_, 1038, 2, -1);
+  ASSERT_TRUE(WaitFor([&] { return OpenMenuOf(pid) != nullptr; })) << "no stack menu";
+  Tap('4');
+  ASSERT_TRUE(HistoryBecomes({"C", "X", "A", "B"})) << "the choice did not move C to the top";
+  ASSERT_TRUE(IsWindow(dialog));
+  PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+  ASSERT_TRUE(Closed());
+  // The editor's list (A B C) under the one copy made meanwhile.
+  EXPECT_TRUE(HistoryBecomes({"X", "A", "B", "C"})) << ::testing::PrintToString(History().value_or(Texts{"?"}));
+}
+
 }  // namespace
 }  // namespace quillo::wine
