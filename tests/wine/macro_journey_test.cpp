@@ -412,6 +412,84 @@ TEST_F(MacroJourney, Figure_PlayedGapsAgainstRecordedGaps_200Events) {
   RecordProperty("worst_error_ms", static_cast<int>(worst));
 }
 
+// Play while the recording dialog is open: refused, as Record and Play are
+// refused while the other runs. Started there, it played into the dialog and
+// went on while the recording began.
+TEST_F(MacroJourney, PlayWhileTheRecordingDialogIsOpen_IsRefused) {
+  CreateDirectoryA(folder_.file("DirMacro").c_str(), nullptr);
+  const std::string path = Macro("Slow.mcr");
+  ASSERT_TRUE(WriteFileBytes(path, MacroFile({KeyRecord(1000, 'X', true), KeyRecord(1010, 'X', false),
+                                              KeyRecord(4000, 'Y', true), KeyRecord(4010, 'Y', false)})));
+  HWND edit = StartTarget();
+  ASSERT_NE(edit, nullptr);
+  SetCurrentMacro("Slow.mcr");
+  PostMessageA(frame_, WM_COMMAND, 32801, 0);
+  HWND record = WaitForDialog("Recording user operations");
+  ASSERT_NE(record, nullptr) << "no recording dialog";
+  PostMessageA(frame_, WM_COMMAND, 32800, 0);  // the bar's Play
+  Settle();
+  // A playback holds its file from its first event to its last.
+  EXPECT_FALSE(WaitFor([&] { return !FileFree(path); }, 1500)) << "a playback started under the recording dialog";
+  char typed[64] = {};
+  GetDlgItemTextA(record, kNameBox, typed, sizeof typed);
+  EXPECT_STREQ(typed, "");
+  PostMessageA(record, WM_COMMAND, IDCANCEL, 0);
+  ASSERT_TRUE(WaitFor([&] { return FindWindowA("#32770", "Recording user operations") == nullptr; }));
+  Settle();
+  // Nothing left refusing: the same Play now plays.
+  ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == targetWindow_; }));
+  PostMessageA(frame_, WM_COMMAND, 32800, 0);
+  EXPECT_TRUE(WaitFor([&] { return WindowText(edit) == "xy"; }, 10000)) << WindowText(edit);
+  EXPECT_TRUE(WaitFor([&] { return FileFree(path); }));
+}
+
+// Two Play requests while the first is still handing the foreground back
+// (its wait takes messages): one playback, not two threads on one file.
+TEST_F(MacroJourney, SecondPlayDuringTheHandBack_IsRefused) {
+  CreateDirectoryA(folder_.file("DirMacro").c_str(), nullptr);
+  const std::string path = Macro("Once.mcr");
+  ASSERT_TRUE(WriteFileBytes(path, MacroFile({KeyRecord(1000, 'X', true), KeyRecord(1010, 'X', false),
+                                              KeyRecord(1500, 'Y', true), KeyRecord(1510, 'Y', false)})));
+  HWND edit = StartTarget();
+  ASSERT_NE(edit, nullptr);
+  SetCurrentMacro("Once.mcr");
+  // Quillo's own window in front, as after a command of its tray menu: Play
+  // hands the foreground back before it starts.
+  SetForegroundWindow(frame_);
+  ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == frame_; })) << GetForegroundWindow();
+  PostMessageA(frame_, WM_COMMAND, 32800, 0);
+  PostMessageA(frame_, WM_COMMAND, 32800, 0);
+  ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == targetWindow_; }, 10000));
+  ASSERT_TRUE(WaitFor([&] { return WindowText(edit).size() >= 2; }, 10000)) << WindowText(edit);
+  ASSERT_TRUE(WaitFor([&] { return FileFree(path); }));
+  // A second thread either plays the macro once more or cannot open the file
+  // and says so (the teardown finds its box).
+  EXPECT_FALSE(WaitFor([&] { return WindowText(edit) != "xy"; }, 2000)) << WindowText(edit);
+}
+
+// Pause in the middle of a macro that holds Shift down: the system must not
+// go on seeing Shift held, or every key the user types afterwards is a
+// capital (and Ctrl or Alt would turn keys into shortcuts).
+TEST_F(MacroJourney, PauseWhileTheMacroHoldsShift_ReleasesShift) {
+  CreateDirectoryA(folder_.file("DirMacro").c_str(), nullptr);
+  const std::string path = Macro("Held.mcr");
+  ASSERT_TRUE(WriteFileBytes(path, MacroFile({KeyRecord(1000, VK_SHIFT, true), KeyRecord(1010, 'X', true),
+                                              KeyRecord(1020, 'X', false), KeyRecord(31000, VK_SHIFT, false)})));
+  HWND edit = StartTarget();
+  ASSERT_NE(edit, nullptr);
+  SetCurrentMacro("Held.mcr");
+  PostMessageA(frame_, WM_COMMAND, 32800, 0);
+  ASSERT_TRUE(WaitFor([&] { return WindowText(edit) == "X"; })) << WindowText(edit);
+  ASSERT_NE(GetAsyncKeyState(VK_SHIFT) & 0x8000, 0) << "the macro's Shift is not down";
+  Tap(VK_PAUSE);
+  ASSERT_TRUE(WaitFor([&] { return FileFree(path); }, 10000)) << "Pause/Break did not end the playback";
+  const bool held = !WaitFor([] { return (GetAsyncKeyState(VK_SHIFT) & 0x8000) == 0; }, 2000);
+  if (held) Key(VK_SHIFT, true);  // for the journeys after this one
+  EXPECT_FALSE(held) << "Shift is still held after the playback stopped";
+  Tap('B');
+  EXPECT_TRUE(WaitFor([&] { return WindowText(edit) == "Xb"; })) << WindowText(edit);
+}
+
 // A window at a fixed place with one button that counts its clicks in its
 // own text ("Pressed 1", ...), beside the edit control the fixture expects.
 LRESULT CALLBACK ButtonTargetProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -592,6 +670,10 @@ TEST_F(MacroRecordJourney, StopDialogDelete_RemovesTheRecordingNotTheMacroChosen
   Tap(VK_PAUSE);
   HWND stop = WaitForDialog("Stop recording");
   ASSERT_NE(stop, nullptr);
+  // The dialog names what Save keeps and Delete throws away.
+  char shown[64] = {};
+  GetDlgItemTextA(stop, kNameBox, shown, sizeof shown);
+  EXPECT_STREQ(shown, "Fresh.mcr");
   PostMessageA(stop, WM_COMMAND, 1302, 0);  // Delete
   EXPECT_TRUE(WaitFor([&] { return GetFileAttributesA(Macro("Fresh.mcr").c_str()) == INVALID_FILE_ATTRIBUTES; }));
   Settle();
