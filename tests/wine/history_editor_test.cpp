@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "history_store.h"
 #include "resident_fixture.h"
@@ -242,6 +243,32 @@ TEST_F(HistoryEditor, CopyAndAStackMenuChoiceWhileOpen_OkKeepsTheCopyOnceAndNoth
   ASSERT_TRUE(Closed());
   // The editor's list (A B C) under the one copy made meanwhile.
   EXPECT_TRUE(HistoryBecomes({"X", "A", "B", "C"})) << ::testing::PrintToString(History().value_or(Texts{"?"}));
+}
+
+// "Read History..." while the editor is open replaces the store: its first
+// entries are the file's, not copies, and OK must not take one of them for
+// the copy made before the read.
+TEST_F(HistoryEditor, CopyThenReadHistoryWhileOpen_OkKeepsTheCopyNotTheFilesEntry) {
+  std::vector<unsigned char> file = {2, 0, 0, 0};
+  for (const char* text : {"R1", "R2"}) {
+    file.insert(file.end(), {2, 0, 0, 0});
+    file.insert(file.end(), text, text + 2);
+  }
+  StartWith({"A", "B"});
+  ASSERT_TRUE(WriteFileBytes(folder_.file("read.hst"), file));
+  HWND dialog = OpenFromStackMenu();
+  ASSERT_NE(dialog, nullptr);
+  ASSERT_TRUE(PutClipboardText("X"));
+  ASSERT_TRUE(HistoryBecomes({"X", "A", "B"}));
+  PostMessageA(frame_, WM_COMMAND, 32778, 0);  // the tray menu's Read History...
+  ASSERT_NE(DialogInFront("Read History"), nullptr);
+  TypeText("read.hst");
+  Tap(VK_RETURN);
+  ASSERT_TRUE(HistoryBecomes({"R1", "R2"}));
+  ASSERT_TRUE(IsWindow(dialog));
+  PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+  ASSERT_TRUE(Closed());
+  EXPECT_TRUE(HistoryBecomes({"X", "A", "B"})) << ::testing::PrintToString(History().value_or(Texts{"?"}));
 }
 
 }  // namespace
