@@ -1,7 +1,9 @@
 #include "history_store_win.h"
 
+#include <new>
 #include <utility>
 
+#include "history_editor/history_slots.h"
 #include "history_store.h"
 #include "message_box_win.h"
 #include "module_folder_win.h"
@@ -82,7 +84,14 @@ void HistoryStore::AddHistoryEntry(const char* text) {
     // The bytes are in place before the count grows: a hook reading the store
     // at this moment sees either the old count or the new, complete entry.
     Publish(count);
-    ++captured_;
+    if (captureLog_ != nullptr) {
+      // Called from the window procedure: a text that cannot be noted is
+      // still in the store; only the editor's OK would not know it.
+      try {
+        captureLog_->Note(text);
+      } catch (const std::bad_alloc&) {
+      }
+    }
   }
 }
 

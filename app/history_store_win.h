@@ -14,6 +14,10 @@
 
 namespace quillo {
 
+namespace history_editor {
+class CaptureLog;
+}
+
 constexpr char kHistoryMappingName[] = "QuilloPageMapObject";
 
 class HistoryStore {
@@ -49,8 +53,8 @@ class HistoryStore {
   void CloseHistoryStore();
 
   int32_t Count() const { return count_; }
-  // How many captured texts have entered the history since the start.
-  uint32_t CapturedCount() const { return captured_; }
+  // Every text captured from now on is also noted in `log` (null: no more).
+  void SetCaptureLog(history_editor::CaptureLog* log) { captureLog_ = log; }
   int32_t Capacity() const { return capacity_; }
   bool HasMapping() const { return mapping_.valid(); }
   std::string DefaultHistoryPath() const { return folder_ + "\\Default.hst"; }
@@ -66,7 +70,7 @@ class HistoryStore {
   UniqueHandle mapping_;
   int32_t count_ = 0;
   int32_t capacity_ = 0;
-  uint32_t captured_ = 0;
+  history_editor::CaptureLog* captureLog_ = nullptr;
 };
 
 }  // namespace quillo

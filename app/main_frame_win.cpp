@@ -474,15 +474,19 @@ void CMainFrame::PlayKeyStrokes() {
         PasteText();
         break;
       case app::PlaybackStep::kKeyPress:
-        keybd_event(step.vk, 0, 0, 0);
-        keybd_event(step.vk, 0, KEYEVENTF_KEYUP, 0);
-        break;
       case app::PlaybackStep::kKeyDown:
-        keybd_event(step.vk, 0, 0, 0);
+      case app::PlaybackStep::kKeyUp: {
+        // The item's keys are the program's, not the user's: a macro records
+        // the choice of the item, and its playback chooses it again. The
+        // recording is asked about for each key, as a wait between keys lets
+        // the stop dialog open or close.
+        const bool bracket = macros_ && macros_->HooksRecording();
+        if (bracket) SuspendRec();
+        if (step.kind != app::PlaybackStep::kKeyUp) keybd_event(step.vk, 0, 0, 0);
+        if (step.kind != app::PlaybackStep::kKeyDown) keybd_event(step.vk, 0, KEYEVENTF_KEYUP, 0);
+        if (bracket) ResumeRec();
         break;
-      case app::PlaybackStep::kKeyUp:
-        keybd_event(step.vk, 0, KEYEVENTF_KEYUP, 0);
-        break;
+      }
       case app::PlaybackStep::kWait:
         if (!Wait(step.delayMs)) return;
         break;
