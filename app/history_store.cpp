@@ -65,7 +65,6 @@ FileError ParseHistoryFile(const uint8_t* data, size_t size, int32_t capacity,
   if (data == nullptr || size < 4) return FileError::kTruncated;
   const int32_t declared = static_cast<int32_t>(ReadLe32(data));
   if (declared < 0 || declared > kMaxFileCount) return FileError::kBadCount;
-  if (declared > capacity) return FileError::kAboveCapacity;
   size_t pos = 4;
   for (int32_t i = 0; i < declared; ++i) {
     if (size - pos < 4) return FileError::kTruncated;
@@ -77,7 +76,7 @@ FileError ParseHistoryFile(const uint8_t* data, size_t size, int32_t capacity,
     pos += static_cast<size_t>(len);
   }
   // Bytes after the declared entries are ignored, as they always were.
-  count = declared;
+  count = capacity < 0 ? 0 : declared < capacity ? declared : capacity;
   return FileError::kNone;
 }
 

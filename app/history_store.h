@@ -47,7 +47,6 @@ enum class FileError {
   kNone,
   kTruncated,           // ends before the declared entries
   kBadCount,            // negative, above kMaxFileCount
-  kAboveCapacity,       // more entries than the store can hold
   kBadLength,           // negative, or kBlockSize bytes or more
 };
 
@@ -57,7 +56,10 @@ struct FileEntry {
 };
 
 // Checks the whole file before anything is loaded, so a bad file leaves the
-// store untouched. On success `entries[0..count-1]` point into `data`.
+// store untouched. On success `entries[0..count-1]` point into `data`. A file
+// with more entries than `capacity` (saved before the history number was
+// lowered, or by a larger store) is good: `count` is then `capacity`, the
+// newest entries, which come first in the file.
 FileError ParseHistoryFile(const uint8_t* data, size_t size, int32_t capacity,
                            FileEntry (&entries)[kMaxFileCount], int32_t& count);
 

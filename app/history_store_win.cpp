@@ -1,8 +1,10 @@
 #include "history_store_win.h"
 
 #include <cstring>
+#include <new>
 #include <utility>
 
+#include "history_editor/history_slots.h"
 #include "history_store.h"
 #include "message_box_win.h"
 #include "module_folder_win.h"
@@ -87,7 +89,14 @@ bool HistoryStore::AddHistoryEntry(const char* text) {
     // The bytes are in place before the count grows: a hook reading the store
     // at this moment sees either the old count or the new, complete entry.
     Publish(count);
-    ++captured_;
+    if (captureLog_ != nullptr) {
+      // Called from the window procedure: a text that cannot be noted is
+      // still in the store; only the editor's OK would not know it.
+      try {
+        captureLog_->Note(text);
+      } catch (const std::bad_alloc&) {
+      }
+    }
   }
   return result != history::AddResult::kTooLong && count_ > 0;
 }
@@ -209,9 +218,11 @@ bool HistoryStore::ReadHistoryFile(const char* path) {
     if (got == 0) break;
     size += got;
   }
+  // A larger store still owed by a resize is made first: the file is read
+  // against the capacity the user set.
+  RetryPendingResize();
   // The whole file is checked before the store is touched: a corrupt file
   // never costs the user the history they have.
-  RetryPendingResize();
   history::FileEntry entries[history::kMaxFileCount];
   int32_t count = 0;
   if (history::ParseHistoryFile(data.get<uint8_t>(), size, capacity_, entries, count) !=

@@ -14,6 +14,10 @@
 
 namespace quillo {
 
+namespace history_editor {
+class CaptureLog;
+}
+
 constexpr char kHistoryMappingName[] = "QuilloPageMapObject";
 
 class HistoryStore {
@@ -57,8 +61,8 @@ class HistoryStore {
   void CloseHistoryStore();
 
   int32_t Count() const { return count_; }
-  // How many captured texts have entered the history since the start.
-  uint32_t CapturedCount() const { return captured_; }
+  // Every text captured from now on is also noted in `log` (null: no more).
+  void SetCaptureLog(history_editor::CaptureLog* log) { captureLog_ = log; }
   int32_t Capacity() const { return capacity_; }
   bool HasMapping() const { return mapping_.valid(); }
   std::string DefaultHistoryPath() const { return folder_ + "\\Default.hst"; }
@@ -78,7 +82,7 @@ class HistoryStore {
   int32_t capacity_ = 0;
   int32_t slots_ = 0;            // blocks of the mapping in use (capacity_ never exceeds it)
   int32_t pendingCapacity_ = 0;  // a larger capacity still to be made, 0 = none
-  uint32_t captured_ = 0;
+  history_editor::CaptureLog* captureLog_ = nullptr;
 };
 
 }  // namespace quillo

@@ -235,10 +235,13 @@ LRESULT CMainFrame::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
           // From the tray menu the user was elsewhere a moment ago: give that
           // program the foreground back, so the editor opens over it.
           HandBackForeground();
-          RunHistoryEditor(GetForegroundWindow(), history_, HelpFile());
+          // Owned by our own window, never by the one in front: a modal
+          // editor disables its owner, and another program's window (the
+          // task bar, say) would stay disabled if we ended meanwhile.
+          if (hwnd_ != nullptr) RunHistoryEditor(hwnd_, history_, HelpFile());
           return 0;
         case kCmdEditHistory:
-          RunHistoryEditor(GetForegroundWindow(), history_, HelpFile());
+          RunHistoryEditor(hwnd_, history_, HelpFile());
           return 0;
         default:
           if (OnTrayCommand(LOWORD(wParam))) return 0;
@@ -269,6 +272,10 @@ bool CMainFrame::OnCreate() {
   tray_.SetNotificationWnd(hwnd_, kMsgTrayNotify);
   ShowTrayState();
   taskbarCreated_ = RegisterWindowMessageA("TaskbarCreated");
+  // The shared block outlives us in every program that has the library
+  // loaded: a copy of ours that ended with a sheet open left the flag set,
+  // and the hooks would ignore every trigger from now on.
+  g_bOnDlgDisp = FALSE;
   const bool hooked = SetHookProc(hwnd_) != 0 && (settings_.SuspendDirHist || SetDlgHookProc(hwnd_) != 0);
   if (!hooked) {
     QuilloMessageBox(IDS_INSTALL_HOOK);
@@ -479,15 +486,19 @@ void CMainFrame::PlayKeyStrokes() {
         PasteText();
         break;
       case app::PlaybackStep::kKeyPress:
-        keybd_event(step.vk, 0, 0, 0);
-        keybd_event(step.vk, 0, KEYEVENTF_KEYUP, 0);
-        break;
       case app::PlaybackStep::kKeyDown:
-        keybd_event(step.vk, 0, 0, 0);
+      case app::PlaybackStep::kKeyUp: {
+        // The item's keys are the program's, not the user's: a macro records
+        // the choice of the item, and its playback chooses it again. The
+        // recording is asked about for each key, as a wait between keys lets
+        // the stop dialog open or close.
+        const bool bracket = macros_ && macros_->HooksRecording();
+        if (bracket) SuspendRec();
+        if (step.kind != app::PlaybackStep::kKeyUp) keybd_event(step.vk, 0, 0, 0);
+        if (step.kind != app::PlaybackStep::kKeyDown) keybd_event(step.vk, 0, KEYEVENTF_KEYUP, 0);
+        if (bracket) ResumeRec();
         break;
-      case app::PlaybackStep::kKeyUp:
-        keybd_event(step.vk, 0, KEYEVENTF_KEYUP, 0);
-        break;
+      }
       case app::PlaybackStep::kWait:
         if (!Wait(step.delayMs)) return;
         break;

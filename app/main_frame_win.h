@@ -84,8 +84,8 @@ class CMainFrame {
   UINT marker_ = 0;
   DWORD lastSequence_ = 0;  // clipboard sequence number of the last change looked at
   bool lastSkip_ = false;
-  bool closed_ = false;
-  bool sheetOpen_ = false;  // the options sheet or the macro sheet is shown  // the close steps ran (WM_CLOSE or the end of the session)
+  bool closed_ = false;  // the close steps ran (WM_CLOSE or the end of the session)
+  bool sheetOpen_ = false;  // the options sheet or the macro sheet is shown
 };
 
 }  // namespace quillo

@@ -142,8 +142,11 @@ bool SetPath(MenuFileSet& set, const std::string& text) {
   return true;
 }
 
+// A drive path (C:\...) or a network path (\\server\share\...) is read as it
+// was saved; only a bare name belongs to the program folder.
 bool IsAbsolute(const std::string& value) {
-  return value.size() >= 3 && value[1] == ':' && value[2] == '\\';
+  if (value.size() >= 3 && value[1] == ':' && value[2] == '\\') return true;
+  return value.size() >= 3 && value[0] == '\\' && value[1] == '\\';
 }
 
 bool IsLead(unsigned char c) { return text::IsLeadByte(c); }

@@ -35,6 +35,8 @@ set(APP_PORTABLE_SOURCES
 )
 set(DLGEX_PORTABLE_SOURCES
   ${QUILLO_ROOT}/dlgex/folder_info.cpp
+  ${QUILLO_ROOT}/dlgex/folder_entry.cpp
+  ${QUILLO_ROOT}/dlgex/dialog_record.cpp
 )
 
 # The native stand-in for the platform's lead-byte test, linked into every

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <commdlg.h>
 
+#include "dialog_record.h"
 #include "folder_menu_win.h"
 #include "quillo_dlgex.h"
 #include "quillo_messages.h"
@@ -13,8 +14,9 @@ extern HINSTANCE g_hInstance;
 
 namespace {
 
-// Only whether the system is Windows 95 (class 0) matters to the dialog code;
-// the other values tell the later systems apart for completeness.
+// Kept in the shared block for the resident program's sake. The record walk
+// does not go by it: a system's class does not tell which common-dialog
+// library (its own, or Wine's) made the dialog, so each layout is tried.
 int PlatformClass() {
   OSVERSIONINFOA v = {};
   v.dwOSVersionInfoSize = sizeof v;
@@ -68,17 +70,14 @@ const OPENFILENAMEA* CheckedRecord(const void* candidate) {
   return ofn;
 }
 
-// The application's record behind the dialog's creation data. Wine's dialog
-// (ANSI and wide alike) passes a private block whose first pointer is the
-// caller's own record; the NT dialog's block has it as its second pointer, and
-// Windows 95 passes a pointer to the record itself. Each candidate is taken
-// only if readable and if it passes the record's checks.
+bool ReadableForWalk(const void* p, size_t size, void*) { return IsAccessible(p, size, false); }
+bool IsRecordForWalk(const void* candidate, void*) { return CheckedRecord(candidate) != nullptr; }
+
+// The application's record behind the dialog's creation data: each layout a
+// common-dialog library is known to use is tried (see dialog_record.h).
 const OPENFILENAMEA* FindRecord(LPARAM param) {
-  const auto* block = reinterpret_cast<void* const*>(param);
-  if (!IsAccessible(block, 2 * sizeof(void*), false)) return nullptr;
-  if (const OPENFILENAMEA* first = CheckedRecord(block[0])) return first;
-  if (g_nPlatformClass == 0) return nullptr;
-  return CheckedRecord(block[1]);
+  const RecordProbe probe{ReadableForWalk, IsRecordForWalk, nullptr};
+  return static_cast<const OPENFILENAMEA*>(FindDialogRecord(reinterpret_cast<const void*>(param), probe));
 }
 
 bool HasControl(HWND dlg, int id, const char* cls, const char* alternative = nullptr) {

@@ -64,6 +64,8 @@ void ReadFolderLists(FolderLists& out) noexcept {
   if (!GetFileSizeEx(file.get(), &size) || size.QuadPart < 0) return;
   FileByteSource source(file.get());
   ReadFolderInfo(source, static_cast<uint64_t>(size.QuadPart), out);
+  // Closed before the message: the user may well mend the file while it is up.
+  file.reset();
   if (out.lineTooLong) ShowQuilloMessage(g_hInstance, IDS_LINE_TOO_LONG);
 }
 

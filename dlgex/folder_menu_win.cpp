@@ -2,12 +2,99 @@
 
 #include <windows.h>
 #include <commdlg.h>
+#include <commctrl.h>
 
 #include <cstring>
+#include <new>
 
+#include "folder_entry.h"
 #include "folder_info_win.h"
+#include "handles_win.h"
+#include "message_box_win.h"
 #include "resource.h"
 #include "shared_block.h"
+
+// The library's own handle, for the entry below, which hands it to FreeLibrary.
+extern "C" {
+HMODULE QuilloDlgExModule = nullptr;
+}
+
+// The window procedure of an extended dialog. It calls the dispatch below and,
+// when that says the dialog's last message has been handled, drops the
+// library's reference on itself by jumping to FreeLibrary with the procedure's
+// own return address in place: FreeLibrary then returns straight to whoever
+// called the procedure. A plain call would return into this library after the
+// last FreeLibrary had unmapped it (Windows unloads a hook library at a
+// process's next message once the hook is gone), and C++ gives no way to be
+// sure that a call is made as a jump, so the entry is written out by hand.
+// FreeLibraryAndExitThread does the same for a thread of ours; this is the
+// dialog's thread, which must go on. The result of WM_NCDESTROY, the only
+// message after which the jump is taken, is ignored by the system.
+extern "C" LRESULT CALLBACK QuilloFolderMenuEntry(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam);
+extern "C" LRESULT QuilloFolderMenuDispatch(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam,
+                                            int* release) noexcept;
+
+#if defined(__i386__)
+// stdcall with four arguments: the dispatch is called with a fifth, the
+// address of a flag on this stack; to release, the return address and the
+// module take the places of the last two arguments, so that FreeLibrary's own
+// "ret 4" leaves the stack as the procedure's "ret 16" would have.
+asm(R"(
+    .text
+    .globl _QuilloFolderMenuEntry@16
+    .def _QuilloFolderMenuEntry@16; .scl 2; .type 32; .endef
+_QuilloFolderMenuEntry@16:
+    pushl $0
+    movl %esp, %eax
+    pushl %eax
+    pushl 24(%esp)
+    pushl 24(%esp)
+    pushl 24(%esp)
+    pushl 24(%esp)
+    call _QuilloFolderMenuDispatch
+    addl $20, %esp
+    popl %ecx
+    testl %ecx, %ecx
+    jnz 1f
+    ret $16
+1:
+    movl (%esp), %ecx
+    movl %ecx, 12(%esp)
+    movl _QuilloDlgExModule, %ecx
+    movl %ecx, 16(%esp)
+    addl $12, %esp
+    jmp *__imp__FreeLibrary@4
+)");
+#elif defined(__x86_64__)
+// The four arguments stay in their registers; the flag and the fifth argument
+// lie in this frame. To release, the frame is gone before the jump, so the
+// return address on top is the caller's.
+asm(R"(
+    .text
+    .globl QuilloFolderMenuEntry
+    .def QuilloFolderMenuEntry; .scl 2; .type 32; .endef
+    .seh_proc QuilloFolderMenuEntry
+QuilloFolderMenuEntry:
+    subq $56, %rsp
+    .seh_stackalloc 56
+    .seh_endprologue
+    movl $0, 40(%rsp)
+    leaq 40(%rsp), %rax
+    movq %rax, 32(%rsp)
+    call QuilloFolderMenuDispatch
+    movl 40(%rsp), %ecx
+    addq $56, %rsp
+    testl %ecx, %ecx
+    jnz 1f
+    ret
+1:
+    movq QuilloDlgExModule(%rip), %rcx
+    jmp *__imp_FreeLibrary(%rip)
+    .seh_endproc
+)");
+#else
+#error "the extended dialog's entry is written for x86 and x86-64 only"
+#endif
 
 namespace quillo::dlgex {
 extern HINSTANCE g_hInstance;
@@ -15,14 +102,16 @@ extern HINSTANCE g_hInstance;
 namespace {
 
 constexpr char kStateProp[] = "QuilloDlgEx.Folders";
-constexpr size_t kLabelBytes = kFolderBytes + 8;
 
 struct DialogState {
   WNDPROC previous;
   const OPENFILENAMEA* record;  // the application's, checked when the dialog was recognised
+  bool unicode;  // the dialog was a wide window: kept so, and its procedure called so
   bool notCancelled;
   bool shortcutsChanged;
   bool written;
+  bool destroyed;  // WM_NCDESTROY was passed on: the state and the reference go
+  int depth;       // calls of our procedure for this dialog now running on the stack
 };
 
 DialogState* StateOf(HWND dlg) { return static_cast<DialogState*>(GetPropA(dlg, kStateProp)); }
@@ -48,8 +137,7 @@ HMENU FindSubMenu(HMENU menu, const char* caption) {
 // "&1 C:\Data" ... "&0 C:\Tenth": the digit is the access key.
 void AppendEntry(HMENU menu, UINT position, UINT id, const char* folder, bool insert) {
   char label[kLabelBytes];
-  wsprintfA(label, "&%d ", static_cast<int>((position + 1) % 10));
-  lstrcpynA(label + 3, folder, static_cast<int>(sizeof label - 3));
+  FormatEntryLabel(position, folder, label);
   if (insert) {
     InsertMenuA(menu, position, MF_BYPOSITION | MF_STRING, id, label);
   } else {
@@ -70,15 +158,20 @@ void BuildMenus(HWND dlg) {
   AppendMenuA(system, MF_SEPARATOR, 0, nullptr);
   AppendMenuA(system, MF_POPUP, reinterpret_cast<UINT_PTR>(history), g_szHistoryCaption);
   AppendMenuA(system, MF_POPUP, reinterpret_cast<UINT_PTR>(shortcuts), g_szShortcutCaption);
-  static FolderLists lists;  // one dialog opens at a time on a thread; keeps 5 KB off the host's stack
-  ReadFolderLists(lists);
-  for (UINT i = 0; i < lists.history.count; ++i) {
-    AppendEntry(history, i, kCmdHistoryFirst + 16 * i, lists.history.paths[i], false);
+  // On the heap, one per call: 5 KB is much for the host's stack, and two
+  // dialogs may open at once on two threads of one program.
+  HeapBuffer buffer(sizeof(FolderLists));
+  auto* lists = buffer ? new (buffer.get()) FolderLists : nullptr;
+  if (lists != nullptr) {
+    ReadFolderLists(*lists);
+    for (UINT i = 0; i < lists->history.count; ++i) {
+      AppendEntry(history, i, kCmdHistoryFirst + 16 * i, lists->history.paths[i], false);
+    }
+    for (UINT i = 0; i < lists->shortcuts.count; ++i) {
+      AppendEntry(shortcuts, i, kCmdShortcutFirst + 16 * i, lists->shortcuts.paths[i], false);
+    }
+    if (lists->shortcuts.count != 0) AppendMenuA(shortcuts, MF_SEPARATOR, 0, nullptr);
   }
-  for (UINT i = 0; i < lists.shortcuts.count; ++i) {
-    AppendEntry(shortcuts, i, kCmdShortcutFirst + 16 * i, lists.shortcuts.paths[i], false);
-  }
-  if (lists.shortcuts.count != 0) AppendMenuA(shortcuts, MF_SEPARATOR, 0, nullptr);
   AppendMenuA(shortcuts, MF_STRING, kCmdAddFolder, g_szAddCaption);
 }
 
@@ -100,12 +193,12 @@ bool AskPath(HWND dlg, UINT message, char* out) {
   return out[0] != '\0';
 }
 
-// The text an entry shows, without its "&1 " prefix.
+// The folder an entry stands for: its text without the "&1 " prefix and with
+// the doubled "&" single again.
 bool EntryFolder(HMENU menu, UINT item, UINT flags, char* out) {
   char label[kLabelBytes];
   if (GetMenuStringA(menu, item, label, sizeof label, flags) <= 3) return false;
-  lstrcpynA(out, label + 3, static_cast<int>(kFolderBytes));
-  return true;
+  return FolderOfEntryLabel(label, out);
 }
 
 // The file-name field: the edit 1152 of older dialogs, or the edit inside the
@@ -126,8 +219,27 @@ HWND FileNameField(HWND dlg) {
   return combo;
 }
 
+bool IsFolder(const char* path) {
+  const DWORD attributes = GetFileAttributesA(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// Takes the selection from the dialog's file list. Given OK, the dialog first
+// changes into a folder selected there and ignores the field, so the jump
+// would land in that folder instead of the one the user chose.
+void ClearListSelection(HWND dlg) {
+  HWND view = FindWindowExA(dlg, nullptr, "SHELLDLL_DefView", nullptr);
+  HWND list = view != nullptr ? FindWindowExA(view, nullptr, "SysListView32", nullptr) : nullptr;
+  if (list == nullptr) return;
+  LVITEMA item = {};
+  item.stateMask = LVIS_SELECTED;
+  SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&item));
+}
+
 // Puts the folder into the file-name field and presses OK: the dialog, given
 // a folder as file name, changes to it. What the user had typed comes back.
+// A folder that is gone is never typed: a Save dialog would take its name for
+// the file's and save the document under it.
 void ChangeToEntry(HWND dlg, UINT id) {
   char folder[kFolderBytes];
   HWND field = FileNameField(dlg);
@@ -136,6 +248,11 @@ void ChangeToEntry(HWND dlg, UINT id) {
     MessageBeep(MB_OK);
     return;
   }
+  if (!IsFolder(folder)) {
+    ShowQuilloMessage(g_hInstance, IDS_FOLDER_MISSING, MB_OK | MB_ICONEXCLAMATION, folder);
+    return;
+  }
+  ClearListSelection(dlg);
   char typed[MAX_PATH + 1] = {};
   GetWindowTextA(field, typed, sizeof typed);
   SendMessageA(field, WM_SETREDRAW, FALSE, 0);
@@ -197,43 +314,82 @@ size_t CollectFolders(HMENU menu, char (*storage)[kFolderBytes], const char** ou
 void WriteLists(HWND dlg, const char* newFolder) {
   HMENU system = GetSystemMenu(dlg, FALSE);
   if (system == nullptr) return;
-  static char historyText[kMaxFolders][kFolderBytes], shortcutText[kMaxFolders][kFolderBytes];
+  // One buffer per call: two dialogs may close at once on two threads.
+  using Texts = char[kMaxFolders][kFolderBytes];
+  HeapBuffer buffer(2 * sizeof(Texts));
+  if (!buffer) return;
+  Texts* texts = buffer.get<Texts>();
   const char* history[kMaxFolders];
   const char* shortcuts[kMaxFolders];
-  const size_t h = CollectFolders(FindSubMenu(system, g_szHistoryCaption), historyText, history);
-  const size_t s = CollectFolders(FindSubMenu(system, g_szShortcutCaption), shortcutText, shortcuts);
+  const size_t h = CollectFolders(FindSubMenu(system, g_szHistoryCaption), texts[0], history);
+  const size_t s = CollectFolders(FindSubMenu(system, g_szShortcutCaption), texts[1], shortcuts);
   WriteFolderLists(newFolder, history, h, shortcuts, s);
 }
 
-// The chosen file as the application will get it: the record's file buffer,
-// filled before the dialog is destroyed. Wine's dialog no longer answers
-// CDM_GETFILEPATH sensibly at WM_DESTROY (its view is gone: it gives the
-// folder shown with a backslash, or the desktop), so the buffer comes first.
-// Wide dialogs fill it with UTF-16, told by the zero second byte.
-bool ChosenFile(HWND dlg, const OPENFILENAMEA* ofn, char* out) {
-  const char* file = ofn->lpstrFile;
-  const DWORD max = ofn->nMaxFile;
-  if (file != nullptr && max >= 2 && max <= 0x8000 && IsAccessible(file, max, false)) {
-    if (file[0] != '\0' && file[1] == '\0' && IsAccessible(file, 2 * static_cast<size_t>(max), false)) {
-      WCHAR wide[MAX_PATH + 1] = {};
-      lstrcpynW(wide, reinterpret_cast<const WCHAR*>(file), MAX_PATH + 1);
-      if (WideCharToMultiByte(CP_ACP, 0, wide, -1, out, static_cast<int>(kFolderBytes), nullptr, nullptr) != 0 &&
-          out[0] != '\0') {
-        return true;
-      }
-    } else if (file[0] != '\0') {
-      lstrcpynA(out, file, static_cast<int>(kFolderBytes));
-      return true;
+// True when the dialog ended because the application's buffer could not take
+// the answer: the first two bytes of the buffer then hold the size it would
+// have needed, not a path. The dialog says so through CommDlgExtendedError,
+// which it clears when it starts; the library that made the dialog is loaded.
+bool BufferWasTooSmall() {
+  HMODULE comdlg = GetModuleHandleA("comdlg32.dll");
+  if (comdlg == nullptr) return false;
+  using ErrorFn = DWORD(WINAPI*)();
+  const auto error = reinterpret_cast<ErrorFn>(reinterpret_cast<void*>(GetProcAddress(comdlg, "CommDlgExtendedError")));
+  return error != nullptr && error() == FNERR_BUFFERTOOSMALL;
+}
+
+// The folder of what the dialog answered: the folder of the chosen file, or,
+// when several files were chosen, the first string itself (the folder, the
+// names following it).
+template <typename Ch>
+bool AnsweredFolder(const Ch* file, size_t max, bool multiple, char* folder) {
+  const FileListShape shape = ShapeOfFileList(file, max);
+  if (shape.firstLength == 0 || !shape.terminated) return false;
+  char path[kFolderBytes];
+  if constexpr (sizeof(Ch) == 1) {
+    lstrcpynA(path, file, static_cast<int>(kFolderBytes));
+  } else {
+    if (WideCharToMultiByte(CP_ACP, 0, reinterpret_cast<const WCHAR*>(file), -1, path,
+                            static_cast<int>(kFolderBytes), nullptr, nullptr) == 0) {
+      return false;
     }
   }
-  return AskPath(dlg, CDM_GETFILEPATH, out);
+  if (multiple && shape.more) {
+    lstrcpynA(folder, path, static_cast<int>(kFolderBytes));
+  } else {
+    FolderOfFile(path, folder);
+  }
+  return folder[0] != '\0';
+}
+
+// The folder of the choice as the application will get it: the record's file
+// buffer, filled before the dialog is destroyed. Wine's dialog no longer
+// answers CDM_GETFILEPATH sensibly at WM_DESTROY (its view is gone: it gives
+// the folder shown with a backslash, or the desktop), so the buffer comes
+// first. A wide caller's buffer holds UTF-16, told by the zero second byte
+// (a path's second character is never NUL); the window's own kind does not
+// tell, as a system may show an ANSI caller's dialog as a wide window.
+bool ChosenFolder(HWND dlg, const OPENFILENAMEA* ofn, char* folder) {
+  if (BufferWasTooSmall()) return false;
+  const char* file = ofn->lpstrFile;
+  const DWORD max = ofn->nMaxFile;
+  const bool multiple = (ofn->Flags & OFN_ALLOWMULTISELECT) != 0;
+  if (file != nullptr && max >= 2 && max <= 0x8000 && IsAccessible(file, max, false)) {
+    if (file[0] != '\0' && file[1] == '\0' && IsAccessible(file, 2 * static_cast<size_t>(max), false)) {
+      return AnsweredFolder(reinterpret_cast<const WCHAR*>(file), max, multiple, folder);
+    }
+    if (file[0] != '\0') return AnsweredFolder(file, max, multiple, folder);
+  }
+  char path[kFolderBytes];
+  if (!AskPath(dlg, CDM_GETFILEPATH, path)) return false;
+  FolderOfFile(path, folder);
+  return folder[0] != '\0';
 }
 
 void OnDestroy(HWND dlg, DialogState& state) {
   if (state.notCancelled) {
-    char path[kFolderBytes], folder[kFolderBytes];
-    if (ChosenFile(dlg, state.record, path)) {
-      FolderOfFile(path, folder);
+    char folder[kFolderBytes];
+    if (ChosenFolder(dlg, state.record, folder)) {
       WriteLists(dlg, folder);
       state.written = true;
     }
@@ -244,26 +400,40 @@ void OnDestroy(HWND dlg, DialogState& state) {
   }
 }
 
-LRESULT CALLBACK FolderMenuProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) {
-  DialogState* state = StateOf(dlg);
-  if (state == nullptr) return DefWindowProcA(dlg, msg, wParam, lParam);  // cannot happen once subclassed
-  const WNDPROC previous = state->previous;
+// A command of our menus: an entry or "Add Current Folder" that is in them
+// now. Other ids of that range are the dialog's own (Wine's tool bar uses
+// 0xA001 to 0xA005) and go on to it.
+bool IsOurCommand(HWND dlg, UINT cmd) {
+  if (cmd < kCmdHistoryFirst || cmd > kCmdAddFolder || (cmd & 0xFu) != 0) return false;
+  HMENU system = GetSystemMenu(dlg, FALSE);
+  const char* const captions[] = {g_szHistoryCaption, g_szShortcutCaption};
+  for (const char* caption : captions) {
+    HMENU sub = FindSubMenu(system, caption);
+    if (sub != nullptr && GetMenuState(sub, cmd, MF_BYCOMMAND) != static_cast<UINT>(-1)) return true;
+  }
+  return false;
+}
+
+LRESULT CallPrevious(const DialogState& state, HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) {
+  return state.unicode ? CallWindowProcW(state.previous, dlg, msg, wParam, lParam)
+                       : CallWindowProcA(state.previous, dlg, msg, wParam, lParam);
+}
+
+LRESULT HandleMessage(HWND dlg, DialogState& state, UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_COMMAND:
-      if (LOWORD(wParam) == IDCANCEL) state->notCancelled = false;
+      if (LOWORD(wParam) == IDCANCEL) state.notCancelled = false;
       // Wine posts a choice from a submenu of the system menu as a menu
       // WM_COMMAND (no control, code 0), not as WM_SYSCOMMAND: the folder
       // commands are taken in either form; the dialog never sees them.
-      if (lParam == 0 && HIWORD(wParam) == 0) {
+      if (lParam == 0 && HIWORD(wParam) == 0 && IsOurCommand(dlg, LOWORD(wParam))) {
         const UINT cmd = LOWORD(wParam);
-        if (cmd >= kCmdHistoryFirst && cmd < kCmdAddFolder) {
-          ChangeToEntry(dlg, cmd);
-          return 0;
-        }
         if (cmd == kCmdAddFolder) {
-          AddCurrentFolder(dlg, *state);
-          return 0;
+          AddCurrentFolder(dlg, state);
+        } else {
+          ChangeToEntry(dlg, cmd);
         }
+        return 0;
       }
       break;
     case WM_SYSCOMMAND: {
@@ -272,43 +442,95 @@ LRESULT CALLBACK FolderMenuProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam
         ChangeToEntry(dlg, cmd);
         return 0;
       }
-      if (cmd == kCmdAddFolder) AddCurrentFolder(dlg, *state);
+      if (cmd == kCmdAddFolder) AddCurrentFolder(dlg, state);
       break;
     }
     case WM_INITMENU:
       UpdateGrayed(dlg);
       break;
-    case WM_DESTROY: {
-      OnDestroy(dlg, *state);
-      // The window is going: the previous procedure is not put back, the state goes.
+    case WM_DESTROY:
+      OnDestroy(dlg, state);
+      break;
+    case WM_NCDESTROY: {
+      // The last message: whatever subclassed the dialog before us frees its
+      // own things here, so it is passed on like every other. Our procedure
+      // is taken out first where it is still the one in place.
       RemovePropA(dlg, kStateProp);
-      HeapFree(GetProcessHeap(), 0, state);
-      return CallWindowProcA(previous, dlg, msg, wParam, lParam);
+      const auto ours = reinterpret_cast<LONG_PTR>(QuilloFolderMenuEntry);
+      const auto previous = reinterpret_cast<LONG_PTR>(state.previous);
+      if (state.unicode) {
+        if (GetWindowLongPtrW(dlg, GWLP_WNDPROC) == ours) SetWindowLongPtrW(dlg, GWLP_WNDPROC, previous);
+      } else if (GetWindowLongPtrA(dlg, GWLP_WNDPROC) == ours) {
+        SetWindowLongPtrA(dlg, GWLP_WNDPROC, previous);
+      }
+      state.destroyed = true;
+      break;
     }
     default:
       break;
   }
-  return CallWindowProcA(previous, dlg, msg, wParam, lParam);
+  return CallPrevious(state, dlg, msg, wParam, lParam);
 }
 
 }  // namespace
+}  // namespace quillo::dlgex
+
+// Called by QuilloFolderMenuEntry for every message of an extended dialog.
+// `release` is set once the dialog's state is gone and the library's
+// reference is to be dropped: after WM_NCDESTROY, and only when no call of
+// this procedure for the dialog is still running further up the stack (a
+// dialog destroyed from inside one of its own messages), since that call
+// returns into this library.
+extern "C" __attribute__((used)) LRESULT QuilloFolderMenuDispatch(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam,
+                                                                   int* release) noexcept {
+  using namespace quillo::dlgex;
+  DialogState* state = StateOf(dlg);
+  if (state == nullptr) {  // cannot happen while subclassed: the state goes with the last message
+    return IsWindowUnicode(dlg) ? DefWindowProcW(dlg, msg, wParam, lParam) : DefWindowProcA(dlg, msg, wParam, lParam);
+  }
+  ++state->depth;
+  const LRESULT result = HandleMessage(dlg, *state, msg, wParam, lParam);
+  if (--state->depth == 0 && state->destroyed) {
+    HeapFree(GetProcessHeap(), 0, state);
+    *release = 1;
+  }
+  return result;
+}
+
+namespace quillo::dlgex {
 
 bool ExtendDialog(HWND dialog, const void* record) noexcept {
   if (StateOf(dialog) != nullptr) return true;  // already extended
-  auto* state = static_cast<DialogState*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(DialogState)));
-  if (state == nullptr) return false;
-  state->record = static_cast<const OPENFILENAMEA*>(record);
-  state->notCancelled = true;
-  if (!SetPropA(dialog, kStateProp, state)) {
-    HeapFree(GetProcessHeap(), 0, state);
+  // The dialog will call into this library until its last message, whatever
+  // Quillo does meanwhile (Exit or suspend remove the hook, and Windows then
+  // unloads the library from the process): it holds a reference of its own,
+  // dropped by QuilloFolderMenuEntry after WM_NCDESTROY.
+  HMODULE self = nullptr;
+  if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                          reinterpret_cast<LPCWSTR>(reinterpret_cast<void*>(QuilloFolderMenuEntry)), &self)) {
     return false;
   }
-  state->previous = reinterpret_cast<WNDPROC>(
-      SetWindowLongPtrA(dialog, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(FolderMenuProc)));
+  QuilloDlgExModule = self;
+  // Dropping the reference here cannot unload us: the hook that runs this holds the library too.
+  auto giveUp = [&](DialogState* state) {
+    if (state != nullptr) HeapFree(GetProcessHeap(), 0, state);
+    FreeLibrary(self);
+    return false;
+  };
+  auto* state = static_cast<DialogState*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(DialogState)));
+  if (state == nullptr) return giveUp(nullptr);
+  state->record = static_cast<const OPENFILENAMEA*>(record);
+  state->notCancelled = true;
+  // The A and W setters make the window an ANSI or a wide one: a wide dialog
+  // stays wide, or its texts would pass through the ANSI code page.
+  state->unicode = IsWindowUnicode(dialog) != FALSE;
+  if (!SetPropA(dialog, kStateProp, state)) return giveUp(state);
+  const auto entry = reinterpret_cast<LONG_PTR>(QuilloFolderMenuEntry);
+  state->previous = reinterpret_cast<WNDPROC>(state->unicode ? SetWindowLongPtrW(dialog, GWLP_WNDPROC, entry)
+                                                             : SetWindowLongPtrA(dialog, GWLP_WNDPROC, entry));
   if (state->previous == nullptr) {
     RemovePropA(dialog, kStateProp);
-    HeapFree(GetProcessHeap(), 0, state);
-    return false;
+    return giveUp(state);
   }
   // Built here, in the hook, rather than when the dialog's WM_INITDIALOG
   // reaches the new procedure: that does not depend on whether the system

@@ -178,20 +178,19 @@ void RunHistoryEditor(HWND owner, HistoryStore& store, const std::string& helpFi
   try {
     std::vector<std::string> entries;
     if (!store.CopyAllEntries(entries)) return;
-    const uint32_t capturedAtOpen = store.CapturedCount();
     Editor editor{HistorySlots(std::move(entries), store.Capacity()), helpFile, &open};
+    // Texts copied while the dialog is open are noted as they come; they
+    // stay on top of the edited entries at OK.
+    history_editor::CaptureLog captured;
+    store.SetCaptureLog(&captured);
     const INT_PTR result = DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_HISTORY_EDITOR), owner,
                                            EditorProc, reinterpret_cast<LPARAM>(&editor));
+    store.SetCaptureLog(nullptr);
     open = nullptr;
     if (result != IDOK) return;
-    // Texts copied while the dialog was open went on top of the store; they
-    // stay there, above the edited entries.
-    std::vector<std::string> now;
-    if (!store.CopyAllEntries(now)) return;
-    const size_t captured = std::min<size_t>(store.CapturedCount() - capturedAtOpen, now.size());
-    now.resize(captured);
-    store.ReplaceEntries(history_editor::MergeWriteBack(now, editor.slots, store.Capacity()));
+    store.ReplaceEntries(history_editor::MergeWriteBack(captured.NewestFirst(), editor.slots, store.Capacity()));
   } catch (const std::bad_alloc&) {
+    store.SetCaptureLog(nullptr);
     open = nullptr;
     QuilloMessageBox(IDS_NO_MEMORY);
   }

@@ -52,6 +52,13 @@ std::vector<std::string> HistorySlots::Compacted() const {
   return out;
 }
 
+void CaptureLog::Note(std::string text) {
+  if (texts_.size() >= static_cast<size_t>(kMaxSlots)) texts_.erase(texts_.begin());
+  texts_.push_back(std::move(text));
+}
+
+std::vector<std::string> CaptureLog::NewestFirst() const { return {texts_.rbegin(), texts_.rend()}; }
+
 std::vector<std::string> MergeWriteBack(const std::vector<std::string>& captured, const HistorySlots& edited,
                                         int capacity) {
   const size_t limit = static_cast<size_t>(ClampCapacity(capacity));
@@ -59,8 +66,11 @@ std::vector<std::string> MergeWriteBack(const std::vector<std::string>& captured
   for (const auto& s : captured) {
     if (out.size() < limit && !s.empty()) out.push_back(s);
   }
-  for (const auto& s : edited.Compacted()) {
-    if (out.size() < limit) out.push_back(s);
+  const std::vector<std::string> kept = edited.Compacted();
+  size_t from = 0;
+  if (!out.empty() && !kept.empty() && out.back() == kept.front()) from = 1;
+  for (size_t i = from; i < kept.size(); ++i) {
+    if (out.size() < limit) out.push_back(kept[i]);
   }
   return out;
 }

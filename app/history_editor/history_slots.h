@@ -46,10 +46,29 @@ class HistorySlots {
   int capacity_;
 };
 
+// The texts that clipboard capture added to the store while the editor was
+// open, in the order they came. They are noted as they are captured, not
+// read back from the store's top at OK: meanwhile the stack menu's "move
+// chosen item to top" and "Read History..." rearrange or replace the store,
+// and its first entries are then not the copies any more.
+class CaptureLog {
+ public:
+  // One text the store took as its new entry 0. Beyond `kMaxSlots` texts the
+  // oldest is forgotten: the store could not have kept it either.
+  void Note(std::string text);
+  // The texts noted, newest first.
+  std::vector<std::string> NewestFirst() const;
+  int count() const { return static_cast<int>(texts_.size()); }
+
+ private:
+  std::vector<std::string> texts_;  // oldest first
+};
+
 // What OK writes into the store: the texts captured while the editor was open
-// (`captured`, newest first) stay on top of the edited entries, and the oldest
-// fall off beyond `capacity`. Without this a copy made while the dialog was
-// open would silently vanish.
+// (`captured`, newest first) stay on top of the edited entries, each once, and
+// the oldest fall off beyond `capacity`. Without this a copy made while the
+// dialog was open would silently vanish. As when a text is captured, the
+// oldest capture is not put twice in a row above an equal edited entry.
 std::vector<std::string> MergeWriteBack(const std::vector<std::string>& captured, const HistorySlots& edited,
                                         int capacity);
 

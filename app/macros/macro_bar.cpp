@@ -39,6 +39,27 @@ void SaveMacroBarPlace(settings::SettingsStore& store, const MacroBarPlace& plac
   store.WriteInt(kMacroBarSection, kMacroBarYKey, place.placed ? place.y : kUnplaced);
 }
 
+ScreenArea MacroBarArea(const MacroBarPlace& place, const std::vector<ScreenArea>& areas, const ScreenArea& fallback) {
+  if (areas.empty()) return fallback;
+  if (!place.placed) return areas.front();
+  // Squared distance from the corner to each area (0 inside), in 64 bits:
+  // stored values are not to be trusted.
+  auto distance = [&](const ScreenArea& a) {
+    const int64_t x = place.x, y = place.y;
+    const int64_t dx = x < a.left ? a.left - x : (x >= a.right ? x - (static_cast<int64_t>(a.right) - 1) : 0);
+    const int64_t dy = y < a.top ? a.top - y : (y >= a.bottom ? y - (static_cast<int64_t>(a.bottom) - 1) : 0);
+    // Farther than any desktop reaches counts as that far: the squares stay in range.
+    constexpr int64_t kFar = int64_t{1} << 30;
+    const int64_t cx = dx < kFar ? dx : kFar, cy = dy < kFar ? dy : kFar;
+    return cx * cx + cy * cy;
+  };
+  size_t best = 0;
+  for (size_t i = 1; i < areas.size(); ++i) {
+    if (distance(areas[i]) < distance(areas[best])) best = i;
+  }
+  return areas[best];
+}
+
 ScreenPoint PlaceMacroBar(const MacroBarPlace& place, int32_t width, int32_t height, const ScreenArea& area) {
   // 64-bit sums: a hostile stored value near the limits must not wrap.
   const int64_t rightmost = static_cast<int64_t>(area.right) - width;

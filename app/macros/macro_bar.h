@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "settings.h"
 
@@ -34,6 +35,12 @@ struct ScreenArea {
 struct ScreenPoint {
   int32_t x, y;
 };
+
+// The work area the bar belongs in: of the monitors' work areas (the
+// primary one first), the one that holds the kept place's top left corner,
+// else the one nearest to it; the primary one when no place was kept or
+// `areas` is empty (then `fallback`).
+ScreenArea MacroBarArea(const MacroBarPlace& place, const std::vector<ScreenArea>& areas, const ScreenArea& fallback);
 
 // Where a bar of `width` x `height` goes: the kept place, moved only as far as
 // needed for the whole bar to lie inside `area` (the desktop may have shrunk

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <cstring>
+#include <vector>
 
 #include "macros/macro_bar_res.h"
 #include "quillo_messages.h"
@@ -28,6 +29,33 @@ constexpr ButtonRow kButtons[] = {
 void TipsAlways(HWND tips) {
   if (tips == nullptr) return;
   SetWindowLongPtrA(tips, GWL_STYLE, GetWindowLongPtrA(tips, GWL_STYLE) | TTS_ALWAYSTIP);
+}
+
+BOOL CALLBACK AddWorkArea(HMONITOR monitor, HDC, LPRECT, LPARAM param) {
+  auto* areas = reinterpret_cast<std::vector<macros::ScreenArea>*>(param);
+  MONITORINFO info = {};
+  info.cbSize = sizeof info;
+  if (!GetMonitorInfoA(monitor, &info)) return TRUE;
+  const macros::ScreenArea area = {info.rcWork.left, info.rcWork.top, info.rcWork.right, info.rcWork.bottom};
+  // Nothing may unwind through the system's enumeration.
+  try {
+    if (info.dwFlags & MONITORINFOF_PRIMARY) {
+      areas->insert(areas->begin(), area);
+    } else {
+      areas->push_back(area);
+    }
+  } catch (...) {
+    areas->clear();  // the primary work area then
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// The work area of every monitor, the primary one first.
+std::vector<macros::ScreenArea> MonitorWorkAreas() {
+  std::vector<macros::ScreenArea> areas;
+  EnumDisplayMonitors(nullptr, nullptr, AddWorkArea, reinterpret_cast<LPARAM>(&areas));
+  return areas;
 }
 
 }  // namespace
@@ -75,8 +103,10 @@ bool MacroBar::Create(HWND frame, const macros::MacroBarPlace& place, bool topMo
   if (!SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0)) {
     work = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
   }
-  const macros::ScreenPoint at =
-      macros::PlaceMacroBar(place, width, height, {work.left, work.top, work.right, work.bottom});
+  // Kept on the monitor where the user left it, not pulled onto the primary one.
+  const macros::ScreenArea area =
+      macros::MacroBarArea(place, MonitorWorkAreas(), {work.left, work.top, work.right, work.bottom});
+  const macros::ScreenPoint at = macros::PlaceMacroBar(place, width, height, area);
   SetWindowPos(hwnd_, nullptr, at.x, at.y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
   if (place.visible) ShowWindow(hwnd_, SW_SHOWNOACTIVATE);
   return true;

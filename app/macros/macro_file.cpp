@@ -45,15 +45,29 @@ MacroFileError DecodeHeader(const uint8_t* bytes, uint64_t fileSize, MacroHeader
 bool MacroWriter::Begin() noexcept {
   header_ = MacroHeader{};
   position_ = 0;
+  written_ = 0;
+  failed_ = false;
   pauseOffset_ = 0;
   return sink_.SeekTo(kMacroHeaderBytes);
 }
 
-bool MacroWriter::Append(const EventRecord& record) noexcept {
-  if (position_ == kBufferRecords) {
-    if (!sink_.Write(buffer_, kBufferBytes)) return false;
-    position_ = 0;
+bool MacroWriter::Flush() noexcept {
+  if (position_ == 0 || failed_) return !failed_;
+  // A write that fails may still have put part of the buffer on disk; the
+  // header never counts those records, and the file's size only ever allows
+  // more records than the header counts, which the reader accepts.
+  if (!sink_.Write(buffer_, static_cast<uint32_t>(position_) * kRecordBytes)) {
+    failed_ = true;
+    return false;
   }
+  written_ += static_cast<uint32_t>(position_);
+  position_ = 0;
+  return true;
+}
+
+bool MacroWriter::Append(const EventRecord& record) noexcept {
+  if (failed_) return false;
+  if (position_ == kBufferRecords && !Flush()) return false;
   EventRecord& slot = buffer_[position_++];
   slot = record;
   slot.time -= pauseOffset_;
@@ -63,12 +77,14 @@ bool MacroWriter::Append(const EventRecord& record) noexcept {
 }
 
 bool MacroWriter::Finish() noexcept {
-  bool ok = position_ == 0 || sink_.Write(buffer_, static_cast<uint32_t>(position_) * kRecordBytes);
+  const bool flushed = Flush();
   position_ = 0;
+  MacroHeader onDisk = header_;
+  onDisk.count = written_;
   uint8_t bytes[kMacroHeaderBytes];
-  EncodeHeader(header_, bytes);
-  ok = sink_.SeekTo(0) && ok;
-  return sink_.Write(bytes, sizeof bytes) && ok;
+  EncodeHeader(onDisk, bytes);
+  const bool headed = sink_.SeekTo(0) && sink_.Write(bytes, sizeof bytes);
+  return flushed && headed && !failed_;
 }
 
 bool MacroReader::Start(const MacroHeader& header) noexcept {

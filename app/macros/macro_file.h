@@ -73,22 +73,33 @@ class MacroWriter {
   bool Begin() noexcept;
   // Buffers one record as it arrived from the hooks; a full buffer is written
   // out first. Time stamps recorded after a Restart lose the time the stop
-  // dialog was open, so playback has no gap for it.
+  // dialog was open, so playback has no gap for it. After a failed write
+  // (a full disk, a removed stick) every further record is refused: the file
+  // keeps what was written before, and nothing after a gap.
   bool Append(const EventRecord& record) noexcept;
   // The stop dialog opens at `now`; Restart at `now` continues the recording.
   void StopDialogOpened(uint32_t now) noexcept { dialogOpened_ = now; }
   void Restart(uint32_t now) noexcept { pauseOffset_ += now - dialogOpened_; }
-  // Writes the buffered records and then the header.
+  // Writes the buffered records and then the header, which counts only the
+  // records that reached the file. False when any write of the recording
+  // failed: the user must hear that the macro is not what they recorded.
   bool Finish() noexcept;
 
+  // Records taken so far, and how many of them are known to be in the file.
   uint32_t count() const noexcept { return header_.count; }
+  uint32_t written() const noexcept { return written_; }
+  bool failed() const noexcept { return failed_; }
   uint32_t pauseOffset() const noexcept { return pauseOffset_; }
 
  private:
+  bool Flush() noexcept;
+
   MacroSink& sink_;
   MacroHeader header_;
   EventRecord buffer_[kBufferRecords] = {};
   int position_ = 0;
+  uint32_t written_ = 0;
+  bool failed_ = false;
   uint32_t pauseOffset_ = 0;
   uint32_t dialogOpened_ = 0;
 };

@@ -8,7 +8,60 @@ uint32_t GapToWait(uint32_t last, uint32_t next) noexcept {
   return gap < kMaxWaitMs ? gap : kMaxWaitMs;
 }
 
+namespace {
+
+// Mouse-event flags: each button's press and release.
+constexpr uint32_t kButtonPairs[][2] = {{0x0002, 0x0004}, {0x0008, 0x0010}, {0x0020, 0x0040}};
+
+PlayResult PlayRecords(MacroReader& reader, PlayHost& host, PressedInputs& held) noexcept;
+
+}  // namespace
+
+void PressedInputs::Played(const EventRecord& record) noexcept {
+  if (record.kind == kEventKindKey) {
+    const uint8_t vk = record.u.key.vk;
+    int at = 0;
+    while (at < keyCount_ && keys_[at].vk != vk) ++at;
+    if (record.a != 0) {
+      if (at == keyCount_ && keyCount_ < 256) keys_[keyCount_++] = {vk, record.u.key.scan, record.b != 0};
+    } else if (at < keyCount_) {
+      for (int i = at; i + 1 < keyCount_; ++i) keys_[i] = keys_[i + 1];
+      --keyCount_;
+    }
+  } else if (record.kind == kEventKindMouse) {
+    x_ = record.a;
+    y_ = record.b;
+    // The system acts on a press before the release of the same event: a
+    // record carrying both is a click and leaves the button up.
+    for (const auto& pair : kButtonPairs) {
+      if ((record.u.mouseFlags & pair[0]) != 0) buttons_ |= pair[0];
+      if ((record.u.mouseFlags & pair[1]) != 0) buttons_ &= ~pair[0];
+    }
+  }
+}
+
+void PressedInputs::ReleaseAll(PlayHost& host) noexcept {
+  while (keyCount_ > 0) {
+    const HeldKey& key = keys_[--keyCount_];
+    host.SendKey(key.vk, key.scan, key.extended, true);
+  }
+  for (const auto& pair : kButtonPairs) {
+    // No move flag: the button comes up where the pointer is.
+    if ((buttons_ & pair[0]) != 0) host.SendMouse(pair[1], x_, y_);
+  }
+  buttons_ = 0;
+}
+
 PlayResult PlayEvents(MacroReader& reader, PlayHost& host) noexcept {
+  PressedInputs held;
+  const PlayResult result = PlayRecords(reader, host, held);
+  held.ReleaseAll(host);
+  return result;
+}
+
+namespace {
+
+PlayResult PlayRecords(MacroReader& reader, PlayHost& host, PressedInputs& held) noexcept {
   EventRecord record{};
   if (!reader.Next(record)) return PlayResult::kShortFile;
   // Gaps are measured between records; the header's start time equals the
@@ -25,6 +78,7 @@ PlayResult PlayEvents(MacroReader& reader, PlayHost& host) noexcept {
       host.SendMouse(record.u.mouseFlags, record.a, record.b);
       lastKind = kEventKindMouse;
     }
+    held.Played(record);
     if (reader.delivered() >= reader.header().count) return PlayResult::kComplete;
     const uint32_t played = record.time;
     if (!reader.Next(record)) return PlayResult::kShortFile;
@@ -38,5 +92,7 @@ PlayResult PlayEvents(MacroReader& reader, PlayHost& host) noexcept {
     if (wait > 0) host.Wait(wait);
   }
 }
+
+}  // namespace
 
 }  // namespace quillo::macros

@@ -56,7 +56,38 @@ enum class PlayResult {
   kShortFile, // the file came short while playing (it changed since it was checked)
 };
 
-// Plays the records of `reader` (started on a checked header).
+// The keys and mouse buttons a playback has pressed and not yet released.
+// The macro may end, or be stopped, between a press and its release (a
+// recording saved with Ctrl still down, Pause in the middle of Ctrl+C):
+// the system would then go on seeing the key held, and every later key the
+// user types would reach programs as Ctrl+key.
+class PressedInputs {
+ public:
+  // Notes what one played record pressed or released.
+  void Played(const EventRecord& record) noexcept;
+  // Releases everything still held, keys in the reverse order of their
+  // presses; afterwards nothing is held.
+  void ReleaseAll(PlayHost& host) noexcept;
+  bool AnyHeld() const noexcept { return keyCount_ > 0 || buttons_ != 0; }
+
+ private:
+  struct HeldKey {
+    uint8_t vk;
+    uint8_t scan;
+    bool extended;
+  };
+  // One slot per virtual-key code is enough: a second press of a held key
+  // (auto-repeat) needs one release all the same.
+  HeldKey keys_[256] = {};
+  int keyCount_ = 0;
+  uint32_t buttons_ = 0;  // the down flags of the buttons held
+  int32_t x_ = 0;         // where the last mouse record was
+  int32_t y_ = 0;
+};
+
+// Plays the records of `reader` (started on a checked header). Whatever ends
+// the pass (its last record, a stop, a file that came short), every key and
+// button it left pressed is released before it returns.
 PlayResult PlayEvents(MacroReader& reader, PlayHost& host) noexcept;
 
 }  // namespace quillo::macros

@@ -159,6 +159,18 @@ INT_PTR CALLBACK StopDialogProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam
 
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
+// Holds a flag up for the life of a scope, whichever way the scope is left.
+class FlagScope {
+ public:
+  explicit FlagScope(bool& flag) : flag_(flag) { flag_ = true; }
+  ~FlagScope() { flag_ = false; }
+  FlagScope(const FlagScope&) = delete;
+  FlagScope& operator=(const FlagScope&) = delete;
+
+ private:
+  bool& flag_;
+};
+
 }  // namespace
 
 MacroMachine::MacroMachine(HWND frame, settings::Settings& settings, std::string programFolder)
@@ -172,6 +184,7 @@ MacroMachine::MacroMachine(HWND frame, settings::Settings& settings, std::string
 MacroMachine::~MacroMachine() { Shutdown(); }
 
 void MacroMachine::Shutdown() noexcept {
+  shutDown_ = true;
   if (recording_) {
     MacroRecording(FALSE);
     FinishRecording();
@@ -233,17 +246,25 @@ void MacroMachine::OnDelete() {
 
 bool MacroMachine::PlaybackRunning() const { return playbackActive_.load(); }
 
-void MacroMachine::OnRecord() {
+bool MacroMachine::Busy() const {
   // The thread, not only the flag: between two passes of a loop the flag is
   // down for a moment, and a recording must not start then.
-  if (recording_ || playing() || PlaybackRunning()) {
+  return starting_ || shutDown_ || recording_ || playing() || PlaybackRunning();
+}
+
+void MacroMachine::OnRecord() {
+  if (Busy()) {
     MessageBeep(MB_OK);
     return;
   }
+  // Until the hooks record, a Play (the bar, a menu item's macro tag) would
+  // start a playback that the recording then takes in.
+  FlagScope starting(starting_);
   DialogText text;
   if (DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MACRO_RECORD), GetForegroundWindow(),
                       RecordDialogProc, reinterpret_cast<LPARAM>(&text)) != IDOK)
     return;
+  if (shutDown_) return;
   SetCurrentMacro(std::string(text.name) + ".mcr");  // always appended
   if (!StartRecording()) SetCurrentMacro("");
 }
@@ -273,18 +294,26 @@ bool MacroMachine::StartRecording() {
   recordName_ = name;
   sink_ = std::move(sink);
   writer_ = std::move(writer);
+  // The hand-back pumps messages; Play is refused meanwhile (starting_).
   if (GetForegroundWindow() == frame_) HandBackForeground();
   recording_ = true;
+  if (shutDown_) {
+    // The window went during the hand-back: keep the (empty) file complete,
+    // and never switch the hooks on for a program that is ending.
+    FinishRecording();
+    return true;
+  }
   MacroRecording(TRUE);
   return true;
 }
 
-void MacroMachine::FinishRecording() {
-  if (writer_) writer_->Finish();
+bool MacroMachine::FinishRecording() {
+  const bool complete = writer_ ? writer_->Finish() : true;
   writer_.reset();
   sink_.reset();
   recordFile_.reset();
   recording_ = false;
+  return complete;
 }
 
 void MacroMachine::OnCopyData(const COPYDATASTRUCT& data) noexcept {
@@ -311,14 +340,17 @@ void MacroMachine::OnStop() {
     MacroRecording(FALSE);
     writer_->StopDialogOpened(GetTickCount());
     stopDialogOpen_ = true;
-    const std::string name = CurrentMacro();
+    // The file being recorded: the current macro may have been chosen since.
+    const std::string name = recordName_;
     DialogText text;
     text.shown = name.c_str();
     const INT_PTR result = DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MACRO_STOP),
                                            GetForegroundWindow(), StopDialogProc, reinterpret_cast<LPARAM>(&text));
     stopDialogOpen_ = false;
-    if (result == IDOK) {
-      FinishRecording();
+    if (!recording_) {
+      // The program ended while the dialog was open; Shutdown kept the file.
+    } else if (result == IDOK) {
+      if (!FinishRecording()) QuilloMessageBox(IDS_SAVE_MACRO, MB_OK | MB_ICONEXCLAMATION, name.c_str());
     } else if (result == IDC_MACRO_RESTART) {
       writer_->Restart(GetTickCount());
       MacroRecording(TRUE);
@@ -336,10 +368,11 @@ void MacroMachine::OnStop() {
 }
 
 void MacroMachine::OnPlay() {
-  if (recording_ || playing() || PlaybackRunning()) {
+  if (Busy()) {
     MessageBeep(MB_OK);
     return;
   }
+  FlagScope starting(starting_);
   const std::string name = CurrentMacro();
   if (name.empty()) {
     QuilloMessageBox(IDS_SELECT_MACRO);
@@ -352,10 +385,16 @@ void MacroMachine::OnPlay() {
     QuilloMessageBox(IDS_NO_MACRO_FILE);
     return;
   }
-  if (GetForegroundWindow() == frame_) HandBackForeground();
+  // A stop that comes during the hand-back (Pause/Break, Exit) is for this
+  // playback: it is armed before the pump and looked at after it.
   stopRequested_ = false;
   ResetEvent(stopEvent_.get());
   playbackActive_ = true;
+  if (GetForegroundWindow() == frame_) HandBackForeground();
+  if (stopRequested_ || shutDown_) {
+    playbackActive_ = false;
+    return;
+  }
   thread_.reset(CreateThread(nullptr, 0, PlaybackThread, this, 0, nullptr));
   if (!thread_) playbackActive_ = false;
 }

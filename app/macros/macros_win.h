@@ -42,6 +42,9 @@ class MacroMachine {
   std::string CurrentMacro() const;
   bool recording() const { return recording_.load(); }
   bool playing() const { return playing_.load() != 0; }
+  // The hooks record what passes now: keys the program synthesises must be
+  // bracketed with SuspendRec and ResumeRec to stay out of the macro.
+  bool HooksRecording() const { return recording_.load() && !stopDialogOpen_; }
 
  private:
   std::string FolderPath() const { return folder_ + "\\DirMacro"; }
@@ -51,8 +54,13 @@ class MacroMachine {
   // the current macro is forgotten and the user told.
   bool ChooseListedMacro(std::string& chosen);
   bool StartRecording();
-  void FinishRecording();
+  // False when a write of the recording failed: the file holds only what
+  // reached the disk, and the header counts exactly that.
+  bool FinishRecording();
   bool PlaybackRunning() const;
+  // Record or Play may not begin: something is recorded or played, another
+  // Record or Play is between its check and its start, or the program ends.
+  bool Busy() const;
 
   static DWORD WINAPI PlaybackThread(void* self);
   void PlayLoop();
@@ -65,6 +73,14 @@ class MacroMachine {
 
   mutable std::mutex currentLock_;  // the playback thread reads it at each pass
   std::string current_;
+
+  // Record and Play each pump messages (a dialog, a question, the hand-back
+  // of the foreground) between their check and their start, and any command
+  // can run meanwhile: this holds the refusal for that whole stretch.
+  bool starting_ = false;
+  // Set by Shutdown: a Record or Play whose pump saw the window go must not
+  // start anything afterwards.
+  bool shutDown_ = false;
 
   // Recording (user-interface thread only).
   std::atomic<bool> recording_{false};  // also read by the playback thread

@@ -221,9 +221,15 @@ void MenuFileList::Fill(const MenuFileSet (&sets)[kMenuFileSetCount], settings::
   for (const MenuFileSet& set : sets) {
     MenuFileSet copy = set;
     copy.path[sizeof copy.path - 1] = '\0';
-    if (copy.path[0] != '\0' && files.FileExists(copy.path)) entries_.push_back(copy);
+    if (copy.path[0] == '\0') continue;
+    if (files.FileExists(copy.path)) {
+      entries_.push_back(copy);
+    } else {
+      unlisted_.push_back(copy);
+    }
   }
   selection_ = entries_.empty() ? -1 : 0;
+  edited_ = false;
 }
 
 void MenuFileList::Select(int index) noexcept { selection_ = (index >= 0 && index < Count()) ? index : -1; }
@@ -248,6 +254,7 @@ bool MenuFileList::Add(const char* path, bool* added) {
   std::memcpy(set.path, path, len + 1);
   entries_.push_back(set);
   selection_ = Count() - 1;
+  edited_ = true;
   if (added != nullptr) *added = true;
   return true;
 }
@@ -256,6 +263,7 @@ int MenuFileList::Delete() {
   if (selection_ < 0) return IDS_SELECT_DELETE_ITEM;
   entries_.erase(entries_.begin() + selection_);
   selection_ = entries_.empty() ? -1 : std::min(selection_, Count() - 1);
+  edited_ = true;
   return 0;
 }
 
@@ -264,6 +272,7 @@ int MenuFileList::MoveUp() {
   if (selection_ == 0) return 0;
   std::swap(entries_[static_cast<size_t>(selection_)], entries_[static_cast<size_t>(selection_ - 1)]);
   --selection_;
+  edited_ = true;
   return 0;
 }
 
@@ -272,6 +281,7 @@ int MenuFileList::MoveDown() {
   if (selection_ == Count() - 1) return 0;
   std::swap(entries_[static_cast<size_t>(selection_)], entries_[static_cast<size_t>(selection_ + 1)]);
   ++selection_;
+  edited_ = true;
   return 0;
 }
 
@@ -288,6 +298,7 @@ CheckResult MenuFileList::Attach(const ShortcutField& shortcut) {
   } else {
     set.trigger = ShortcutKindFromListIndex(shortcut.listIndex, set.trigger);
   }
+  edited_ = true;
   return Pass();
 }
 
@@ -309,8 +320,15 @@ std::string MenuFileList::SelectedFolderText(const std::string& programFolder) c
 }
 
 void MenuFileList::ToSets(MenuFileSet (&sets)[kMenuFileSetCount]) const noexcept {
+  size_t next = 0;
   for (int i = 0; i < kMenuFileSetCount; ++i) {
-    sets[i] = i < Count() ? entries_[static_cast<size_t>(i)] : settings::EmptyMenuFileSet();
+    if (i < Count()) {
+      sets[i] = entries_[static_cast<size_t>(i)];
+    } else if (next < unlisted_.size()) {
+      sets[i] = unlisted_[next++];
+    } else {
+      sets[i] = settings::EmptyMenuFileSet();
+    }
   }
 }
 
@@ -392,6 +410,53 @@ CheckResult CheckStackMenuPage(const StackMenuPage& page) {
     }
   }
   if (others && IsEmptyHotKey(page.stackKey.hotKey)) return Fail(IDS_INPUT_USER_KEY, Focus::kStackHotKey);
+  return Pass();
+}
+
+namespace {
+
+// A user-defined key as the hooks and the system match it: key and
+// RegisterHotKey modifiers; absent (key 0) for anything else.
+struct OwnKey {
+  uint16_t key;
+  uint16_t modifiers;
+  bool Same(const OwnKey& o) const noexcept { return key != 0 && key == o.key && modifiers == o.modifiers; }
+};
+
+OwnKey KeyOf(const Shortcut& s) {
+  return s.kind == kTriggerShortcut ? OwnKey{s.key, s.modifiers} : OwnKey{0, 0};
+}
+
+OwnKey ClearKeyOf(const StackMenuPage& page) {
+  return {page.clearHistory.key, settings::FromHotKeyControlModifiers(page.clearHistory.modifiers)};
+}
+
+}  // namespace
+
+CheckResult CheckShortcutsAcrossPages(const CustomMenuPage& custom, const StackMenuPage& stack, SheetPage leaving) {
+  const OwnKey clear = ClearKeyOf(stack);
+  const OwnKey stackKey = KeyOf(ShortcutFromField(stack.stackKey));
+  const OwnKey switchKey = KeyOf(ShortcutFromField(custom.switchKey));
+  auto fileKey = [&](int i) { return KeyOf(ShortcutFromSet(custom.files.Entry(i))); };
+  if (leaving == SheetPage::kStackMenu) {
+    if (clear.key != 0 && (clear.modifiers & (kModCtrl | kModAlt)) == 0) {
+      return Fail(IDS_SHORTCUTS_OVERLAP, Focus::kClearHistoryHotKey);
+    }
+    auto takenByCustomPage = [&](const OwnKey& mine) {
+      bool taken = mine.Same(switchKey);
+      for (int i = 0; i < custom.files.Count() && !taken; ++i) taken = mine.Same(fileKey(i));
+      return taken;
+    };
+    if (takenByCustomPage(clear)) return Fail(IDS_SHORTCUTS_OVERLAP, Focus::kClearHistoryHotKey);
+    if (takenByCustomPage(stackKey)) return Fail(IDS_SHORTCUTS_OVERLAP, Focus::kStackHotKey);
+    return Pass();
+  }
+  if (switchKey.Same(clear) || switchKey.Same(stackKey)) return Fail(IDS_SHORTCUTS_OVERLAP, Focus::kSwitchHotKey);
+  for (int i = 0; i < custom.files.Count(); ++i) {
+    if (fileKey(i).Same(clear) || fileKey(i).Same(stackKey)) {
+      return Fail(IDS_SHORTCUTS_OVERLAP, Focus::kMenuFileList);
+    }
+  }
   return Pass();
 }
 
@@ -478,9 +543,11 @@ void WriteBackMacroPage(const MacroPage& loaded, const MacroPage& m, OptionsWrit
 
 void WriteBackSheet(const OptionPages& loaded, const OptionPages& edited, OptionsWriter& out) {
   // What the two list pages do as they accept, before the sheet's writes.
-  MenuFileSet sets[kMenuFileSetCount];
-  edited.customMenu.files.ToSets(sets);
-  out.ReplaceMenuFileSets(sets);
+  if (edited.customMenu.files.Edited()) {
+    MenuFileSet sets[kMenuFileSetCount];
+    edited.customMenu.files.ToSets(sets);
+    out.ReplaceMenuFileSets(sets);
+  }
   out.ReplaceSkipApps(edited.fileDlgEx.skipApps.Paths());
 
   const GeneralPage& g = edited.general;
@@ -492,7 +559,7 @@ void WriteBackSheet(const OptionPages& loaded, const OptionPages& edited, Option
   if (loaded.general.startupState == 1 && !g.launchWithWindows) out.DeleteStartupShortcut();
   out.WriteNumber("CopyOnly", Flag(g.copyOnly));
   out.WriteNumber("ResetCursor", Flag(g.resetCursor));
-  out.WriteNumber("HideIcon", Flag(g.hideIcon));
+  if (g.hideIcon != loaded.general.hideIcon) out.WriteNumber("HideIcon", Flag(g.hideIcon));
   const bool titleMenu = g.titleMenuOn && g.titleMenuKind >= 0 && g.titleMenuKind <= 2;
   out.WriteNumber("TitleMenu", titleMenu ? g.titleMenuKind + 1 : 0);
   out.WriteText("Editor", g.editor);

@@ -120,6 +120,7 @@ enum class Focus {
   kKeyStrokeTimeLag,
   // StackMenu
   kStackHotKey,
+  kClearHistoryHotKey,
   kMaxHistoryNum,
   kMaxCharNum,
   kQuote,
@@ -208,9 +209,12 @@ class MenuFileList {
  public:
   static constexpr int kCapacity = kMenuFileSetCount;
 
-  // The sets in order whose file exists; the rest (empty or gone) are left
-  // out and so dropped on OK. The first entry is selected.
+  // The sets in order whose file exists; the first entry is selected. A set
+  // whose file is not found is not listed but kept aside: its file may lie
+  // on a network or removable drive that is away for the moment.
   void Fill(const MenuFileSet (&sets)[kMenuFileSetCount], settings::FileProbe& files);
+  // Whether the user added, deleted, moved or attached anything since Fill.
+  bool Edited() const noexcept { return edited_; }
 
   int Count() const noexcept { return static_cast<int>(entries_.size()); }
   const MenuFileSet& Entry(int index) const { return entries_.at(static_cast<size_t>(index)); }
@@ -248,12 +252,15 @@ class MenuFileList {
   // program folder (letter case aside) or nothing is selected.
   std::string SelectedFolderText(const std::string& programFolder) const;
 
-  // The ten sets for OK: entry i in set i, the rest cleared.
+  // The ten sets for OK: entry i in set i, then the sets kept aside by Fill
+  // in their order while there is room, the rest cleared.
   void ToSets(MenuFileSet (&sets)[kMenuFileSetCount]) const noexcept;
 
  private:
   std::vector<MenuFileSet> entries_;
+  std::vector<MenuFileSet> unlisted_;
   int selection_ = -1;
+  bool edited_ = false;
 };
 
 struct CustomMenuPage {
@@ -300,6 +307,22 @@ FieldFailure ExchangeStackMenuFields(StackMenuPage& page, const char* maxHistory
 // the clear-history key (not both empty); then 2031 on kStackHotKey for
 // (Others) without a key.
 CheckResult CheckStackMenuPage(const StackMenuPage& page);
+
+// The keys of both pages against each other, run when either page is left
+// (after its own check), with the other page as it stands. The clear-history
+// key is registered with the system, which hands it to us before any hook
+// sees it: a key without Ctrl or Alt would swallow ordinary typing, and a key
+// shared with a menu would clear the history in its place. A user-defined key
+// shared by two menus opens only the first. Menu files are not compared with
+// each other: which of them comes first is what the chooser changes.
+// On the StackMenu page: 2038 on kClearHistoryHotKey for a clear-history key
+// without Ctrl or Alt, or equal to the Switch-menu key or a menu file's key;
+// 2038 on kStackHotKey for a stack-menu key equal to the Switch-menu key or
+// a menu file's key. On the CustomMenu page: 2038 on kSwitchHotKey for a
+// Switch-menu key equal to the clear-history or the stack-menu key; 2038 on
+// kMenuFileList for a menu file's key equal to either.
+enum class SheetPage { kCustomMenu, kStackMenu };
+CheckResult CheckShortcutsAcrossPages(const CustomMenuPage& custom, const StackMenuPage& stack, SheetPage leaving);
 
 // ---- Page "Macro" ----
 
@@ -391,7 +414,11 @@ class OptionsWriter {
 // list pages accept, then every page's settings in page order (General,
 // CustomMenu, StackMenu, Macro, File Dialog Extension). `loaded` is what
 // LoadOptionPages gave: it tells whether the history size, DispTopMost and
-// the start-up shortcut changed.
+// the start-up shortcut changed. Two settings change while the sheet is open
+// without it: the menu-file order (a set chosen from the chooser comes first)
+// and HideIcon (a second start shows the icon again). The sets are replaced
+// only when the list was edited, and HideIcon written only when its box was
+// changed, so that the sheet never puts back what it loaded over them.
 void WriteBackSheet(const OptionPages& loaded, const OptionPages& edited, OptionsWriter& out);
 // OK of the macro sheet: the Macro page alone. The dialog code then copies
 // RecKey, RecMouse and CutMouseMove to the hook library.

@@ -44,6 +44,14 @@ void CMainFrame::OnOptions() {
   // Chosen from the tray, our hidden window holds the foreground: the sheet
   // belongs over the program the user was in.
   HandBackForeground();
+  // Looked up before the hooks are told of a sheet: triggers keep working
+  // while a slow shortcut is resolved.
+  const int startupState = FindStartupShortcutOffThread();
+  // The program was told to end while we waited.
+  if (closed_ || hwnd_ == nullptr) {
+    sheetOpen_ = false;
+    return;
+  }
   // A topmost macro bar would cover the sheet and its file choosers.
   const bool lifted = GetForegroundWindow() == hwnd_ && settings_.DispTopMost;
   if (lifted) SetFrameTopMost(false);
@@ -52,7 +60,10 @@ void CMainFrame::OnOptions() {
   UnregisterClearHistoryKey(hwnd_, settings_);
   g_bOnDlgDisp = TRUE;
   SheetEffects effects(*this);
-  const bool accepted = RunOptionsSheet(GetForegroundWindow(), SheetPages::kAll, settings_, folder_, HelpFile(), effects);
+  // Owned by our own window: the owner of a modal sheet is disabled while it
+  // is up, and the window in front may be another program's, the task bar
+  // included, which would stay disabled if we ended meanwhile.
+  const bool accepted = RunOptionsSheet(hwnd_, SheetPages::kAll, startupState, settings_, folder_, HelpFile(), effects);
   if (accepted && hwnd_ != nullptr) {
     ApplySettingsToSharedBlock(settings_);
     if (settings_.HideIcon) QuilloMessageBox(IDS_ICON_HIDDEN);
@@ -63,11 +74,14 @@ void CMainFrame::OnOptions() {
   sheetOpen_ = false;
   g_bOnDlgDisp = FALSE;
   // The program was told to end while the sheet was up: the window and its
-  // key are gone already.
+  // key are gone already, and the settings are saved at the end.
   if (closed_ || hwnd_ == nullptr) return;
   // Back on top, unless the user has just switched that off on the Macro page.
   if (lifted && settings_.DispTopMost) SetFrameTopMost(true);
   RegisterClearHistoryKey(hwnd_, GetModuleHandleA(nullptr), settings_);
+  // What the user accepted survives a crash or a power cut from now on, the
+  // key switched off by a failed registration included.
+  if (accepted) SaveSettingsToRegistry(folder_, settings_);
 }
 
 void CMainFrame::OnMacroSheet() {
@@ -76,12 +90,19 @@ void CMainFrame::OnMacroSheet() {
     return;
   }
   sheetOpen_ = true;
-  HandBackForeground();
+  // From the macro bar, which never takes the activation, the user's program
+  // is still in front: only a foreground we hold is handed back.
+  if (GetForegroundWindow() == hwnd_) HandBackForeground();
+  if (closed_ || hwnd_ == nullptr) {
+    sheetOpen_ = false;
+    return;
+  }
   SheetEffects effects(*this);
-  if (RunOptionsSheet(GetForegroundWindow(), SheetPages::kMacro, settings_, folder_, HelpFile(), effects)) {
+  if (RunOptionsSheet(hwnd_, SheetPages::kMacro, -1, settings_, folder_, HelpFile(), effects)) {
     g_bRecKey = settings_.RecKey;
     g_bRecMouse = settings_.RecMouse;
     g_bCutMouseMove = settings_.CutMouseMove;
+    if (!closed_ && hwnd_ != nullptr) SaveSettingsToRegistry(folder_, settings_);
   }
   sheetOpen_ = false;
 }

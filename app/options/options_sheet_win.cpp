@@ -6,6 +6,7 @@
 #include <commctrl.h>
 #include <commdlg.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -13,7 +14,6 @@
 #include "options/options_res.h"
 #include "options/property_page_win.h"
 #include "settings_win.h"
-#include "tray/startup_shortcut_win.h"
 
 namespace quillo {
 namespace {
@@ -40,6 +40,7 @@ int ControlOf(Focus focus) {
     case Focus::kEncloseTimeLag: return IDC_CUS_LAG;
     case Focus::kKeyStrokeTimeLag: return IDC_CUS_INTERVAL;
     case Focus::kStackHotKey: return IDC_STK_HOTKEY;
+    case Focus::kClearHistoryHotKey: return IDC_STK_CLEARHOTKEY;
     case Focus::kMaxHistoryNum: return IDC_STK_HISTNUM;
     case Focus::kMaxCharNum: return IDC_STK_CHARNUM;
     case Focus::kQuote: return IDC_STK_QUOTE;
@@ -56,6 +57,8 @@ int ControlOf(Focus focus) {
 struct SheetContext {
   std::string folder;
   std::string helpFile;
+  // Every page as it stands, for the checks that span two pages.
+  const options::OptionPages& pages;
 };
 
 // A page over the model `Model`, with what all five have in common: help,
@@ -256,7 +259,8 @@ class CCustomPage : public CModelPage<options::CustomMenuPage> {
     const std::string lag = Text(IDC_CUS_LAG);
     const std::string interval = Text(IDC_CUS_INTERVAL);
     if (!Passed(options::ExchangeCustomMenuFields(model_, lag.c_str(), interval.c_str()))) return false;
-    return Passed(options::CheckCustomMenuPage(model_));
+    if (!Passed(options::CheckCustomMenuPage(model_))) return false;
+    return Passed(options::CheckShortcutsAcrossPages(model_, context_.pages.stackMenu, options::SheetPage::kCustomMenu));
   }
 
  private:
@@ -340,7 +344,8 @@ class CStackPage : public CModelPage<options::StackMenuPage> {
     const std::string chars = Text(IDC_STK_CHARNUM);
     const std::string quote = Text(IDC_STK_QUOTE);
     if (!Passed(options::ExchangeStackMenuFields(model_, history.c_str(), chars.c_str(), quote.c_str()))) return false;
-    return Passed(options::CheckStackMenuPage(model_));
+    if (!Passed(options::CheckStackMenuPage(model_))) return false;
+    return Passed(options::CheckShortcutsAcrossPages(context_.pages.customMenu, model_, options::SheetPage::kStackMenu));
   }
 };
 
@@ -445,22 +450,24 @@ class CFileDlgExPage : public CModelPage<options::FileDlgExPage> {
   }
 };
 
-// A sheet is placed by its owner, which may be the task bar at the bottom of
-// the screen: whatever of it would lie outside the work area is moved in.
-void KeepOnScreen(HWND sheet) {
+// A sheet is placed by its owner, and ours is the hidden main window in a
+// corner of the screen: the sheet goes to the middle of the work area of the
+// monitor the user is on (where the pointer is: the tray icon, the bar).
+void CentreOnUsersMonitor(HWND sheet) {
   RECT r = {};
   if (!GetWindowRect(sheet, &r)) return;
+  POINT pointer = {};
+  GetCursorPos(&pointer);
   MONITORINFO monitor = {};
   monitor.cbSize = sizeof monitor;
-  if (!GetMonitorInfoA(MonitorFromWindow(sheet, MONITOR_DEFAULTTONEAREST), &monitor)) return;
+  if (!GetMonitorInfoA(MonitorFromPoint(pointer, MONITOR_DEFAULTTONEAREST), &monitor)) return;
   const RECT& work = monitor.rcWork;
-  LONG x = r.left;
-  LONG y = r.top;
-  if (r.right > work.right) x -= r.right - work.right;
-  if (r.bottom > work.bottom) y -= r.bottom - work.bottom;
-  if (x < work.left) x = work.left;
-  if (y < work.top) y = work.top;
-  if (x != r.left || y != r.top) SetWindowPos(sheet, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  const LONG width = r.right - r.left;
+  const LONG height = r.bottom - r.top;
+  // A sheet larger than the work area keeps its top left corner inside.
+  const LONG x = std::max(work.left, work.left + (work.right - work.left - width) / 2);
+  const LONG y = std::max(work.top, work.top + (work.bottom - work.top - height) / 2);
+  SetWindowPos(sheet, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 // Runs a modeless sheet as a modal one: its owner disabled, messages
@@ -493,19 +500,16 @@ void RunModal(HWND sheet, HWND owner) {
 
 }  // namespace
 
-bool RunOptionsSheet(HWND owner, SheetPages which, settings::Settings& settings, const std::string& programFolder,
-                     const std::string& helpFile, options::OptionsEffects& effects) {
+bool RunOptionsSheet(HWND owner, SheetPages which, int startupState, settings::Settings& settings,
+                     const std::string& programFolder, const std::string& helpFile, options::OptionsEffects& effects) {
   // Hot-key and spin controls are common controls: their classes must exist
   // before the page templates are created.
   INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_HOTKEY_CLASS | ICC_UPDOWN_CLASS | ICC_TAB_CLASSES};
   InitCommonControlsEx(&classes);
-  const SheetContext context{programFolder, helpFile};
   SystemFileProbe files;
-  // The start-up shortcut is looked for only by the full sheet, whose
-  // General page shows it.
-  const int startupState = which == SheetPages::kAll ? FindStartupShortcut(owner, false) : -1;
   const options::OptionPages loaded = options::LoadOptionPages(settings, files, startupState);
   options::OptionPages edited = loaded;
+  const SheetContext context{programFolder, helpFile, edited};
 
   CGeneralPage general(edited.general, context);
   CCustomPage custom(edited.customMenu, context);
@@ -536,7 +540,7 @@ bool RunOptionsSheet(HWND owner, SheetPages which, settings::Settings& settings,
   header.ppsp = descriptions.data();
   HWND sheet = reinterpret_cast<HWND>(PropertySheetA(&header));
   if (sheet == nullptr || sheet == reinterpret_cast<HWND>(-1)) return false;
-  KeepOnScreen(sheet);
+  CentreOnUsersMonitor(sheet);
   RunModal(sheet, owner);
 
   // OK sends every created page PSN_APPLY; Cancel none.

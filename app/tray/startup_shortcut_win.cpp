@@ -3,6 +3,7 @@
 #include <objbase.h>
 #include <shlobj.h>
 
+#include <new>
 #include <string>
 
 namespace quillo {
@@ -86,6 +87,72 @@ int FindStartupShortcut(HWND owner, bool remove) {
   } while (FindNextFileA(search, &found));
   FindClose(search);
   if (remove && result == 1) DeleteFileA(match.c_str());
+  return result;
+}
+
+namespace {
+
+// The answer of one look-up, shared by the waiting thread and the worker;
+// whichever lets go last frees it, so a wait given up at Exit leaves the
+// worker nothing freed to write to.
+struct Lookup {
+  LONG refs = 2;
+  int result = -1;
+  void Release() {
+    if (InterlockedDecrement(&refs) == 0) delete this;
+  }
+};
+
+DWORD WINAPI LookUp(void* param) {
+  auto* lookup = static_cast<Lookup*>(param);
+  // The shell's link object wants COM on the thread that uses it.
+  const bool com = SUCCEEDED(CoInitialize(nullptr));
+  if (com) lookup->result = FindStartupShortcut(nullptr, false);
+  if (com) CoUninitialize();
+  lookup->Release();
+  return 0;
+}
+
+constexpr DWORD kWorkerWaitAtExitMs = 5000;
+
+}  // namespace
+
+int FindStartupShortcutOffThread() {
+  Lookup* lookup = new (std::nothrow) Lookup;
+  if (lookup == nullptr) return -1;
+  HANDLE thread = CreateThread(nullptr, 0, LookUp, lookup, 0, nullptr);
+  if (thread == nullptr) {
+    delete lookup;
+    return -1;
+  }
+  bool quit = false;
+  bool failed = false;
+  WPARAM quitCode = 0;
+  while (!quit && !failed) {
+    const DWORD woken = MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_ALLINPUT);
+    if (woken == WAIT_OBJECT_0) break;
+    // A wait that cannot be made must not spin: the answer is "unknown".
+    failed = woken != WAIT_OBJECT_0 + 1;
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_QUIT) {
+        quit = true;
+        quitCode = msg.wParam;
+        break;
+      }
+      TranslateMessage(&msg);
+      DispatchMessageA(&msg);
+    }
+  }
+  if (quit) {
+    // Ending: the worker gets a moment to finish its COM work before the
+    // process goes; the quit goes back to the main loop.
+    WaitForSingleObject(thread, kWorkerWaitAtExitMs);
+    PostQuitMessage(static_cast<int>(quitCode));
+  }
+  const int result = quit || failed ? -1 : lookup->result;
+  CloseHandle(thread);
+  lookup->Release();
   return result;
 }
 

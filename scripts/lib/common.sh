@@ -5,6 +5,9 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 BUILD="$ROOT/build"
 NATIVE_BUILD="$BUILD/native"
 export WINEDEBUG=-all
+# Where Debian puts Wine's two loaders (a setting only so that the set-up
+# check can make them missing).
+WINE_LIBDIR=${WINE_LIBDIR:-/usr/lib/wine}
 # No Mono or Gecko install dialogs when a prefix is made: nothing here needs them.
 export WINEDLLOVERRIDES="mscoree=;mshtml="
 
@@ -33,9 +36,21 @@ runs_32bit_code() {
   local probe="$BUILD/probe/i386-exit0"
   if [ ! -x "$probe" ]; then
     mkdir -p "$BUILD/probe"
-    printf '.globl _start\n_start:\n  movl $1, %%eax\n  xorl %%ebx, %%ebx\n  int $0x80\n' >"$BUILD/probe/exit0.s"
-    as --32 -o "$BUILD/probe/exit0.o" "$BUILD/probe/exit0.s" &&
-      ld -m elf_i386 -o "$probe" "$BUILD/probe/exit0.o" || { say "could not build the i386 probe"; return 1; }
+    # A static i386 ELF program of 232 bytes that only exits with 0 (movl $1,
+    # %eax; xorl %ebx, %ebx; int $0x80), written out here so that the answer
+    # needs no assembler: it decides which packages a fresh machine gets.
+    printf '%b' \
+      '\x7f\x45\x4c\x46\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00\x01\x00\x00\x00' \
+      '\x54\x80\x04\x08\x34\x00\x00\x00\x70\x00\x00\x00\x00\x00\x00\x00\x34\x00\x20\x00\x01\x00\x28\x00' \
+      '\x03\x00\x02\x00\x01\x00\x00\x00\x54\x00\x00\x00\x54\x80\x04\x08\x54\x80\x04\x08\x09\x00\x00\x00' \
+      '\x09\x00\x00\x00\x05\x00\x00\x00\x01\x00\x00\x00\xb8\x01\x00\x00\x00\x31\xdb\xcd\x80\x00\x2e\x73' \
+      '\x68\x73\x74\x72\x74\x61\x62\x00\x2e\x74\x65\x78\x74\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00' \
+      '\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00' \
+      '\x00\x00\x00\x00\x00\x00\x00\x00\x0b\x00\x00\x00\x01\x00\x00\x00\x06\x00\x00\x00\x54\x80\x04\x08' \
+      '\x54\x00\x00\x00\x09\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x01\x00\x00\x00\x00\x00\x00\x00' \
+      '\x01\x00\x00\x00\x03\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x5d\x00\x00\x00\x11\x00\x00\x00' \
+      '\x00\x00\x00\x00\x00\x00\x00\x00\x01\x00\x00\x00\x00\x00\x00\x00' >"$probe.tmp" &&
+      chmod +x "$probe.tmp" && mv "$probe.tmp" "$probe" || { say "could not write the i386 probe"; return 1; }
   fi
   "$probe" >/dev/null 2>&1
 }
@@ -60,13 +75,54 @@ need_packages() {
   [ -f /usr/include/gtest/gtest.h ] || missing+=(libgtest-dev)
   [ -f /usr/include/gmock/gmock.h ] || missing+=(libgmock-dev)
   [ -f /usr/include/benchmark/benchmark.h ] || missing+=(libbenchmark-dev)
-  # Both Wine loaders: the 32-bit one is installed even where the machine
-  # cannot run it, so the set of packages is the same on every machine.
-  [ -x /usr/lib/wine/wine ] || missing+=(wine32)
-  [ -x /usr/lib/wine/wine64 ] || missing+=(wine64)
+  # The 32-bit Wine loader only where the machine runs 32-bit code: elsewhere
+  # nothing could use it, and it needs the i386 architecture, whose indexes
+  # are the ones most often out of step with the rest of the source.
+  if runs_32bit_code; then [ -x "$WINE_LIBDIR/wine" ] || missing+=(wine32); fi
+  [ -x "$WINE_LIBDIR/wine64" ] || missing+=(wine64)
   command -v wine >/dev/null || missing+=(wine)
   command -v import >/dev/null || missing+=(imagemagick)
   printf '%s\n' "${missing[@]}" | sort -u | tr '\n' ' '
+}
+
+# The indexes an `apt-get update` log says it could not fetch, one a line, as
+# "SUITE/COMPONENT ARCH" (or "SUITE" for a whole release file).
+failed_indexes() {  # log
+  sed -n 's/^Err:[0-9]* [^ ]* \([^ ]*\) \(.*\)$/\1 \2/p' "$1" |
+    sed 's/ Packages$//; s/ InRelease$//; s/ Release$//' | sort -u
+}
+
+# apt-get update that survives a package source which is partly out of date:
+# one index in the middle of a mirror sync makes it exit non-zero although
+# every other index arrived and `apt-get install` works with them. It tries a
+# few times, names what failed, and goes on; whether the install works is
+# what decides. Sets APT_FAILED_SUITES to the suites with a missing index.
+APT_FAILED_SUITES=""
+apt_update() {  # sudo prefix (may be empty), log
+  local sudo=$1 log=$2 try tries=${QUILLO_APT_UPDATE_TRIES:-3} out="$BUILD/apt-update.log" failed=""
+  for try in $(seq 1 "$tries"); do
+    if $sudo apt-get update -q >"$out" 2>&1; then
+      cat "$out" >>"$log"
+      APT_FAILED_SUITES=""
+      return 0
+    fi
+    cat "$out" >>"$log"
+    failed=$(failed_indexes "$out")
+    say "apt-get update could not fetch (try $try of $tries): $(echo "${failed:-an index; see $log}" | tr '\n' ';' | sed 's/;$//; s/;/; /g')"
+    [ "$try" -lt "$tries" ] && sleep "${QUILLO_APT_RETRY_PAUSE:-20}"
+  done
+  APT_FAILED_SUITES=$(echo "$failed" | sed 's/[/ ].*//' | sort -u | tr '\n' ' ')
+  say "going on with the indexes that did arrive"
+}
+
+apt_install() {  # sudo prefix, log, apt-get options before "install"..., --, packages...
+  local sudo=$1 log=$2
+  shift 2
+  local opts=()
+  while [ "$1" != -- ]; do opts+=("$1"); shift; done
+  shift
+  # shellcheck disable=SC2086
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get "${opts[@]}" install -y -q "$@" >>"$log" 2>&1
 }
 
 install_packages() {
@@ -85,17 +141,69 @@ install_packages() {
       return 1
     fi
   fi
-  if ! dpkg --print-foreign-architectures | grep -qx i386; then
-    $sudo dpkg --add-architecture i386 >>"$log" 2>&1 || { say "dpkg --add-architecture i386 failed"; tail -20 "$log" >&2; return 1; }
-  fi
+  # The i386 architecture serves the 32-bit Wine loader alone.
+  case " $missing " in
+    *" wine32 "*)
+      if ! dpkg --print-foreign-architectures | grep -qx i386; then
+        $sudo dpkg --add-architecture i386 >>"$log" 2>&1 || { say "dpkg --add-architecture i386 failed"; tail -20 "$log" >&2; return 1; }
+      fi
+      ;;
+  esac
+  apt_update "$sudo" "$log"
   # shellcheck disable=SC2086
-  if ! { $sudo apt-get update -q && DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q $missing; } >>"$log" 2>&1; then
-    say "the package install failed (no network or no package source?); the end of $log:"
-    tail -20 "$log" >&2
-    return 1
+  if ! apt_install "$sudo" "$log" -- $missing; then
+    # With an index of some suite missing, packages that must match across
+    # the two architectures (wine32's i386 libraries and their amd64 twins)
+    # can ask for versions only that suite has. Prefer the versions of the
+    # suites that arrived whole, for this install only.
+    local installed=0
+    if [ -n "${APT_FAILED_SUITES// /}" ]; then
+      local pref="$BUILD/apt-prefer-whole-suites.pref" s
+      : >"$pref"
+      for s in $APT_FAILED_SUITES; do
+        # A source names its suite by code name or by class; pin both.
+        printf 'Package: *\nPin: release n=%s\nPin-Priority: 100\n\nPackage: *\nPin: release a=%s\nPin-Priority: 100\n\n' "$s" "$s" >>"$pref"
+      done
+      say "the install failed with an index of $APT_FAILED_SUITES missing; trying again with the versions of the other suites preferred"
+      # shellcheck disable=SC2086
+      apt_install "$sudo" "$log" -o "Dir::Etc::Preferences=$pref" -- $missing && installed=1
+    fi
+    if [ $installed -eq 0 ]; then
+      say "the package install failed (no network or no package source?); the end of $log:"
+      tail -20 "$log" >&2
+      return 1
+    fi
   fi
   missing=$(need_packages)
   [ -z "${missing// /}" ] || { say "still missing after the install: $missing"; return 1; }
+}
+
+# Reads the output of `ctest --repeat until-pass:2` and prints a line for each
+# entry whose first run failed: "NAME passed" when its second run passed,
+# "NAME failed" when that failed too. ctest right-aligns the "N/M" counter, so
+# the lines of entries 1 to 9 begin with spaces; the second run's line has no
+# counter at all.
+retried_entries() {  # log
+  awk '
+    function entry(line,   rest) {
+      rest = line
+      sub(/^ *([0-9]+\/[0-9]+ +)?Test +#/, "", rest)
+      num = rest; sub(/:.*/, "", num)
+      name = rest; sub(/^[0-9]+: +/, "", name); sub(/ .*/, "", name)
+    }
+    /^ *[0-9]+\/[0-9]+ +Test +#[0-9]+: / {
+      entry($0)
+      if ($0 ~ /\*\*\*/) { first[num] = name; order[++n] = num }
+      next
+    }
+    /^ +Test +#[0-9]+: / {
+      entry($0)
+      if (num in first && !(num in second)) second[num] = ($0 ~ /\*\*\*/) ? "failed" : "passed"
+    }
+    END {
+      for (i = 1; i <= n; i++) print first[order[i]], ((order[i] in second) ? second[order[i]] : "failed")
+    }
+  ' "$1"
 }
 
 configure_tree() {  # source folder, build folder, log name, cmake arguments...

@@ -23,9 +23,9 @@ ensure_locale() {
 # its loader itself.
 use_flavor() {
   if [ "$1" = 64 ]; then
-    export WINEPREFIX="$BUILD/wineprefix64" WINEARCH=win64 WINELOADER=/usr/lib/wine/wine64
+    export WINEPREFIX="$BUILD/wineprefix64" WINEARCH=win64 WINELOADER="$WINE_LIBDIR/wine64"
   else
-    export WINEPREFIX="$BUILD/wineprefix" WINEARCH=win32 WINELOADER=/usr/lib/wine/wine
+    export WINEPREFIX="$BUILD/wineprefix" WINEARCH=win32 WINELOADER="$WINE_LIBDIR/wine"
   fi
   QUILLO_FLAVOR=$1
 }

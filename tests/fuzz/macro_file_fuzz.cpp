@@ -1,8 +1,10 @@
 // Feeds arbitrary bytes to the .mcr reader and plays what it accepts into a
-// host that checks every record handed out lies inside the file.
+// host that checks every record handed out lies inside the file, and that
+// the playback leaves no key or mouse button pressed.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 
 #include "macros/macro_file.h"
 #include "macros/macro_player.h"
@@ -27,8 +29,20 @@ struct Player : PlayHost {
   uint32_t played = 0;
   uint64_t waited = 0;
   PlayIntervals intervals;
-  void SendKey(uint8_t, uint8_t, bool, bool) noexcept override { ++played; }
-  void SendMouse(uint32_t, int32_t, int32_t) noexcept override { ++played; }
+  bool down[256] = {};
+  uint32_t buttons = 0;
+  void SendKey(uint8_t vk, uint8_t, bool, bool up) noexcept override {
+    ++played;
+    down[vk] = !up;
+  }
+  void SendMouse(uint32_t flags, int32_t, int32_t) noexcept override {
+    ++played;
+    // Each button's press flag, then its release flag, as the system takes them.
+    for (uint32_t press : {0x2u, 0x8u, 0x20u}) {
+      if ((flags & press) != 0) buttons |= press;
+      if ((flags & (press << 1)) != 0) buttons &= ~press;
+    }
+  }
   bool IsPlaying() noexcept override { return true; }
   PlayIntervals Intervals() noexcept override { return intervals; }
   void Wait(uint32_t ms) noexcept override {
@@ -54,6 +68,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   player.intervals.keyInterval = size > 1 ? static_cast<int8_t>(data[size - 2]) : 100;
   if (PlayEvents(reader, player) != PlayResult::kComplete) abort();
   if (reader.delivered() != header.count) abort();
-  if (player.played > header.count) abort();
+  // Every record plays at most once; playback adds at most one release for
+  // each key code and each of the three buttons.
+  if (player.played > uint64_t{header.count} + 256 + 3) abort();
+  if (player.buttons != 0) abort();
+  for (bool held : player.down) {
+    if (held) abort();
+  }
   return 0;
 }

@@ -85,5 +85,46 @@ TEST(HistorySlotsWriteBack, GapsClosedAndCapturesKeptOnTop) {
   EXPECT_EQ(MergeWriteBack({"n4", "n3", "n2", "n1"}, s, 3), Texts({"n4", "n3", "n2"}));
 }
 
+// The editor's OK keeps what was captured while it was open, whatever else
+// rearranged the store meanwhile: the log holds the captures themselves.
+TEST(CaptureLog, NotesCapturesNewestFirst_ForgetsBeyondTheLargestStore) {
+  CaptureLog log;
+  EXPECT_EQ(log.NewestFirst(), Texts());
+  log.Note("x");
+  log.Note("y");
+  EXPECT_EQ(log.NewestFirst(), Texts({"y", "x"}));
+  for (int i = 0; i < kMaxSlots + 5; ++i) log.Note("t" + std::to_string(i));
+  ASSERT_EQ(log.count(), kMaxSlots);
+  const Texts newest = log.NewestFirst();
+  EXPECT_EQ(newest.front(), "t" + std::to_string(kMaxSlots + 4));
+  EXPECT_EQ(newest.back(), "t5");
+}
+
+TEST(CaptureLog, CopiesMadeMeanwhile_KeptOnceAboveTheEdit) {
+  // The editor opened on A B C; the user copied X, then chose C from the
+  // stack menu with "move chosen item to top" on: the store reads C X A B,
+  // but only X was captured.
+  HistorySlots edited({"A", "B", "C"}, 10);
+  CaptureLog log;
+  log.Note("X");
+  EXPECT_EQ(MergeWriteBack(log.NewestFirst(), edited, 10), Texts({"X", "A", "B", "C"}));
+  // Read History... replaced the store after Y was copied: Y stays, and the
+  // file's entries, which nobody copied, are not taken for copies.
+  CaptureLog before;
+  before.Note("Y");
+  EXPECT_EQ(MergeWriteBack(before.NewestFirst(), edited, 10), Texts({"Y", "A", "B", "C"}));
+  // A copy equal to the edited top entry is not stored twice in a row, as
+  // capture itself never stores the newest entry twice.
+  HistorySlots moved({"B", "A"}, 10);
+  CaptureLog again;
+  again.Note("B");
+  EXPECT_EQ(MergeWriteBack(again.NewestFirst(), moved, 10), Texts({"B", "A"}));
+  // Copies that are not neighbours stay as captured.
+  CaptureLog apart;
+  apart.Note("A");
+  apart.Note("Z");
+  EXPECT_EQ(MergeWriteBack(apart.NewestFirst(), moved, 10), Texts({"Z", "A", "B", "A"}));
+}
+
 }  // namespace
 }  // namespace quillo::history_editor

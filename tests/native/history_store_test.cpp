@@ -206,7 +206,7 @@ TEST(HistoryFile, BadFilesAreRefusedBeforeAnythingIsLoaded) {
       {"three bytes", {1, 0, 0}, 50, FileError::kTruncated},
       {"negative count", Le32(-1), 50, FileError::kBadCount},
       {"count 101", HstFile(101, {}), 100, FileError::kBadCount},
-      {"count above capacity", HstFile(11, std::vector<std::string>(11, "t")), 10, FileError::kAboveCapacity},
+      {"entry missing beyond the capacity", HstFile(4, {"a", "b", "c"}), 2, FileError::kTruncated},
       {"entry of 20480 bytes", lengthTooBig, 50, FileError::kBadLength},
       {"negative length", negativeLength, 50, FileError::kBadLength},
       {"last entry cut short", endsEarly, 50, FileError::kTruncated},
@@ -232,6 +232,24 @@ TEST(HistoryFile, CountAtTheLimitsIsAccepted) {
   auto trailing = HstFile(1, {"a"});
   trailing.push_back(0x55);
   EXPECT_EQ(ParseHistoryFile(trailing.data(), trailing.size(), 5, entries, count), FileError::kNone);
+  EXPECT_EQ(count, 1);
+}
+
+// A file saved by a larger history (or before the history number was
+// lowered) loads its newest entries, the first in the file, up to the
+// capacity; the rest of it is still checked.
+TEST(HistoryFile, MoreEntriesThanTheCapacity_LoadsTheNewestThatFit) {
+  const auto file = HstFile(5, {"newest", "second", "third", "fourth", "oldest"});
+  FileEntry entries[kMaxFileCount];
+  int32_t count = -1;
+  ASSERT_EQ(ParseHistoryFile(file.data(), file.size(), 3, entries, count), FileError::kNone);
+  ASSERT_EQ(count, 3);
+  Store back(3);
+  back.count = LoadEntries(back.view(), entries, count);
+  EXPECT_EQ(back.entries(), (std::vector<std::string>{"newest", "second", "third"}));
+
+  const auto full = HstFile(100, std::vector<std::string>(100, "x"));
+  ASSERT_EQ(ParseHistoryFile(full.data(), full.size(), 1, entries, count), FileError::kNone);
   EXPECT_EQ(count, 1);
 }
 

@@ -1,6 +1,7 @@
 // The macro file writer and reader, and the playback schedule.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -18,8 +19,19 @@ struct MemoryFile : MacroSink, MacroSource {
   int writes = 0;
   int reads = 0;
   bool failWrites = false;
+  // A disk that fills up: bytes beyond this size are not written, and the
+  // write that reaches it fails after writing what fit. Bytes already in
+  // the file can still be overwritten.
+  size_t room = SIZE_MAX;
   bool Write(const void* data, uint32_t size) noexcept override {
     if (failWrites) return false;
+    if (at + size > room) {
+      const size_t fit = at < room ? room - at : 0;
+      if (bytes.size() < at + fit) bytes.resize(at + fit);
+      std::memcpy(bytes.data() + at, data, fit);
+      at += fit;
+      return false;
+    }
     ++writes;
     if (bytes.size() < at + size) bytes.resize(at + size);
     std::memcpy(bytes.data() + at, data, size);
@@ -205,6 +217,70 @@ TEST(MacroFile, Writer_ReportsAFailedFlush) {
   EXPECT_FALSE(writer.Finish());
 }
 
+// A full disk in the middle of a recording: the header counts the records on
+// disk, never the ones that could not be written, so the file still plays
+// what it holds, and Finish says that the recording is incomplete.
+TEST(MacroFile, DiskFullWhileRecording_HeaderCountsOnlyTheRecordsOnDisk) {
+  struct Row {
+    const char* what;
+    size_t room;          // bytes the disk takes
+    int records;          // records appended
+    uint32_t playable;    // records the header may count
+  };
+  const Row rows[] = {
+      {"full at the last flush, part of it written", 44 + 150 * kRecordBytes, 160, 100},
+      {"full at the second buffer", 44 + 100 * kRecordBytes + 10, 250, 100},
+      {"full before the first buffer", 44 + 5, 120, 0},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    MemoryFile file;
+    file.room = row.room;
+    MacroWriter writer(file);
+    ASSERT_TRUE(writer.Begin());
+    const std::vector<EventRecord> records = Numbered(row.records);
+    for (const EventRecord& r : records) writer.Append(r);
+    EXPECT_FALSE(writer.Finish()) << "a recording with lost records was reported complete";
+    EXPECT_EQ(writer.written(), row.playable);
+    ASSERT_GE(file.bytes.size(), 44u);
+    MacroHeader header;
+    const MacroFileError decoded = DecodeHeader(file.bytes.data(), file.bytes.size(), header);
+    if (row.playable == 0) {
+      EXPECT_EQ(decoded, MacroFileError::kEmpty);
+      continue;
+    }
+    ASSERT_EQ(decoded, MacroFileError::kNone) << "the header promises records the file does not hold";
+    EXPECT_EQ(header.count, row.playable);
+    file.at = 44;
+    MacroReader reader(file);
+    ASSERT_TRUE(reader.Start(header));
+    EventRecord r{};
+    uint32_t n = 0;
+    while (reader.Next(r)) {
+      EXPECT_EQ(r.time, records[n].time) << n;
+      ++n;
+    }
+    EXPECT_EQ(n, row.playable);
+  }
+}
+
+TEST(MacroFile, AfterAFailedWrite_LaterRecordsAreRefused) {
+  MemoryFile file;
+  file.room = 44 + 100 * kRecordBytes + 10;  // the second buffer gets 10 bytes in
+  MacroWriter writer(file);
+  ASSERT_TRUE(writer.Begin());
+  for (const EventRecord& r : Numbered(250)) writer.Append(r);
+  EXPECT_TRUE(writer.failed());
+  // The disk has room again: a retry would put records after the stray
+  // bytes of the failed write, out of step with the 24-byte grid.
+  file.room = SIZE_MAX;
+  EXPECT_FALSE(writer.Append(Key(9000, 0x41, true)));
+  EXPECT_FALSE(writer.Finish());
+  MacroHeader header;
+  ASSERT_EQ(DecodeHeader(file.bytes.data(), file.bytes.size(), header), MacroFileError::kNone);
+  EXPECT_EQ(header.count, 100u);
+}
+
 // ---- The playback schedule ----
 
 struct FakePlayer : PlayHost {
@@ -266,7 +342,8 @@ TEST(MacroPlayer, RecordedGaps_FirstAtOnce_NoWaitAfterTheLast) {
             PlayResult::kComplete);
   const std::vector<std::string> expected = {
       "key 65/66 down", "wait 80", "key 65/66 up", "wait 20", "mouse 2 65472,65451",
-      "mouse 4 65472,65451", "wait 300", "key 13/14 down"};
+      "mouse 4 65472,65451", "wait 300", "key 13/14 down",
+      "key 13/14 up"};  // the file ends with Enter down: playback lets it go
   EXPECT_EQ(host.log, expected);
 }
 
@@ -307,8 +384,71 @@ TEST(MacroPlayer, StopDuringAWait_EndsBeforeTheNextRecord) {
   FakePlayer host;
   host.stopAfterWaits = 2;
   EXPECT_EQ(Play(Numbered(10), host), PlayResult::kStopped);
-  const std::vector<std::string> expected = {"key 65/66 down", "wait 10", "key 66/67 up", "wait 10"};
+  // The A that was pressed is released as playback stops.
+  const std::vector<std::string> expected = {"key 65/66 down", "wait 10", "key 66/67 up", "wait 10", "key 65/66 up"};
   EXPECT_EQ(host.log, expected);
+}
+
+// What a playback pressed is released whatever ends it: Pause in the middle
+// of Ctrl+Shift+C, a macro saved with a key or a button still down, a file
+// that came short. Keys come up in the reverse order of their presses, with
+// the scan code and extended flag they went down with.
+TEST(MacroPlayer, KeysAndButtonsLeftPressed_AreReleasedWhenPlaybackEnds) {
+  EventRecord rightCtrl = Key(1000, 0x11, true);
+  rightCtrl.b = 1;
+  const std::vector<EventRecord> chord = {rightCtrl, Key(1010, 0x10, true), Key(1020, 0x43, true),
+                                          Key(1030, 0x43, false), Key(1040, 0x10, false), Key(1050, 0x11, false)};
+  {
+    SCOPED_TRACE("stopped after C went down");
+    FakePlayer host;
+    host.stopAfterWaits = 2;
+    EXPECT_EQ(Play(chord, host), PlayResult::kStopped);
+    const std::vector<std::string> expected = {"key 17/18 ext down", "wait 10", "key 16/17 down", "wait 10",
+                                               "key 16/17 up", "key 17/18 ext up"};
+    EXPECT_EQ(host.log, expected);
+  }
+  {
+    SCOPED_TRACE("played to the end: nothing more");
+    FakePlayer host;
+    EXPECT_EQ(Play(chord, host), PlayResult::kComplete);
+    EXPECT_EQ(host.log.size(), 11u);  // six keys and five waits
+    EXPECT_EQ(host.log.back(), "key 17/18 up");  // the file's own release
+  }
+  {
+    SCOPED_TRACE("a macro that ends with Shift and the left button down");
+    FakePlayer host;
+    Play({Mouse(1000, 1, 100, 200), Key(1000, 0x10, true), Mouse(1000, 2, 300, 400), Key(1000, 0x41, true),
+          Key(1000, 0x41, true), Key(1000, 0x41, false)},
+         host);
+    ASSERT_GE(host.log.size(), 2u);
+    // The button comes up without a move, at the place of the last record.
+    const std::vector<std::string> tail(host.log.end() - 2, host.log.end());
+    EXPECT_EQ(tail, (std::vector<std::string>{"key 16/17 up", "mouse 4 300,400"}));
+  }
+  {
+    SCOPED_TRACE("clicks and a right button that went up: nothing held");
+    FakePlayer host;
+    Play({Mouse(1000, 2 | 4, 5, 5), Mouse(1000, 8, 5, 5), Mouse(1000, 16, 5, 5)}, host);
+    EXPECT_EQ(host.log.size(), 3u);
+  }
+}
+
+TEST(MacroPlayer, FileComingShortWhilePlaying_StillReleasesWhatWasPressed) {
+  // Alt goes down first; its release would come in the second buffer.
+  std::vector<EventRecord> records = {Key(1000, 0x12, true)};
+  for (int i = 0; i < 100; ++i) records.push_back(Key(1001 + i, 0x09, i % 2 == 0));
+  records.push_back(Key(1200, 0x12, false));
+  MemoryFile file = Record(records);
+  MacroHeader header;
+  ASSERT_EQ(DecodeHeader(file.bytes.data(), file.bytes.size(), header), MacroFileError::kNone);
+  file.bytes.resize(44 + 100 * kRecordBytes);  // cut after its header was checked
+  file.at = 44;
+  MacroReader reader(file);
+  ASSERT_TRUE(reader.Start(header));
+  FakePlayer host;
+  EXPECT_EQ(PlayEvents(reader, host), PlayResult::kShortFile);
+  ASSERT_FALSE(host.log.empty());
+  EXPECT_EQ(host.log.back(), "key 18/19 up");
 }
 
 TEST(MacroPlayer, TickCounterWrapInsideAMacro_WaitsTheRealGap) {

@@ -143,5 +143,40 @@ TEST(MacroBar, PlaceKeepsTheWholeBarOnTheDesktop) {
   }
 }
 
+TEST(MacroBar, StaysOnTheMonitorWhereItWasLeft) {
+  // The primary monitor first, a second one to its right and a third above
+  // the primary one; each has its own work area (a task bar on the primary).
+  const ScreenArea primary = {0, 0, 1024, 740}, right = {1024, 0, 2944, 1080}, above = {0, -768, 1024, 0};
+  const std::vector<ScreenArea> monitors = {primary, right, above};
+  const ScreenArea fallback = {0, 0, 800, 600};
+  const struct {
+    const char* what;
+    MacroBarPlace place;
+    std::vector<ScreenArea> areas;
+    ScreenArea area;
+  } rows[] = {
+      {"on the second monitor", {true, true, 2000, 500}, monitors, right},
+      {"on the monitor above", {true, true, 300, -400}, monitors, above},
+      {"on the primary monitor", {true, true, 300, 300}, monitors, primary},
+      {"right of every monitor: the nearest", {true, true, 4000, 200}, monitors, right},
+      {"in the task bar of the primary: the primary", {true, true, 500, 750}, monitors, primary},
+      {"first run: the primary", {true, false, 0, 0}, monitors, primary},
+      {"no monitors known: the system's work area", {true, true, 2000, 500}, {}, fallback},
+      {"hostile extremes", {true, true, INT32_MIN, INT32_MAX}, monitors, primary},
+  };
+  for (const auto& row : rows) {
+    const ScreenArea a = MacroBarArea(row.place, row.areas, fallback);
+    EXPECT_EQ(a.left, row.area.left) << row.what;
+    EXPECT_EQ(a.top, row.area.top) << row.what;
+    EXPECT_EQ(a.right, row.area.right) << row.what;
+    EXPECT_EQ(a.bottom, row.area.bottom) << row.what;
+  }
+  // The bar kept on the second monitor is placed there, not pulled back onto the primary one.
+  const MacroBarPlace kept = {true, true, 2000, 500};
+  const ScreenPoint p = PlaceMacroBar(kept, 120, 40, MacroBarArea(kept, monitors, fallback));
+  EXPECT_EQ(p.x, 2000);
+  EXPECT_EQ(p.y, 500);
+}
+
 }  // namespace
 }  // namespace quillo::macros

@@ -332,7 +332,7 @@ TEST(OptionsWriteBack, OkWritesEverySettingInPageOrder) {
   files.present = {"C:\\Q\\MenuItem.txt"};
   Settings s;
   s.MenuFiles[0] = Set("C:\\Q\\MenuItem.txt", 0);
-  s.MenuFiles[1] = Set("C:\\Q\\MenuHelp.txt", -2, 'M', 3);  // its file is gone
+  s.MenuFiles[1] = Set("C:\\Q\\MenuHelp.txt", -2, 'M', 3);  // its file is not found: kept behind the list
   s.SkipApps = {"C:\\x.exe"};
   const OptionPages loaded = LoadOptionPages(s, files, 0);
   OptionPages e = loaded;
@@ -352,8 +352,8 @@ TEST(OptionsWriteBack, OkWritesEverySettingInPageOrder) {
   Recorder w;
   WriteBackSheet(loaded, e, w);
   const std::vector<std::string> expected = {
-      "sets C:\\Q\\MenuItem.txt,C:\\Q\\new.txt,", "skip 2", "MenuPos=2", "PasteCmd=0", "CutCmd=0",
-      "create shortcut", "CopyOnly=0", "ResetCursor=0", "HideIcon=0", "TitleMenu=2", "Editor=C:\\ed.exe",
+      "sets C:\\Q\\MenuItem.txt,C:\\Q\\new.txt,C:\\Q\\MenuHelp.txt", "skip 2", "MenuPos=2", "PasteCmd=0",
+      "CutCmd=0", "create shortcut", "CopyOnly=0", "ResetCursor=0", "TitleMenu=2", "Editor=C:\\ed.exe",
       "ChangeKey=-2", "ChangeSpecKey=46", "ChangeSpecMod=4", "EncloseTimeLag=300", "KeyStrokeTimeLag=100",
       "CutLastRet=1", "StackKey=1", "StackSpecKey=0", "StackSpecMod=0", "resize 80", "MaxCharNum=30",
       "KeyClearHist=75", "ModClearHist=3", "MoveStackTop=0", "SaveHist=1", "SkipWord=1", "SkipTopSpace=0",
@@ -380,7 +380,133 @@ TEST(OptionsWriteBack, StartupShortcutFollowsTheStateFoundAtOpening) {
     e.general.launchWithWindows = r.box;
     Recorder w;
     WriteBackSheet(loaded, e, w);
-    EXPECT_EQ(w.calls.at(5), r.call) << r.state << r.box;  // after the lists and the three menu settings
+    EXPECT_EQ(w.calls.at(4), r.call) << r.state << r.box;  // after the skip list and the three menu settings
+  }
+}
+
+TEST(OptionsWriteBack, OkLeavesWhatChangedMeanwhileWithoutTheSheetAlone) {
+  // Opened with the icon hidden and three menu files; meanwhile a second
+  // start showed the icon again and the chooser moved the third set first.
+  FakeFiles files;
+  files.present = {"C:\\a", "C:\\b", "C:\\c"};
+  Settings s;
+  s.HideIcon = true;
+  s.MenuFiles[0] = Set("C:\\a", 0);
+  s.MenuFiles[1] = Set("C:\\b", -1);
+  s.MenuFiles[2] = Set("C:\\c", 1);
+  const OptionPages loaded = LoadOptionPages(s, files, 0);
+  s.HideIcon = false;
+  ASSERT_TRUE(settings::MoveMenuFileSetToTop(s.MenuFiles, 2));
+  OptionPages e = loaded;
+  e.general.menuPos = 2;  // the user changed something else
+  Recorder effects;
+  {
+    Settings after = s;
+    SettingsWriter writer(after, effects);
+    WriteBackSheet(loaded, e, writer);
+    EXPECT_FALSE(after.HideIcon) << "OK hid the icon the second start brought back";
+    EXPECT_STREQ(after.MenuFiles[0].path, "C:\\c") << "OK put back the order the sheet had loaded";
+    EXPECT_EQ(after.MenuPos, 2);
+  }
+  // What the user did change on the sheet is written as before.
+  e.general.hideIcon = false;
+  e.customMenu.files.Select(1);
+  ASSERT_EQ(e.customMenu.files.MoveUp(), 0);
+  Settings after = s;
+  after.HideIcon = true;
+  SettingsWriter writer(after, effects);
+  WriteBackSheet(loaded, e, writer);
+  EXPECT_FALSE(after.HideIcon);
+  EXPECT_STREQ(after.MenuFiles[0].path, "C:\\b");
+  EXPECT_STREQ(after.MenuFiles[1].path, "C:\\a");
+}
+
+TEST(MenuFileListModel, SetsWhoseFileIsNotFoundSurviveOk) {
+  // The share or the stick is away while the sheet is open.
+  FakeFiles files;
+  files.present = {"C:\\Q\\a.txt", "C:\\Q\\c.txt"};
+  Settings s;
+  s.MenuFiles[0] = Set("\\\\server\\share\\net.txt", -2, 'N', 3);
+  s.MenuFiles[1] = Set("C:\\Q\\a.txt", 0);
+  s.MenuFiles[2] = Set("E:\\stick.txt", 1);
+  s.MenuFiles[3] = Set("C:\\Q\\c.txt", 2);
+  const OptionPages loaded = LoadOptionPages(s, files, 0);
+  EXPECT_EQ(loaded.customMenu.files.Count(), 2);
+  EXPECT_FALSE(loaded.customMenu.files.Edited());
+  // Something else changed: the sets stay exactly as they were.
+  OptionPages e = loaded;
+  e.stackMenu.maxCharNum = 40;
+  Recorder untouched;
+  WriteBackSheet(loaded, e, untouched);
+  for (const std::string& call : untouched.calls) EXPECT_NE(call.rfind("sets ", 0), 0u) << call;
+  // The list edited: the listed sets in their new order, then the others.
+  ASSERT_TRUE(e.customMenu.files.Add("C:\\Q\\new.txt"));
+  EXPECT_TRUE(e.customMenu.files.Edited());
+  MenuFileSet out[kMenuFileSetCount];
+  e.customMenu.files.ToSets(out);
+  const char* expected[] = {"C:\\Q\\a.txt", "C:\\Q\\c.txt", "C:\\Q\\new.txt", "\\\\server\\share\\net.txt",
+                            "E:\\stick.txt", ""};
+  for (size_t i = 0; i < std::size(expected); ++i) EXPECT_STREQ(out[i].path, expected[i]) << i;
+  EXPECT_EQ(out[3].key, 'N');
+  EXPECT_EQ(out[4].trigger, 1);
+  // A list the user filled to ten leaves no room: the listed ones win.
+  for (int i = 0; i < 7; ++i) ASSERT_TRUE(e.customMenu.files.Add(("C:\\Q\\m" + std::to_string(i)).c_str()));
+  e.customMenu.files.ToSets(out);
+  EXPECT_STREQ(out[9].path, "C:\\Q\\m6");
+}
+
+TEST(OptionChecks, ShortcutsAcrossThePagesNeverShareAKey) {
+  // Hot-key control bits for the pages, RegisterHotKey bits for the files.
+  const HotKey kShiftK = {'K', kHotKeyShift}, kCtrlAltK = {'K', kCA}, kCtrlAltJ = {'J', kCA}, kNone = {0, 0};
+  const HotKey kCtrlShiftK = {'K', kHotKeyCtrl | kHotKeyShift}, kAltF5 = {0x74, kHotKeyAlt};
+  constexpr uint16_t kRegCA = kModCtrl | kModAlt;
+  struct Row {
+    const char* what;
+    HotKey clear;
+    ShortcutField stack;
+    ShortcutField change;
+    MenuFileSet file;
+    SheetPage leaving;
+    Focus focus;  // kNone: passes
+  };
+  const ShortcutField stackCtrl2 = {2, {0, 0}, 1}, changeAltShift2 = {3, {0, 0}, 2};
+  const MenuFileSet plain = Set("C:\\Q\\a.txt", 0);
+  const Row rows[] = {
+      {"defaults", kCtrlAltK, stackCtrl2, changeAltShift2, plain, SheetPage::kStackMenu, Focus::kNone},
+      {"clear key without Ctrl or Alt", kShiftK, stackCtrl2, changeAltShift2, plain, SheetPage::kStackMenu,
+       Focus::kClearHistoryHotKey},
+      {"clear key with Ctrl", kCtrlShiftK, stackCtrl2, changeAltShift2, plain, SheetPage::kStackMenu, Focus::kNone},
+      {"clear key with Alt", kAltF5, stackCtrl2, changeAltShift2, plain, SheetPage::kStackMenu, Focus::kNone},
+      {"no clear key", kNone, stackCtrl2, changeAltShift2, plain, SheetPage::kStackMenu, Focus::kNone},
+      {"clear key is the chooser's", kCtrlAltK, stackCtrl2, {kOthersListIndex, kCtrlAltK, -2}, plain,
+       SheetPage::kStackMenu, Focus::kClearHistoryHotKey},
+      {"clear key is a menu file's", kCtrlAltK, stackCtrl2, changeAltShift2, Set("C:\\Q\\a.txt", -2, 'K', kRegCA),
+       SheetPage::kStackMenu, Focus::kClearHistoryHotKey},
+      {"menu file on the clear key, left from its page", kCtrlAltK, stackCtrl2, changeAltShift2,
+       Set("C:\\Q\\a.txt", -2, 'K', kRegCA), SheetPage::kCustomMenu, Focus::kMenuFileList},
+      {"chooser on the clear key, left from its page", kCtrlAltK, stackCtrl2, {kOthersListIndex, kCtrlAltK, -2},
+       plain, SheetPage::kCustomMenu, Focus::kSwitchHotKey},
+      {"menu file key under another kind counts for nothing", kCtrlAltK, stackCtrl2, changeAltShift2,
+       Set("C:\\Q\\a.txt", 0, 'K', kRegCA), SheetPage::kCustomMenu, Focus::kNone},
+      {"stack key is a menu file's", kCtrlAltJ, {kOthersListIndex, kCtrlAltK, -2}, changeAltShift2,
+       Set("C:\\Q\\a.txt", -2, 'K', kRegCA), SheetPage::kStackMenu, Focus::kStackHotKey},
+      {"chooser on the stack key", kCtrlAltJ, {kOthersListIndex, kCtrlAltK, -2}, {kOthersListIndex, kCtrlAltK, -2},
+       plain, SheetPage::kCustomMenu, Focus::kSwitchHotKey},
+      {"same key, other modifiers", kCtrlAltK, stackCtrl2, {kOthersListIndex, kCtrlShiftK, -2},
+       Set("C:\\Q\\a.txt", -2, 'K', kModCtrl | kModShift | kModAlt), SheetPage::kCustomMenu, Focus::kNone},
+  };
+  for (const Row& r : rows) {
+    Settings s;
+    s.MenuFiles[0] = r.file;
+    FakeFiles files;
+    files.present = {"C:\\Q\\a.txt"};
+    OptionPages pages = LoadOptionPages(s, files, 0);
+    pages.stackMenu.clearHistory = r.clear;
+    pages.stackMenu.stackKey = r.stack;
+    pages.customMenu.switchKey = r.change;
+    const CheckResult c = CheckShortcutsAcrossPages(pages.customMenu, pages.stackMenu, r.leaving);
+    EXPECT_EQ(c.focus, r.focus) << r.what;
+    EXPECT_EQ(c.messageId, r.focus == Focus::kNone ? 0 : IDS_SHORTCUTS_OVERLAP) << r.what;
   }
 }
 

@@ -526,6 +526,38 @@ TEST(SettingsMenuFileSets, SavedSetsLoadBackInTheSameOrder) {
   EXPECT_EQ(used[2].modifiers, 3);
 }
 
+TEST(SettingsMenuFileSets, NetworkPathsAreReadBackAsTheyWereSaved) {
+  // A path on a share is saved whole and must not come back as a name in the
+  // program folder, or its set is dropped as missing at the next start.
+  const std::string share = "\\\\server\\share\\menu.txt";
+  const std::string device = "\\\\?\\UNC\\server\\share\\long.txt";
+  FakeStore store;
+  StoreSets(store, {{share, -2, 'N' | (3 << 16)}, {device, 1, 0}, {"A.txt", 0, 0}});
+  FakeFiles files({share, device, kFolder + "\\A.txt"});
+  const Settings s = LoadFrom(store, files);
+  const std::vector<LoadedSet> used = UsedSets(s);
+  ASSERT_EQ(used.size(), 3u);
+  EXPECT_EQ(used[0].path, share);
+  EXPECT_EQ(used[0].key, 'N');
+  EXPECT_EQ(used[1].path, device);
+  EXPECT_EQ(used[2].path, kFolder + "\\A.txt");
+  // Saved and loaded again: the same three, in order.
+  FakeStore saved;
+  SaveSettings(saved, kFolder, s);
+  EXPECT_EQ(saved.Get("MenuFileSet", "MenuFile0").text, share);
+  const std::vector<LoadedSet> again = UsedSets(LoadFrom(saved, files));
+  ASSERT_EQ(again.size(), 3u);
+  EXPECT_EQ(again[0].path, share);
+  EXPECT_EQ(again[1].path, device);
+  // A single leading backslash is no network path: still the folder's.
+  FakeStore rooted;
+  StoreSets(rooted, {{"\\x.txt", 0, 0}});
+  const std::string inFolder = kFolder + "\\\\x.txt";
+  const std::vector<LoadedSet> one = UsedSets(LoadFrom(rooted, FakeFiles({inFolder})));
+  ASSERT_EQ(one.size(), 1u);
+  EXPECT_EQ(one[0].path, inFolder);
+}
+
 TEST(SettingsMenuFileSets, MoveToTop) {
   struct Row {
     int index;

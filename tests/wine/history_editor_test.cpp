@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "history_store.h"
 #include "resident_fixture.h"
@@ -218,6 +219,56 @@ TEST_F(HistoryEditor, TextCopiedByAnotherProgramWhileOpenIsStillThereAfterOk) {
   ClickOn(GetDlgItem(dialog, IDOK));
   ASSERT_TRUE(Closed());
   EXPECT_TRUE(HistoryBecomes({"copied meanwhile"}));
+}
+
+// The editor's OK keeps the copies made while it was open, each once, even
+// when the stack menu moved another entry to the top meanwhile: the store's
+// first entries are then not the copies.
+TEST_F(HistoryEditor, CopyAndAStackMenuChoiceWhileOpen_OkKeepsTheCopyOnceAndNothingTwice) {
+  WriteDword(kGeneralKey, "MoveStackTop", 1);
+  WriteDword(kGeneralKey, "CopyOnly", 1);  // the chosen entry is not pasted into the editor
+  StartWith({"A", "B", "C"});
+  HWND dialog = OpenFromStackMenu();
+  ASSERT_NE(dialog, nullptr);
+  ASSERT_TRUE(PutClipboardText("X"));
+  ASSERT_TRUE(HistoryBecomes({"X", "A", "B", "C"}));
+  // The stack menu as a trigger asks for it; C is its fourth entry now.
+  const DWORD pid = ProcessId();
+  PostMessageA(frame_, 1038, 2, -1);
+  ASSERT_TRUE(WaitFor([&] { return OpenMenuOf(pid) != nullptr; })) << "no stack menu";
+  Tap('4');
+  ASSERT_TRUE(HistoryBecomes({"C", "X", "A", "B"})) << "the choice did not move C to the top";
+  ASSERT_TRUE(IsWindow(dialog));
+  PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+  ASSERT_TRUE(Closed());
+  // The editor's list (A B C) under the one copy made meanwhile.
+  EXPECT_TRUE(HistoryBecomes({"X", "A", "B", "C"})) << ::testing::PrintToString(History().value_or(Texts{"?"}));
+}
+
+// "Read History..." while the editor is open replaces the store: its first
+// entries are the file's, not copies, and OK must not take one of them for
+// the copy made before the read.
+TEST_F(HistoryEditor, CopyThenReadHistoryWhileOpen_OkKeepsTheCopyNotTheFilesEntry) {
+  std::vector<unsigned char> file = {2, 0, 0, 0};
+  for (const char* text : {"R1", "R2"}) {
+    file.insert(file.end(), {2, 0, 0, 0});
+    file.insert(file.end(), text, text + 2);
+  }
+  StartWith({"A", "B"});
+  ASSERT_TRUE(WriteFileBytes(folder_.file("read.hst"), file));
+  HWND dialog = OpenFromStackMenu();
+  ASSERT_NE(dialog, nullptr);
+  ASSERT_TRUE(PutClipboardText("X"));
+  ASSERT_TRUE(HistoryBecomes({"X", "A", "B"}));
+  PostMessageA(frame_, WM_COMMAND, 32778, 0);  // the tray menu's Read History...
+  ASSERT_NE(DialogInFront("Read History"), nullptr);
+  TypeText("read.hst");
+  Tap(VK_RETURN);
+  ASSERT_TRUE(HistoryBecomes({"R1", "R2"}));
+  ASSERT_TRUE(IsWindow(dialog));
+  PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+  ASSERT_TRUE(Closed());
+  EXPECT_TRUE(HistoryBecomes({"X", "A", "B"})) << ::testing::PrintToString(History().value_or(Texts{"?"}));
 }
 
 }  // namespace

@@ -220,7 +220,11 @@ TEST_F(HistoryStoreWine, CorruptFilesShowMessage2013AndKeepTheHistory) {
   tooLong.resize(tooLong.size() + kBlockSize, 'x');
   Bytes cut = HstFile(2, {"abc", "def"});
   cut.pop_back();
-  const Bytes files[] = {HstFile(101, {}), HstFile(-5, {}), HstFile(11, Texts(11, "e")), tooLong, cut};
+  // A file of more entries than the store holds is good, but not when any of
+  // its entries, those beyond the store's size included, is broken.
+  Bytes longButCut = HstFile(12, Texts(12, "e"));
+  longButCut.pop_back();
+  const Bytes files[] = {HstFile(101, {}), HstFile(-5, {}), tooLong, cut, longButCut};
   for (const auto& f : files) {
     const std::string path = folder_.file("bad.hst");
     ASSERT_TRUE(WriteFileBytes(path, f));
@@ -228,6 +232,18 @@ TEST_F(HistoryStoreWine, CorruptFilesShowMessage2013AndKeepTheHistory) {
                   [&] { EXPECT_FALSE(store_.ReadHistoryFile(path.c_str())); });
     EXPECT_EQ(ReadStoreFromOutside(), Texts({"newer", "older"}));
   }
+}
+
+// A history saved by a larger store (or before the history number was
+// lowered) is read as far as it fits: its newest entries, without a word.
+TEST_F(HistoryStoreWine, FileWithMoreEntriesThanTheStoreLoadsTheNewest) {
+  ASSERT_TRUE(store_.CreateHistoryStore(3));
+  store_.AddHistoryEntry("replaced");
+  const std::string path = folder_.file("larger.hst");
+  ASSERT_TRUE(WriteFileBytes(path, HstFile(5, {"newest", "second", "third", "fourth", "oldest"})));
+  ASSERT_TRUE(store_.ReadHistoryFile(path.c_str()));
+  EXPECT_EQ(g_nNumClipHistory, 3);
+  EXPECT_EQ(ReadStoreFromOutside(), Texts({"newest", "second", "third"}));
 }
 
 TEST_F(HistoryStoreWine, ResizeKeepsTheNewestEntries) {

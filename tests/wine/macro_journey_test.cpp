@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -25,7 +26,8 @@ constexpr char kButtonTargetTitle[] = "Quillo Button Target";
 constexpr int kButtonId = 101;
 
 // A target whose message loop notes the time stamp of every key message its
-// edit control receives, and writes them to args[0] on kMsgDumpTimes.
+// edit control receives, and writes them to args[0] on kMsgDumpTimes. With
+// args[1] "keys" it notes each key and whether it went down or up instead.
 QUILLO_CHILD(TimedTarget) {
   if (args.empty()) return 2;
   WNDCLASSA wc = {};
@@ -46,7 +48,13 @@ QUILLO_CHILD(TimedTarget) {
   MSG msg;
   while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
     if (msg.message == WM_TIMER && msg.hwnd == hwnd) break;
-    if (msg.message == WM_KEYDOWN || msg.message == WM_KEYUP) times += std::to_string(msg.time) + "\n";
+    if (msg.message == WM_KEYDOWN || msg.message == WM_KEYUP) {
+      if (args.size() > 1 && args[1] == "keys") {
+        times += std::to_string(msg.wParam) + (msg.message == WM_KEYUP ? " up\n" : " down\n");
+      } else {
+        times += std::to_string(msg.time) + "\n";
+      }
+    }
     if (msg.message == kMsgDumpTimes) {
       WriteFileBytes(args[0], std::vector<unsigned char>(times.begin(), times.end()));
       continue;
@@ -133,6 +141,20 @@ class MacroJourney : public ::testing::Test {
       return dlg != nullptr && IsWindowVisible(dlg);
     });
     return dlg;
+  }
+
+  // `window` in front, and still there 300 ms later: under Wine the X
+  // server's late focus event for another window can take the foreground.
+  static bool HoldFront(HWND window) {
+    DWORD since = 0;
+    return WaitFor([&] {
+      if (GetForegroundWindow() != window) {
+        SetForegroundWindow(window);
+        since = GetTickCount();
+        return false;
+      }
+      return GetTickCount() - since >= 300;
+    }, 10000);
   }
 
   // Returns once the resident window has handled everything posted before.
@@ -412,6 +434,117 @@ TEST_F(MacroJourney, Figure_PlayedGapsAgainstRecordedGaps_200Events) {
   RecordProperty("worst_error_ms", static_cast<int>(worst));
 }
 
+// Play while the recording dialog is open: refused, as Record and Play are
+// refused while the other runs. Started there, it played into the dialog and
+// went on while the recording began.
+TEST_F(MacroJourney, PlayWhileTheRecordingDialogIsOpen_IsRefused) {
+  CreateDirectoryA(folder_.file("DirMacro").c_str(), nullptr);
+  const std::string path = Macro("Slow.mcr");
+  ASSERT_TRUE(WriteFileBytes(path, MacroFile({KeyRecord(1000, 'X', true), KeyRecord(1010, 'X', false),
+                                              KeyRecord(4000, 'Y', true), KeyRecord(4010, 'Y', false)})));
+  HWND edit = StartTarget();
+  ASSERT_NE(edit, nullptr);
+  SetCurrentMacro("Slow.mcr");
+  PostMessageA(frame_, WM_COMMAND, 32801, 0);
+  HWND record = WaitForDialog("Recording user operations");
+  ASSERT_NE(record, nullptr) << "no recording dialog";
+  PostMessageA(frame_, WM_COMMAND, 32800, 0);  // the bar's Play
+  Settle();
+  // A playback holds its file from its first event to its last.
+  EXPECT_FALSE(WaitFor([&] { return !FileFree(path); }, 1500)) << "a playback started under the recording dialog";
+  char typed[64] = {};
+  GetDlgItemTextA(record, kNameBox, typed, sizeof typed);
+  EXPECT_STREQ(typed, "");
+  PostMessageA(record, WM_COMMAND, IDCANCEL, 0);
+  ASSERT_TRUE(WaitFor([&] { return FindWindowA("#32770", "Recording user operations") == nullptr; }));
+  Settle();
+  // Nothing left refusing: the same Play now plays.
+  ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == targetWindow_; }));
+  PostMessageA(frame_, WM_COMMAND, 32800, 0);
+  EXPECT_TRUE(WaitFor([&] { return WindowText(edit) == "xy"; }, 10000)) << WindowText(edit);
+  EXPECT_TRUE(WaitFor([&] { return FileFree(path); }));
+}
+
+// Two Play requests while the first is still handing the foreground back
+// (its wait takes messages): one playback, not two threads on one file. A
+// second thread either plays the macro once more or cannot open the file and
+// says so in a box (the teardown finds it).
+TEST_F(MacroJourney, SecondPlayDuringTheHandBack_IsRefused) {
+  CreateDirectoryA(folder_.file("DirMacro").c_str(), nullptr);
+  const std::string path = Macro("Once.mcr");
+  // The pointer moves to the middle of the screen as the playback starts;
+  // then a pause, in which the test brings the target back to the front.
+  EventRecord move{};
+  move.kind = kEventKindMouse;
+  move.time = 1000;
+  move.magic = kEventMagic;
+  move.u.mouseFlags = MOUSEEVENTF_MOVE;
+  move.a = move.b = 32768;
+  ASSERT_TRUE(WriteFileBytes(path, MacroFile({move, KeyRecord(4000, 'X', true), KeyRecord(4010, 'X', false),
+                                              KeyRecord(4100, 'Y', true), KeyRecord(4110, 'Y', false)})));
+  MouseAt(20, 20);
+  HWND edit = StartTarget();
+  ASSERT_NE(edit, nullptr);
+  SetCurrentMacro("Once.mcr");
+  // Quillo's own window in front, as after a command of its tray menu: Play
+  // hands the foreground back before it starts.
+  ASSERT_TRUE(HoldFront(frame_)) << GetForegroundWindow();
+  PostMessageA(frame_, WM_COMMAND, 32800, 0);
+  PostMessageA(frame_, WM_COMMAND, 32800, 0);
+  // Not probed through the file: the probe's own open could make the
+  // player's fail.
+  ASSERT_TRUE(WaitFor([] {
+    POINT p{};
+    GetCursorPos(&p);
+    return std::abs(p.x - GetSystemMetrics(SM_CXSCREEN) / 2) <= 2 &&
+           std::abs(p.y - GetSystemMetrics(SM_CYSCREEN) / 2) <= 2;
+  }, 10000)) << "no playback started";
+  ASSERT_TRUE(HoldFront(targetWindow_));
+  EXPECT_TRUE(WaitFor([&] { return WindowText(edit) == "xy"; }, 10000)) << WindowText(edit);
+  ASSERT_TRUE(WaitFor([&] { return FileFree(path); }));
+  EXPECT_FALSE(WaitFor([&] { return WindowText(edit) != "xy"; }, 2000)) << WindowText(edit);
+}
+
+// Pause in the middle of a macro that holds a key down: the key must come
+// up, or the system goes on seeing it held (held Ctrl, Shift or Alt turn
+// every key the user types afterwards into a shortcut or a capital). The
+// program in front is asked what it received: under Wine another process's
+// view of the key state is not to be trusted, and the modifiers' state is
+// taken from the X server again whenever the focus moves.
+TEST_F(MacroJourney, PauseWhileTheMacroHoldsAKey_ReleasesIt) {
+  CreateDirectoryA(folder_.file("DirMacro").c_str(), nullptr);
+  const std::string path = Macro("Held.mcr");
+  ASSERT_TRUE(WriteFileBytes(path, MacroFile({KeyRecord(1000, VK_CONTROL, true), KeyRecord(1010, 'Q', true),
+                                              KeyRecord(31000, 'Q', false), KeyRecord(31010, VK_CONTROL, false)})));
+  const std::string keys = folder_.file("keys.txt");
+  HWND edit = StartTarget("TimedTarget", "\"" + keys + "\" keys");
+  ASSERT_NE(edit, nullptr);
+  SetCurrentMacro("Held.mcr");
+  // (Not probed through the file: the probe's own open could make the
+  // player's fail.)
+  PostMessageA(frame_, WM_COMMAND, 32800, 0);
+  // The macro's keys as the target received them; Pause passes through.
+  auto received = [&] {
+    DeleteFileA(keys.c_str());
+    PostMessageA(targetWindow_, kMsgDumpTimes, 0, 0);
+    WaitFor([&] { return GetFileAttributesA(keys.c_str()) != INVALID_FILE_ATTRIBUTES; });
+    std::string lines;
+    std::string line;
+    for (unsigned char c : ReadFileBytes(keys)) {
+      line.push_back(static_cast<char>(c));
+      if (c != '\n') continue;
+      if (line.rfind("19 ", 0) != 0) lines += line;
+      line.clear();
+    }
+    return lines;
+  };
+  ASSERT_TRUE(WaitFor([&] { return received() == "17 down\n81 down\n"; })) << received();
+  Tap(VK_PAUSE);
+  ASSERT_TRUE(WaitFor([&] { return FileFree(path); }, 10000)) << "Pause/Break did not end the playback";
+  // The macro's keys come up, the last pressed first.
+  EXPECT_TRUE(WaitFor([&] { return received() == "17 down\n81 down\n81 up\n17 up\n"; })) << received();
+}
+
 // A window at a fixed place with one button that counts its clicks in its
 // own text ("Pressed 1", ...), beside the edit control the fixture expects.
 LRESULT CALLBACK ButtonTargetProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -453,7 +586,7 @@ class MacroRecordJourney : public MacroJourney {
   // A custom menu on Ctrl twice: a text to paste and a macro tag.
   void BeforeStart() override {
     const std::string menu = folder_.file("Macros.txt");
-    const std::string text = "&Greeting|hello\r\n&Macro|[!M\"Tag.mcr\"]\r\n";
+    const std::string text = "&Greeting|hello\r\n&Macro|[!M\"Tag.mcr\"]\r\n&Keys|xy[!K\"LEFT\"]z\r\n";
     ASSERT_TRUE(WriteFileBytes(menu, std::vector<unsigned char>(text.begin(), text.end())));
     WriteString(kMenuSetKey, "MenuFile0", menu);
     WriteDword(kMenuSetKey, "MenuFile0-Preset", 1);
@@ -517,6 +650,32 @@ TEST_F(MacroRecordJourney, KeysPastedByAMenuItem_AreNotRecorded) {
   }
   EXPECT_EQ(controls, 2) << "the user pressed Ctrl twice; the paste's own Ctrl is not theirs";
   EXPECT_EQ(others, Texts()) << "keys the menu item synthesised were recorded";
+}
+
+// An item that types keys of its own (here Left between two pastes): the
+// resident program types them, and they stay out of the macro as the
+// pastes do. Recorded, they would come twice on playback: once from the
+// item chosen again, once from the file.
+TEST_F(MacroRecordJourney, KeysTypedByAMenuItem_AreNotRecorded) {
+  HWND edit = StartTarget();
+  ASSERT_NE(edit, nullptr);
+  StartRecording("Keys");
+  OpenMenuInTarget();
+  Tap('K');
+  ASSERT_TRUE(WaitFor([&] { return WindowText(edit) == "xzy"; })) << WindowText(edit);
+  const std::vector<EventRecord> records = StopAndSave("Keys");
+  int controls = 0;
+  Texts others;
+  for (const EventRecord& r : records) {
+    if (r.kind != kEventKindKey) continue;
+    if (r.u.key.vk == VK_CONTROL) {
+      if (r.a != 0) ++controls;
+    } else if (r.u.key.vk != 'K') {
+      others.push_back(std::to_string(r.u.key.vk) + (r.a ? " down" : " up"));
+    }
+  }
+  EXPECT_EQ(controls, 2) << "the user pressed Ctrl twice";
+  EXPECT_EQ(others, Texts()) << "keys the menu item typed were recorded (37 is Left)";
 }
 
 TEST_F(MacroRecordJourney, ClickRecordedOnAButton_IsPlayedBackOntoThatButton) {
@@ -592,6 +751,10 @@ TEST_F(MacroRecordJourney, StopDialogDelete_RemovesTheRecordingNotTheMacroChosen
   Tap(VK_PAUSE);
   HWND stop = WaitForDialog("Stop recording");
   ASSERT_NE(stop, nullptr);
+  // The dialog names what Save keeps and Delete throws away.
+  char shown[64] = {};
+  GetDlgItemTextA(stop, kNameBox, shown, sizeof shown);
+  EXPECT_STREQ(shown, "Fresh.mcr");
   PostMessageA(stop, WM_COMMAND, 1302, 0);  // Delete
   EXPECT_TRUE(WaitFor([&] { return GetFileAttributesA(Macro("Fresh.mcr").c_str()) == INVALID_FILE_ATTRIBUTES; }));
   Settle();

@@ -7,9 +7,14 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <iterator>
 #include <string>
+#include <vector>
 
 #include "options/options_res.h"
+#include "tray/startup_shortcut_win.h"
 #include "resident_fixture.h"
 #include "target_window.h"
 #include "wine_support.h"
@@ -176,8 +181,78 @@ class OptionsSheet : public Resident {
     ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == sheet_; }));
   }
 
+  // Quillo ended as a crash or a power cut ends it: nothing of its own end runs.
+  void Crash() {
+    quillo_.Kill();
+    quillo_ = Process();
+    frame_ = nullptr;
+  }
+
+  // The user's program in front, started before Quillo (under Wine a window
+  // just shown takes the foreground again when its focus event arrives).
+  HWND StartTargetThenQuillo() {
+    target_ = StartChild("EditTarget");
+    HWND target = nullptr;
+    if (!WaitFor([&] {
+          target = FindWindowA(kTargetClass, kTargetTitle);
+          return target != nullptr && GetForegroundWindow() == target;
+        })) {
+      return nullptr;
+    }
+    Start();
+    return WaitFor([&] { return GetForegroundWindow() == target; }) ? target : nullptr;
+  }
+
   HWND sheet_ = nullptr;
+  Process target_;
 };
+
+// Counts the Esc presses that reach the desktop while it lives: a keyboard
+// hook of the whole desktop on a thread of its own, which keeps pumping.
+class EscapeCounter {
+ public:
+  EscapeCounter() {
+    ready_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    thread_ = CreateThread(nullptr, 0, Run, this, 0, &threadId_);
+    WaitForSingleObject(ready_, 10000);
+  }
+  ~EscapeCounter() {
+    PostThreadMessageA(threadId_, WM_QUIT, 0, 0);
+    WaitForSingleObject(thread_, 10000);
+    CloseHandle(thread_);
+    CloseHandle(ready_);
+  }
+  bool hooked() const { return hooked_; }
+  LONG count() const { return count_; }
+
+ private:
+  static EscapeCounter* self_;
+  static LRESULT CALLBACK Proc(int code, WPARAM wParam, LPARAM lParam) {
+    const auto* info = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
+    if (code == HC_ACTION && (wParam == WM_KEYDOWN || wParam == WM_SYSKEYDOWN) && info->vkCode == VK_ESCAPE) {
+      InterlockedIncrement(&self_->count_);
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+  }
+  static DWORD WINAPI Run(void* param) {
+    auto* me = static_cast<EscapeCounter*>(param);
+    self_ = me;
+    MSG msg;
+    PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);  // the thread's queue, before anyone posts to it
+    HHOOK hook = SetWindowsHookExA(WH_KEYBOARD_LL, Proc, GetModuleHandleA(nullptr), 0);
+    me->hooked_ = hook != nullptr;
+    SetEvent(me->ready_);
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
+    if (hook != nullptr) UnhookWindowsHookEx(hook);
+    return 0;
+  }
+  HANDLE ready_ = nullptr;
+  HANDLE thread_ = nullptr;
+  DWORD threadId_ = 0;
+  bool hooked_ = false;
+  volatile LONG count_ = 0;
+};
+EscapeCounter* EscapeCounter::self_ = nullptr;
 
 TEST_F(OptionsSheet, ShowsTheStoredValuesCancelKeepsThemAndOkWritesEveryPage) {
   WriteDword(kGeneralKey, "MenuPos", 1);
@@ -404,7 +479,11 @@ TEST_F(OptionsSheet, ChoosersSetTheEditorAndFillTheMenuFileAndSkipLists) {
   EXPECT_EQ(readText(kGeneralKey, "Editor"), editor);
   EXPECT_EQ(readText(kMenuFileSetKey, "MenuFile0"), "MenuTemp.txt");
   EXPECT_EQ(ReadDword(kMenuFileSetKey, "MenuFile0-Preset", 9), 1u);
-  EXPECT_EQ(readText(kMenuFileSetKey, "MenuFile1"), "");
+  // The help set, whose file this folder lacks, was not listed and is kept
+  // behind the list: a file not found may lie on a drive that is away. The
+  // next start's load drops a file that is gone.
+  EXPECT_EQ(readText(kMenuFileSetKey, "MenuFile1"), "MenuHelp.txt");
+  EXPECT_EQ(readText(kMenuFileSetKey, "MenuFile2"), "");
   EXPECT_EQ(readText("Software\\Veltrane Soft\\Quillo\\SkipAppList", "SkipApp0"), skipped);
 }
 
@@ -432,6 +511,214 @@ TEST_F(OptionsSheet, MacroSheetHoldsTheMacroPageAndOkReachesTheRecordingSwitches
   ASSERT_TRUE(OpenByCommand(kCmdMacroSheet));
   Stop();
   EXPECT_EQ(ReadDword(kMacroKey, "PlayStyle", 9), 1u);
+}
+
+// What OK accepted is in the registry at once: a crash right after loses nothing.
+TEST_F(OptionsSheet, OkWritesTheSettingsAtOnceSoACrashLosesNothing) {
+  Start();
+  ASSERT_TRUE(OpenByCommand(kCmdOptions));
+  ASSERT_TRUE(NextPageShows(IDC_CUS_LAG));
+  ASSERT_TRUE(NextPageShows(IDC_STK_HISTNUM));
+  TypeInto('N', IDC_STK_HISTNUM, "37");
+  Tap(VK_RETURN);
+  ASSERT_TRUE(SheetGone());
+  EXPECT_TRUE(WaitFor([] { return ReadDword(kGeneralKey, "MaxHistoryNum", 0) == 37; }))
+      << "OK left the registry as it was";
+  // The macro sheet's OK too.
+  ASSERT_TRUE(OpenByCommand(kCmdMacroSheet));
+  Press(VK_MENU, 'U');
+  ASSERT_TRUE(CheckBecomes(IDC_MAC_RECMOUSE, false));
+  Tap(VK_RETURN);
+  ASSERT_TRUE(SheetGone());
+  EXPECT_TRUE(WaitFor([] { return ReadDword(kMacroKey, "RecMouse", 9) == 0; }));
+  Crash();
+  EXPECT_EQ(ReadDword(kGeneralKey, "MaxHistoryNum", 0), 37u);
+  EXPECT_EQ(ReadDword(kMacroKey, "RecMouse", 9), 0u);
+  // Cancel writes nothing, now as before.
+  Start();
+  ASSERT_TRUE(OpenByCommand(kCmdOptions));
+  ASSERT_TRUE(NextPageShows(IDC_CUS_LAG));
+  TypeInto('C', IDC_CUS_LAG, "900");
+  Tap(VK_ESCAPE);
+  ASSERT_TRUE(SheetGone());
+  Crash();
+  EXPECT_EQ(ReadDword(kGeneralKey, "EncloseTimeLag", 0), 300u);
+}
+
+// A copy that died with its sheet open left the hooks' dialog flag set in the
+// shared block, which lives on while any program has the library loaded
+// (this test program does): the next start clears it, so triggers work.
+TEST_F(OptionsSheet, StartAfterACrashWithTheSheetOpenTurnsTriggersBackOn) {
+  BOOL* onDialog = Shared<BOOL>(kHookDll, "g_bOnDlgDisp");
+  ASSERT_NE(onDialog, nullptr);
+  Start();
+  ASSERT_TRUE(OpenByCommand(kCmdOptions));
+  ASSERT_EQ(*onDialog, TRUE);
+  Crash();
+  ASSERT_EQ(*onDialog, TRUE) << "the flag should outlive the killed copy here";
+  Start();
+  EXPECT_EQ(*onDialog, FALSE) << "triggers stay off after the restart";
+}
+
+// A second start while the sheet is open shows the hidden icon; OK, with the
+// box left as it was, must not hide it again.
+TEST_F(OptionsSheet, SecondStartWhileTheSheetIsOpenBringsTheIconBackForGood) {
+  WriteDword(kGeneralKey, "HideIcon", 1);
+  Start();
+  EXPECT_FALSE(IconShown());
+  ASSERT_TRUE(OpenByCommand(kCmdOptions));
+  EXPECT_TRUE(CheckBecomes(IDC_GEN_HIDEICON, true));
+  Process second = Process::Start("\"" + folder_.file(kQuilloExe) + "\"", folder_.path());
+  ASSERT_TRUE(second.Wait(10000)) << "the second copy kept running";
+  ASSERT_TRUE(WaitFor([&] { return IconShown(); })) << "the second start did not bring the icon back";
+  ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == sheet_; }));
+  Press(VK_MENU, 'M');  // some other change on the page
+  Tap(VK_DOWN);
+  ASSERT_TRUE(WaitFor([&] { return ComboIndex(IDC_GEN_MENUPOS) == 1; }));
+  Tap(VK_RETURN);
+  ASSERT_TRUE(SheetGone());
+  EXPECT_FALSE(MessageBoxWatcher::Instance().WaitForBoxes(1, 2000)) << "2041: OK hid the icon again";
+  EXPECT_FALSE(WaitFor([&] { return !IconShown(); }, 1000)) << "the icon went again";
+  Stop();
+  EXPECT_EQ(ReadDword(kGeneralKey, "HideIcon", 9), 0u);
+  EXPECT_EQ(ReadDword(kGeneralKey, "MenuPos", 9), 1u);
+}
+
+// The editor and the sheet are modal: their owner is disabled while they are
+// up. That owner is Quillo's own window, never the program in front, which
+// would otherwise take no input meanwhile and stay disabled if Quillo died.
+TEST_F(OptionsSheet, SheetAndEditorAreOwnedByQuilloNeverByTheProgramInFront) {
+  HWND target = StartTargetThenQuillo();
+  ASSERT_NE(target, nullptr);
+  ASSERT_TRUE(PutClipboardText("one"));
+  ASSERT_TRUE(HistoryBecomes({"one"}));
+  ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == target; }));
+  PostMessageA(frame_, WM_COMMAND, 32807, 0);  // the stack menu's "Edit History..."
+  HWND editor = DialogInFront("Edit Clipboard History");
+  ASSERT_NE(editor, nullptr);
+  EXPECT_EQ(GetWindow(editor, GW_OWNER), frame_);
+  EXPECT_TRUE(IsWindowEnabled(target)) << "the program in front was disabled by the editor";
+  PostMessageA(editor, WM_COMMAND, IDCANCEL, 0);
+  ASSERT_TRUE(WaitFor([&] { return !IsWindow(editor); }));
+
+  SetForegroundWindow(target);
+  ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == target; }));
+  ASSERT_TRUE(OpenByCommand(kCmdOptions));
+  EXPECT_EQ(GetWindow(sheet_, GW_OWNER), frame_);
+  EXPECT_TRUE(IsWindowEnabled(target)) << "the program in front was disabled by the sheet";
+  Crash();
+  EXPECT_TRUE(IsWindowEnabled(target)) << "the program in front stays disabled after Quillo is gone";
+}
+
+// The bar never takes the activation: its Edit button (the command it posts)
+// must not send the user's program to the back with Alt+Esc.
+TEST_F(OptionsSheet, MacroBarEditLeavesTheProgramInFrontAlone) {
+  HWND target = StartTargetThenQuillo();
+  ASSERT_NE(target, nullptr);
+  {
+    EscapeCounter escapes;
+    ASSERT_TRUE(escapes.hooked());
+    PostMessageA(frame_, WM_COMMAND, kCmdMacroSheet, 0);
+    ASSERT_TRUE(SheetInFront());
+    EXPECT_EQ(escapes.count(), 0) << "the command handed back a foreground it did not hold";
+  }
+  EXPECT_EQ(TabCount(), 1);
+  Tap(VK_ESCAPE);
+  ASSERT_TRUE(SheetGone());
+  // From the tray, where our window holds the foreground, it is still handed back.
+  SetForegroundWindow(frame_);
+  {
+    EscapeCounter escapes;
+    ASSERT_TRUE(escapes.hooked());
+    PostMessageA(frame_, WM_COMMAND, kCmdMacroSheet, 0);
+    ASSERT_TRUE(SheetInFront());
+    EXPECT_EQ(escapes.count(), 1);
+  }
+  Tap(VK_ESCAPE);
+  ASSERT_TRUE(SheetGone());
+}
+
+// A menu file's own key equal to the clear-history key, which the system
+// would hand to Quillo before any hook sees it: refused when its page is left.
+TEST_F(OptionsSheet, MenuFileOnTheClearHistoryKeyIsRefused) {
+  WriteString(kMenuFileSetKey, "MenuFile0", "MenuItem.txt");
+  WriteDword(kMenuFileSetKey, "MenuFile0-Preset", static_cast<DWORD>(-2));
+  WriteDword(kMenuFileSetKey, "MenuFile0-Key", 'K' | ((MOD_CONTROL | MOD_ALT) << 16));
+  Start();
+  ASSERT_TRUE(OpenByCommand(kCmdOptions));
+  ASSERT_TRUE(NextPageShows(IDC_CUS_LIST));
+  Press(VK_CONTROL, VK_TAB);
+  EXPECT_EQ(NextNarrowBox(), "Some of shortcut key settings are overlap.");
+  EXPECT_TRUE(FocusBecomes(IDC_CUS_LIST));
+  Tap(VK_ESCAPE);
+  ASSERT_TRUE(SheetGone());
+}
+
+// Opening the sheet looks through the Startup folder for "Launch with
+// Windows", loading and resolving every shortcut there, which can take
+// seconds. It runs on a thread of its own while the window's thread goes on
+// dispatching: here the look-up is held up (its thread cannot even start
+// while another thread holds the loader lock) until a message posted to
+// this thread has been dispatched, which a look-up on this thread would
+// never allow.
+namespace lookup {
+using LockLoader = LONG(NTAPI*)(ULONG, ULONG*, ULONG_PTR*);
+using UnlockLoader = LONG(NTAPI*)(ULONG, ULONG_PTR);
+HANDLE g_locked = nullptr;
+HANDLE g_release = nullptr;
+volatile LONG g_dispatched = 0;
+
+DWORD WINAPI HoldLoaderLock(void*) {
+  HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+  auto lock = reinterpret_cast<LockLoader>(reinterpret_cast<void*>(GetProcAddress(ntdll, "LdrLockLoaderLock")));
+  auto unlock = reinterpret_cast<UnlockLoader>(reinterpret_cast<void*>(GetProcAddress(ntdll, "LdrUnlockLoaderLock")));
+  if (lock == nullptr || unlock == nullptr) return 1;
+  ULONG_PTR magic = 0;
+  if (lock(0, nullptr, &magic) != 0) return 1;
+  SetEvent(g_locked);
+  // Held until the message was dispatched, or for 10 s at most.
+  WaitForSingleObject(g_release, 10000);
+  unlock(0, magic);
+  return 0;
+}
+
+LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_APP) {
+    InterlockedExchange(&g_dispatched, 1);
+    SetEvent(g_release);
+    return 0;
+  }
+  return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+}  // namespace lookup
+
+TEST(StartupShortcut, LookUpRunsOffTheCallingThreadWhichKeepsDispatching) {
+  ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+  const int expected = FindStartupShortcut(nullptr, false);  // loads what the look-up needs, once
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = lookup::Proc;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.lpszClassName = "QuilloLookupProbe";
+  RegisterClassA(&wc);
+  HWND probe = CreateWindowExA(0, wc.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+  ASSERT_NE(probe, nullptr);
+  lookup::g_locked = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  lookup::g_release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  lookup::g_dispatched = 0;
+  HANDLE holder = CreateThread(nullptr, 0, lookup::HoldLoaderLock, nullptr, 0, nullptr);
+  ASSERT_EQ(WaitForSingleObject(lookup::g_locked, 10000), WAIT_OBJECT_0) << "the loader lock was not taken";
+  PostMessageA(probe, WM_APP, 0, 0);
+  const int found = FindStartupShortcutOffThread();
+  const bool dispatchedMeanwhile = lookup::g_dispatched != 0;
+  SetEvent(lookup::g_release);
+  WaitForSingleObject(holder, 15000);
+  CloseHandle(holder);
+  EXPECT_TRUE(dispatchedMeanwhile) << "the look-up held up this thread's messages";
+  EXPECT_EQ(found, expected);
+  DestroyWindow(probe);
+  CloseHandle(lookup::g_locked);
+  CloseHandle(lookup::g_release);
+  CoUninitialize();
 }
 
 // The same refusal where the ANSI code page is Japanese.
