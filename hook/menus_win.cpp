@@ -438,8 +438,13 @@ void PasteShownEntry(int shown, const EntryMark& mark) noexcept {
   } else {
     Warn(IDS_COPY_TEXT);
   }
-  // Pasted or not, the user picked this entry: it moves up all the same.
-  if (g_bMoveStackTop && index > 0) MoveItemToTop(view, blockSize, count, index, buffer);
+  // Pasted or not, the user picked this entry: it moves up all the same,
+  // from wherever copies made while the clipboard was busy have pushed it.
+  if (g_bMoveStackTop) {
+    const int now = history.Count();
+    const int at = FindMarkedEntry(view, blockSize, now, index, mark);
+    if (at > 0) MoveItemToTop(view, blockSize, now, at, buffer);
+  }
   HeapFree(heap, 0, buffer);
 }
 
