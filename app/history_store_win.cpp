@@ -1,5 +1,6 @@
 #include "history_store_win.h"
 
+#include <cstring>
 #include <new>
 #include <utility>
 
@@ -71,16 +72,20 @@ bool HistoryStore::CreateHistoryStore(int32_t capacity) {
   }
   mapping_.reset(h);
   capacity_ = capacity;
+  slots_ = capacity;
+  pendingCapacity_ = 0;
   Publish(0);
   return true;
 }
 
-void HistoryStore::AddHistoryEntry(const char* text) {
-  if (!mapping_ || text == nullptr) return;
+bool HistoryStore::AddHistoryEntry(const char* text) {
+  if (count_ >= capacity_) RetryPendingResize();
+  if (!mapping_ || text == nullptr) return false;
   MappedView view(mapping_.get(), FILE_MAP_WRITE);
-  if (!view) return;
+  if (!view) return false;
   int32_t count = count_;
-  if (history::AddEntry({view.get(), capacity_}, count, text) == history::AddResult::kAdded) {
+  const history::AddResult result = history::AddEntry({view.get(), capacity_}, count, text);
+  if (result == history::AddResult::kAdded) {
     // The bytes are in place before the count grows: a hook reading the store
     // at this moment sees either the old count or the new, complete entry.
     Publish(count);
@@ -93,6 +98,15 @@ void HistoryStore::AddHistoryEntry(const char* text) {
       }
     }
   }
+  return result != history::AddResult::kTooLong && count_ > 0;
+}
+
+bool HistoryStore::NewestEntryIs(const std::string& text) const {
+  if (!mapping_ || count_ <= 0) return false;
+  MappedView view(mapping_.get(), FILE_MAP_READ);
+  if (!view) return false;
+  const size_t length = history::EntryLength(view.get(), 0);
+  return length == text.size() && std::memcmp(history::EntryText(view.get(), 0), text.data(), length) == 0;
 }
 
 void HistoryStore::ClearHistory() { Publish(0); }
@@ -118,6 +132,10 @@ bool HistoryStore::ResizeHistory(int32_t capacity) {
     // Readers must not walk entries of a mapping that is about to go away.
     Publish(0);
     mapping_.reset();
+    // The name stays with the old store as long as any process holds it;
+    // its file is still in use then too. Nothing is touched in that case.
+    UniqueHandle held(OpenFileMappingA(FILE_MAP_READ | FILE_MAP_WRITE, FALSE, kHistoryMappingName));
+    if (held) return KeepHeldStore(std::move(held), capacity, saved.get(), savedCount);
   }
   if (CreateHistoryTempFile() == nullptr) {
     Warn(IDS_CREATE_TEMP_FILE);
@@ -125,12 +143,19 @@ bool HistoryStore::ResizeHistory(int32_t capacity) {
   }
   bool existed = false;
   HANDLE h = CreateMapping(capacity, &existed);
+  if (h == nullptr && existed && hadMapping) {
+    // Opened again by someone between the check and now: still the old store.
+    UniqueHandle again(OpenFileMappingA(FILE_MAP_READ | FILE_MAP_WRITE, FALSE, kHistoryMappingName));
+    if (again) return KeepHeldStore(std::move(again), capacity, saved.get(), savedCount);
+  }
   if (h == nullptr) {
     Warn(IDS_CREATE_MAPPING);
     return false;
   }
   mapping_.reset(h);
   capacity_ = capacity;
+  slots_ = capacity;
+  pendingCapacity_ = 0;
   if (hadMapping) {
     MappedView view(mapping_.get(), FILE_MAP_WRITE);
     if (!view) {
@@ -142,6 +167,28 @@ bool HistoryStore::ResizeHistory(int32_t capacity) {
     Publish(history::CopyEntries({view.get(), capacity_}, saved.get(), savedCount));
   }
   return true;
+}
+
+bool HistoryStore::KeepHeldStore(UniqueHandle held, int32_t capacity, const char* saved, int32_t savedCount) {
+  mapping_ = std::move(held);
+  capacity_ = capacity < slots_ ? capacity : slots_;
+  pendingCapacity_ = capacity > capacity_ ? capacity : 0;
+  MappedView view(mapping_.get(), FILE_MAP_WRITE);
+  if (!view) {
+    Warn(IDS_MAP_HISTORY);
+    return false;
+  }
+  // The saved copy, not the blocks as they are: a move to the top in another
+  // process may have been caught half done.
+  Publish(history::CopyEntries({view.get(), capacity_}, saved, savedCount));
+  return true;
+}
+
+void HistoryStore::RetryPendingResize() {
+  if (pendingCapacity_ == 0 || !mapping_) return;
+  const int32_t capacity = pendingCapacity_;
+  pendingCapacity_ = 0;
+  ResizeHistory(capacity);
 }
 
 bool HistoryStore::ReadHistoryFile(const char* path) {
@@ -171,6 +218,9 @@ bool HistoryStore::ReadHistoryFile(const char* path) {
     if (got == 0) break;
     size += got;
   }
+  // A larger store still owed by a resize is made first: the file is read
+  // against the capacity the user set.
+  RetryPendingResize();
   // The whole file is checked before the store is touched: a corrupt file
   // never costs the user the history they have.
   history::FileEntry entries[history::kMaxFileCount];
@@ -252,6 +302,7 @@ bool HistoryStore::CopyAllEntries(std::vector<std::string>& out) const {
 }
 
 bool HistoryStore::ReplaceEntries(const std::vector<std::string>& texts) {
+  RetryPendingResize();
   if (!mapping_) return false;
   MappedView view(mapping_.get(), FILE_MAP_WRITE);
   if (!view) {

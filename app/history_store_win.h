@@ -35,8 +35,16 @@ class HistoryStore {
   // False when the program cannot go on (the message has been shown, except
   // when another instance's mapping still exists).
   bool CreateHistoryStore(int32_t capacity);
-  void AddHistoryEntry(const char* text);
+  // True when `text` is entry 0 afterwards (added, or equal to entry 0).
+  bool AddHistoryEntry(const char* text);
+  // Whether entry 0 is `text` now.
+  bool NewestEntryIs(const std::string& text) const;
   void ClearHistory();
+  // Another process may hold the store open (a menu, a dialog, a tag reading
+  // an entry); no new store can be made under the name then. The entries are
+  // kept in the old one, a smaller capacity takes effect at once, and a larger
+  // one as far as the old store reaches until a later resize can make the new
+  // store (tried when the history is full or rewritten).
   bool ResizeHistory(int32_t capacity);
   // `path` null means "\Default.hst" in the program folder, silently skipped when missing.
   bool ReadHistoryFile(const char* path);
@@ -61,6 +69,8 @@ class HistoryStore {
 
  private:
   HANDLE CreateMapping(int32_t capacity, bool* existed);
+  bool KeepHeldStore(UniqueHandle held, int32_t capacity, const char* saved, int32_t savedCount);
+  void RetryPendingResize();
   void Publish(int32_t count);
   void Warn(UINT id) const;
 
@@ -70,6 +80,8 @@ class HistoryStore {
   UniqueHandle mapping_;
   int32_t count_ = 0;
   int32_t capacity_ = 0;
+  int32_t slots_ = 0;            // blocks of the mapping in use (capacity_ never exceeds it)
+  int32_t pendingCapacity_ = 0;  // a larger capacity still to be made, 0 = none
   history_editor::CaptureLog* captureLog_ = nullptr;
 };
 

@@ -372,7 +372,10 @@ void CMainFrame::OnDrawClipboard() {
   }
   const unsigned followUp =
       handover_.OnClipboardChange(IsClipboardFormatAvailable(CF_TEXT) != FALSE, skipped, GetTickCount());
-  if (followUp != 0) PostMessageA(hwnd_, followUp, 0, 0);
+  if (followUp != 0) {
+    cutText_ = lastStored_;
+    PostMessageA(hwnd_, followUp, 0, 0);
+  }
 }
 
 bool CMainFrame::CaptureClipboard() {
@@ -402,17 +405,21 @@ bool CMainFrame::CaptureChange() {
   facts.excludedByOwner = Available(Exclusions().exclude) || Available(Exclusions().ignore);
   const app::CaptureDecision decision = app::DecideCapture(facts);
   if (!decision.open) return decision.skip;
+  // From here on, a text that does not become entry 0 (the clipboard stays
+  // busy, the text is larger than the store takes) is a skip: a pending text
+  // command would otherwise rework an older entry over the user's selection.
   // The program that just changed the clipboard may still hold it.
-  if (!OpenClipboardPatiently(hwnd_)) return false;
+  if (!OpenClipboardPatiently(hwnd_)) return true;
   std::string text;
   bool refused = HistoryRefused();
   // The clipboard is held only for the copy; the store is written after.
   const bool copied = !refused && CopyClipboardBlock(CF_TEXT, app::kLargestCapturedText, text);
   CloseClipboard();
   if (refused) return true;
-  if (!copied) return false;
+  if (!copied) return true;
   text.push_back('\0');  // a block need not hold its own terminator
-  history_.AddHistoryEntry(text.c_str());
+  if (!history_.AddHistoryEntry(text.c_str())) return true;
+  lastStored_.assign(text.c_str());
   return false;
 }
 
@@ -436,6 +443,11 @@ void CMainFrame::OnTextCommandFollowUp(UINT msg) {
   // with its cut: give it the configured time (pumping, so that further
   // clipboard changes are captured meanwhile) before its selection is pasted over.
   if (!Wait(static_cast<DWORD>(settings_.EncloseTimeLag < 0 ? 0 : settings_.EncloseTimeLag))) return;
+  // Copies captured during the wait have pushed the cut text down: the second
+  // phase reworks entry 0, so it runs only while that is still the cut text.
+  const std::string cut = std::move(cutText_);
+  cutText_.clear();
+  if (!history_.NewestEntryIs(cut)) return;
   switch (msg) {
     case kMsgEncloseArm:
       EncloseText(nullptr, FALSE);

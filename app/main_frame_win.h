@@ -40,7 +40,7 @@ class CMainFrame {
   void OnClose();
   void OnDestroy();
   void OnDrawClipboard();
-  bool CaptureClipboard();  // returns the skip flag
+  bool CaptureClipboard();  // returns the skip flag: the text did not reach the history
   bool CaptureChange();
   void OnChangeCbChain(HWND removed, HWND next);
   LRESULT OnSkipQuery(ATOM atom);
@@ -76,6 +76,8 @@ class CMainFrame {
   HWND nextViewer_ = nullptr;
   bool inChain_ = false;
   app::TextCommandHandover handover_;
+  std::string lastStored_;  // the text of the last clipboard change that became entry 0
+  std::string cutText_;     // the text a pending second phase is to rework
   app::MacroBar macroBar_;  // before the machine, which shows the macro on it
   std::unique_ptr<app::MacroMachine> macros_;  // created with the window
   bool barStateLoaded_ = false;  // the bar's place was read and is saved once at the end

@@ -267,10 +267,7 @@ HGLOBAL NewQuotedBlock(HGLOBAL source) {
   return quoted.release();
 }
 
-BOOL SetStackItemToClipUnsafe(const char* view, int index) {
-  const char* entry = nullptr;
-  size_t length = 0;
-  if (!SlotText(view, index, &entry, &length)) return FALSE;
+BOOL SetStackTextToClipUnsafe(const char* entry, size_t length) {
   GlobalBlock textBlock(NewTextBlock(entry, length, false));
   if (!textBlock) return FALSE;
   if (g_bCutLastRet2) {
@@ -303,8 +300,16 @@ int SetItemToClip(int id) {
 }
 
 BOOL SetStackItemToClip(const char* view, int index) {
+  const char* entry = nullptr;
+  size_t length = 0;
+  if (!SlotText(view, index, &entry, &length)) return FALSE;
+  return SetStackTextToClip(entry, length);
+}
+
+BOOL SetStackTextToClip(const char* text, size_t length) {
+  if (text == nullptr) return FALSE;
   try {
-    return SetStackItemToClipUnsafe(view, index);
+    return SetStackTextToClipUnsafe(text, length);
   } catch (...) {
     return FALSE;
   }

@@ -22,6 +22,9 @@ int SetItemToClip(int id);
 // quoted when the last menu choice was made in quote mode. Non-zero on success.
 BOOL SetStackItemToClip(const char* view, int index);
 
+// The same for the `length` bytes of `text`, a private copy of an entry.
+BOOL SetStackTextToClip(const char* text, size_t length);
+
 // `text`, or the filled global block `block` when it is not null, onto the
 // clipboard, with the plain marker data when `marker` is set. Non-zero on
 // success, and the block belongs to the system then; on failure a block passed

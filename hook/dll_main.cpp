@@ -1,14 +1,14 @@
 // Library entry of QuilloHook.dll.
 #include <windows.h>
 
-#include "message_box_win.h"
+#include "own_unwind_tables_win.h"
 #include "process_state.h"
-#include "resource.h"
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
   quillo::hook::ProcessState& state = quillo::hook::State();
   switch (reason) {
     case DLL_PROCESS_ATTACH:
+      quillo::AdoptOwnUnwindTables(instance);
       state.instance = instance;
       // Growable private heap, 8 KB to start. A failure is reported later by
       // Heap(): a message box here would run under the loader lock and could
@@ -17,18 +17,10 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
       DisableThreadLibraryCalls(instance);
       break;
     case DLL_PROCESS_DETACH:
-      if (state.rootMenu != nullptr) {
-        // Only on FreeLibrary (reserved == null) is the process still healthy
-        // enough to show a box; at process exit other threads are already gone.
-        if (!DestroyMenu(state.rootMenu) && reserved == nullptr) {
-          quillo::ShowQuilloMessage(instance, IDS_DELETE_MENU);
-        }
-        state.rootMenu = nullptr;
-      }
-      if (state.heap != nullptr) {
-        HeapDestroy(state.heap);
-        state.heap = nullptr;
-      }
+      quillo::hook::ReleaseProcessState();
+      // At process exit the other threads are gone, maybe in the middle of
+      // an unwind that holds the registry's lock: leave the tables be then.
+      if (reserved == nullptr) quillo::ReleaseOwnUnwindTables();
       break;
     default:
       break;

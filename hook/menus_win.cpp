@@ -45,13 +45,35 @@ void PostToResident(UINT message, WPARAM wParam, LPARAM lParam) noexcept {
   if (resident != nullptr) PostMessageA(resident, message, wParam, lParam);
 }
 
-StackCaptionSettings CaptionSettings() noexcept {
+// `blockSize` is the one the view was checked with (HistoryView), not a
+// fresh read of the shared value.
+StackCaptionSettings CaptionSettings(size_t blockSize) noexcept {
   StackCaptionSettings s;
   s.charNum = g_nCharNum;
   s.skipTopSpace = g_bSkipTopSpace != FALSE;
-  s.blockSize = g_dwBlockSize;
+  s.blockSize = static_cast<uint32_t>(blockSize);
   return s;
 }
+
+// One menu of this library at a time in a process. A menu, or a dialog of a
+// chosen command, pumps messages; the resident window's request to show a
+// menu (1038) or a trigger can arrive meanwhile, and a second menu would free
+// the parsed menu or the store the first one still works on.
+class MenuShowScope {
+ public:
+  MenuShowScope() noexcept : entered_(!State().showingMenu) {
+    if (entered_) State().showingMenu = true;
+  }
+  ~MenuShowScope() {
+    if (entered_) State().showingMenu = false;
+  }
+  MenuShowScope(const MenuShowScope&) = delete;
+  MenuShowScope& operator=(const MenuShowScope&) = delete;
+  bool entered() const { return entered_; }
+
+ private:
+  bool entered_;
+};
 
 // Lets this thread's windows go on working for `ms` without ever blocking for
 // longer. A WM_QUIT taken out of the queue here is put back, so that the
@@ -117,8 +139,51 @@ bool EndsWithDoubleByte(const char* text, size_t len) noexcept {
 
 // ---- "Save to Scratch File" ----
 
+// Private copies of the entries the scratch dialog lists: the store may change
+// while the dialog is open, and what is written must be what was listed.
+class ScratchEntries {
+ public:
+  ScratchEntries() = default;
+  ~ScratchEntries() {
+    for (int i = 0; i < count_; ++i) HeapFree(heap_, 0, texts_[i]);
+  }
+  ScratchEntries(const ScratchEntries&) = delete;
+  ScratchEntries& operator=(const ScratchEntries&) = delete;
+
+  // Copies the first `count` slots of `view`; false (message 2001 shown) when
+  // memory runs out.
+  bool Take(const char* view, size_t blockSize, int count) noexcept {
+    heap_ = Heap();
+    if (heap_ == nullptr) return false;  // reported once by Heap()
+    if (count > kScratchTableSize) count = kScratchTableSize;
+    for (int i = 0; i < count; ++i) {
+      const size_t length = SlotTextLength(view, blockSize, i);
+      char* copy = static_cast<char*>(HeapAlloc(heap_, 0, length + 1));
+      if (copy == nullptr) {
+        Warn(IDS_NO_MEMORY);
+        return false;
+      }
+      std::memcpy(copy, view + static_cast<size_t>(i) * blockSize, length);
+      copy[length] = '\0';
+      texts_[i] = copy;
+      lengths_[i] = length;
+      count_ = i + 1;
+    }
+    return true;
+  }
+  int count() const { return count_; }
+  const char* text(int i) const { return texts_[i]; }
+  size_t length(int i) const { return lengths_[i]; }
+
+ private:
+  HANDLE heap_ = nullptr;
+  char* texts_[kScratchTableSize] = {};
+  size_t lengths_[kScratchTableSize] = {};
+  int count_ = 0;
+};
+
 struct ScratchDialogData {
-  const char* view;
+  const ScratchEntries* entries;
   int count;
   int* table;  // State().scratchSelection
 };
@@ -179,10 +244,10 @@ INT_PTR CALLBACK ScratchDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
       const auto* data = reinterpret_cast<const ScratchDialogData*>(lParam);
       CheckRadioButton(dialog, IDC_SCRATCH_ALL, IDC_SCRATCH_SELECTED_TO_LAST, IDC_SCRATCH_ALL);
       HWND list = GetDlgItem(dialog, IDC_SCRATCH_ITEMS);
-      const StackCaptionSettings settings = CaptionSettings();
+      const StackCaptionSettings settings = CaptionSettings(0);
       for (int i = 0; i < data->count; ++i) {
         char caption[kStackCaptionBytes];
-        GetStackItem(caption, sizeof caption, data->view, i, false, false, settings);
+        GetStackItem(caption, sizeof caption, data->entries->text(i), i, false, true, settings);
         const LRESULT row = SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(caption));
         if (row == LB_ERR || row == LB_ERRSPACE) break;
       }
@@ -218,13 +283,15 @@ void WriteBytes(HANDLE file, const char* bytes, size_t len) noexcept {
   if (len > 0) WriteFile(file, bytes, static_cast<DWORD>(len), &written, nullptr);
 }
 
+void RunScratchDialog(const ScratchEntries& entries) noexcept;
+
 }  // namespace
 
 // ---- History store ----
 
 bool HistoryView::Open() noexcept {
   Close();
-  const DWORD blockSize = g_dwBlockSize;
+  const DWORD blockSize = g_dwBlockSize;  // read once: see blockSize()
   if (blockSize == 0) return false;
   mapping_.reset(OpenFileMappingA(FILE_MAP_WRITE, FALSE, kHistoryMapping));
   if (!mapping_) return false;
@@ -240,13 +307,21 @@ bool HistoryView::Open() noexcept {
   if (VirtualQuery(view_, &info, sizeof info) == sizeof info) bytes = info.RegionSize;
   const size_t slots = bytes / blockSize;
   slots_ = static_cast<int>(slots < static_cast<size_t>(kMaxStackEntries) ? slots : kMaxStackEntries);
+  blockSize_ = blockSize;
   return true;
+}
+
+int HistoryView::Count() const noexcept {
+  const int count = g_nNumClipHistory;
+  if (count <= 0) return 0;
+  return count < slots_ ? count : slots_;
 }
 
 void HistoryView::Close() noexcept {
   if (view_ != nullptr) UnmapViewOfFile(view_);
   view_ = nullptr;
   slots_ = 0;
+  blockSize_ = 0;
   mapping_.reset();
 }
 
@@ -265,28 +340,30 @@ HMENU StackMenu::ReleaseMenu() noexcept {
 
 bool BuildStackMenu(bool reportEmpty, StackMenu& out) noexcept {
   out.DestroyOwnedMenu();
-  out.history.Close();
   out.count = 0;
   const int count = g_nNumClipHistory;  // read once: the resident program may add meanwhile
   if (count <= 0) {
     if (reportEmpty) Warn(IDS_NO_HISTORY);
     return false;
   }
-  if (!out.history.Open()) return false;
+  // Open for the building only: a menu left open must not keep the store
+  // from being replaced (a resize makes a new one under the same name).
+  HistoryView history;
+  if (!history.Open()) return false;
   HMENU top = CreatePopupMenu();
-  if (top == nullptr) {
-    out.history.Close();
-    return false;
-  }
+  if (top == nullptr) return false;
   out.menu = top;
-  out.count = count < out.history.slots() ? count : out.history.slots();
+  out.count = count < history.slots() ? count : history.slots();
 
-  const StackCaptionSettings settings = CaptionSettings();
+  const size_t blockSize = history.blockSize();
+  const StackCaptionSettings settings = CaptionSettings(blockSize);
   HMENU target = top;
   int subMenus = 0;
   for (int i = 0; i < out.count; ++i) {
     char caption[kStackCaptionBytes];
-    GetStackItem(caption, sizeof caption, out.history.view(), i, true, false, settings);
+    GetStackItem(caption, sizeof caption, history.view(), i, true, false, settings);
+    out.marks[i] = MarkEntry(history.view() + static_cast<size_t>(i) * blockSize,
+                             SlotTextLength(history.view(), blockSize, i));
     if (i >= 10 && (i - 10) % 20 == 0) {
       HMENU sub = CreatePopupMenu();
       if (sub == nullptr) {
@@ -323,40 +400,83 @@ bool BuildStackMenu(bool reportEmpty, StackMenu& out) noexcept {
   return true;
 }
 
-void DoStackCommand(UINT id, StackMenu& stack) noexcept {
-  char* view = stack.history.view();
-  if (view != nullptr) {
-    if (id >= kStackEntryFirst && id < kStackEntryFirst + static_cast<UINT>(stack.count)) {
-      const int index = static_cast<int>(id - kStackEntryFirst);
-      if (SetStackItemToClip(view, index)) {
-        PasteText();
-      } else {
-        Warn(IDS_COPY_TEXT);
-      }
-      // Pasted or not, the user picked this entry: it moves up all the same.
-      if (g_bMoveStackTop && index > 0) {
-        const DWORD blockSize = g_dwBlockSize;
-        HANDLE heap = Heap();
-        char* scratch = heap != nullptr ? static_cast<char*>(HeapAlloc(heap, 0, blockSize)) : nullptr;
-        if (scratch == nullptr) {
-          Warn(IDS_NO_MEMORY);
-        } else {
-          MoveItemToTop(view, blockSize, stack.count, index, scratch);
-          HeapFree(heap, 0, scratch);
-        }
-      }
-    } else if (id == kStackClearHistory) {
-      PostToResident(WM_COMMAND, kCmdClearHistory, 0);
-    } else if (id == kStackEditHistory) {
-      PostToResident(WM_COMMAND, kCmdEditHistory, 0);
-    } else if (id == kStackSaveScratch) {
-      SaveScratchFile(view, stack.count);
-    }
+namespace {
+
+// Pastes the entry that menu position `shown` showed, found again in the store
+// as it is now; nothing (a beep) when the store no longer holds that text.
+void PasteShownEntry(int shown, const EntryMark& mark) noexcept {
+  HistoryView history;
+  if (!history.Open()) return;
+  char* view = history.view();
+  const size_t blockSize = history.blockSize();
+  const int count = history.Count();
+  const int index = FindMarkedEntry(view, blockSize, count, shown, mark);
+  if (index < 0) {
+    MessageBeep(kSimpleBeep);
+    return;
   }
-  stack.history.Close();
+  HANDLE heap = Heap();
+  if (heap == nullptr) return;  // reported once by Heap()
+  // One buffer: first the private copy of the text, then the move's scratch.
+  char* buffer = static_cast<char*>(HeapAlloc(heap, 0, blockSize + 1));
+  if (buffer == nullptr) {
+    Warn(IDS_NO_MEMORY);
+    return;
+  }
+  const size_t length = SlotTextLength(view, blockSize, index);
+  std::memcpy(buffer, view + static_cast<size_t>(index) * blockSize, length);
+  buffer[length] = '\0';
+  // The resident program may have been shifting the entries while the copy
+  // was made: only the very text that was shown is pasted.
+  if (!SameEntry(MarkEntry(buffer, length), mark)) {
+    HeapFree(heap, 0, buffer);
+    MessageBeep(kSimpleBeep);
+    return;
+  }
+  if (SetStackTextToClip(buffer, length)) {
+    PasteText();
+  } else {
+    Warn(IDS_COPY_TEXT);
+  }
+  // Pasted or not, the user picked this entry: it moves up all the same,
+  // from wherever copies made while the clipboard was busy have pushed it.
+  if (g_bMoveStackTop) {
+    const int now = history.Count();
+    const int at = FindMarkedEntry(view, blockSize, now, index, mark);
+    if (at > 0) MoveItemToTop(view, blockSize, now, at, buffer);
+  }
+  HeapFree(heap, 0, buffer);
+}
+
+void SaveScratchFromStore() noexcept {
+  ScratchEntries entries;
+  {
+    HistoryView history;
+    if (!history.Open()) return;
+    if (!entries.Take(history.view(), history.blockSize(), history.Count())) return;
+  }
+  // The dialog may stay open for long; the store is closed by now.
+  RunScratchDialog(entries);
+}
+
+}  // namespace
+
+void DoStackCommand(UINT id, const StackMenu& stack) noexcept {
+  if (id >= kStackEntryFirst && id < kStackEntryFirst + static_cast<UINT>(stack.count)) {
+    const int shown = static_cast<int>(id - kStackEntryFirst);
+    PasteShownEntry(shown, stack.marks[shown]);
+  } else if (id == kStackClearHistory) {
+    PostToResident(WM_COMMAND, kCmdClearHistory, 0);
+  } else if (id == kStackEditHistory) {
+    PostToResident(WM_COMMAND, kCmdEditHistory, 0);
+  } else if (id == kStackSaveScratch) {
+    SaveScratchFromStore();
+  }
 }
 
 void ShowStackMenu(bool atMouse) noexcept {
+  MenuShowScope scope;
+  if (!scope.entered()) return;
   if (!CheckMenuHost(kMenuStack, -1)) return;
   StackMenu stack;
   if (!BuildStackMenu(true, stack)) return;
@@ -383,6 +503,8 @@ void DoCustomCommand(UINT id) noexcept {
 
 void ShowCustomMenu(int entry, bool atMouse) noexcept {
   if (entry < 0 || entry >= kMenuFileSetCount) return;
+  MenuShowScope scope;
+  if (!scope.entered()) return;
   if (!CheckMenuHost(kMenuCustom, entry)) return;
   if (!PrepareCustomMenu(entry)) return;
   // The date and time tags of one display all show the moment it opened.
@@ -396,6 +518,8 @@ void ShowCustomMenu(int entry, bool atMouse) noexcept {
 // ---- Combined menu ----
 
 void ShowBothMenu(bool atMouse) noexcept {
+  MenuShowScope scope;
+  if (!scope.entered()) return;
   if (!CheckMenuHost(kMenuCombined, -1)) return;
   HMENU outer = CreatePopupMenu();
   if (outer == nullptr) return;
@@ -433,13 +557,14 @@ void ShowBothMenu(bool atMouse) noexcept {
     DoStackCommand(id, stack);
     return;
   }
-  stack.history.Close();
   if (id != 0) DoCustomCommand(id);
 }
 
 // ---- Menu-file chooser ----
 
 void ShowMenuSetMenu() noexcept {
+  MenuShowScope scope;
+  if (!scope.entered()) return;
   if (!CheckMenuHost(kMenuChooser, -1)) return;
   if (g_CustomMenuSet[0].path[0] == '\0') {
     Warn(IDS_NO_CUSTOM_ITEM);
@@ -589,13 +714,21 @@ UINT TrackMenu(HMENU menu, bool atMouse) noexcept {
 
 // ---- Scratch file ----
 
-void SaveScratchFile(const char* view, int count) noexcept {
+void SaveScratchFile(const char* view, size_t blockSize, int count) noexcept {
+  if (view == nullptr || blockSize == 0) return;
+  ScratchEntries entries;
+  if (!entries.Take(view, blockSize, count)) return;
+  RunScratchDialog(entries);
+}
+
+namespace {
+
+void RunScratchDialog(const ScratchEntries& entries) noexcept {
   ProcessState& state = State();
-  if (view == nullptr) return;
-  if (count > kScratchTableSize) count = kScratchTableSize;
+  const int count = entries.count();
   for (int& index : state.scratchSelection) index = -1;
 
-  ScratchDialogData data{view, count, state.scratchSelection};
+  ScratchDialogData data{&entries, count, state.scratchSelection};
   INT_PTR result = -1;
   {
     HelpTopicScope help(kScratchHelpTopic);
@@ -650,19 +783,19 @@ void SaveScratchFile(const char* view, int count) noexcept {
   }
   if (add && (low != 0 || high != 0)) SetFilePointer(file.get(), 0, nullptr, FILE_END);
 
-  const size_t blockSize = g_dwBlockSize;
-  if (blockSize == 0) return;
   for (int k = 0; k < count; ++k) {
     const int index = state.scratchSelection[k];
     if (index == -1) break;
     if (index < 0 || index >= count) continue;
-    const char* text = view + static_cast<size_t>(index) * blockSize;
-    const size_t len = strnlen(text, blockSize - 1);
+    const char* text = entries.text(index);
+    const size_t len = entries.length(index);
     WriteBytes(file.get(), text, len);
     if (len == 0 || text[len - 1] != '\n' || EndsWithDoubleByte(text, len)) WriteBytes(file.get(), "\r\n", 2);
     WriteBytes(file.get(), kScratchSeparator, sizeof kScratchSeparator - 1);
   }
 }
+
+}  // namespace
 
 }  // namespace quillo::hook
 
@@ -684,7 +817,19 @@ void GetStackItem(char* buffer, const char* source, int index, BOOL menuStyle, B
   quillo::hook::StackCaptionSettings settings;
   settings.charNum = g_nCharNum;
   settings.skipTopSpace = g_bSkipTopSpace != FALSE;
-  settings.blockSize = g_dwBlockSize;
+  const DWORD blockSize = g_dwBlockSize;  // read once, checked against the view below
+  settings.blockSize = blockSize;
+  if (!direct && source != nullptr && index >= 0) {
+    // The slot must lie inside the memory `source` starts: the size is shared
+    // memory that any process could have written.
+    MEMORY_BASIC_INFORMATION info = {};
+    const unsigned long long end = static_cast<unsigned long long>(index + 1ll) * blockSize;
+    if (VirtualQuery(source, &info, sizeof info) != sizeof info || info.State != MEM_COMMIT ||
+        static_cast<const char*>(info.BaseAddress) + info.RegionSize < source ||
+        end > static_cast<unsigned long long>(static_cast<const char*>(info.BaseAddress) + info.RegionSize - source)) {
+      settings.blockSize = 0;  // the prefix alone
+    }
+  }
   quillo::hook::GetStackItem(buffer, quillo::hook::kStackCaptionBytes, source, index, menuStyle != FALSE,
                              direct != FALSE, settings);
 }

@@ -12,6 +12,7 @@
 
 #include "handles_win.h"
 #include "quillo_hook.h"
+#include "stack_caption.h"
 
 namespace quillo::hook {
 
@@ -30,7 +31,7 @@ void ShowStackMenu(bool atMouse) noexcept;
 void ShowBothMenu(bool atMouse) noexcept;
 void ShowMenuSetMenu() noexcept;
 
-// The history store opened for one stack-menu display: the mapping
+// The history store opened for one operation: the mapping
 // "QuilloPageMapObject" and a view of all of it, both released by Close() or
 // when the object goes.
 class HistoryView {
@@ -45,17 +46,25 @@ class HistoryView {
   bool Open() noexcept;
   void Close() noexcept;
   char* view() const { return view_; }
+  // The slot size the view was checked with. g_dwBlockSize is shared memory
+  // and may change at any time: every slot of this view is found with this
+  // value, never with a fresh read.
+  size_t blockSize() const { return blockSize_; }
   // Slots that lie inside the view (never more than kMaxStackEntries).
   int slots() const { return slots_; }
+  // g_nNumClipHistory read once, cut to the slots inside the view.
+  int Count() const noexcept;
 
  private:
   UniqueHandle mapping_;
   char* view_ = nullptr;
+  size_t blockSize_ = 0;
   int slots_ = 0;
 };
 
-// A built stack menu with the store it was read from. The menu is destroyed
-// with the object unless ReleaseMenu() handed it to a parent menu.
+// A built stack menu and what it showed. The store is not kept open while the
+// menu is: a choice is looked up again in the store as it is then. The menu is
+// destroyed with the object unless ReleaseMenu() handed it to a parent menu.
 struct StackMenu {
   StackMenu() = default;
   ~StackMenu() { DestroyOwnedMenu(); }
@@ -65,8 +74,8 @@ struct StackMenu {
   HMENU ReleaseMenu() noexcept;
 
   HMENU menu = nullptr;
-  HistoryView history;
-  int count = 0;  // entries in the menu: g_nNumClipHistory, read once
+  int count = 0;                       // entries in the menu
+  EntryMark marks[kMaxStackEntries];   // the text each entry showed
 };
 
 // Builds the stack menu over the history store. False when there is no menu:
@@ -74,9 +83,10 @@ struct StackMenu {
 // be opened or mapped (silently).
 bool BuildStackMenu(bool reportEmpty, StackMenu& out) noexcept;
 
-// Carries out stack-menu command `id` (0 = none) on the store of `stack`, and
-// closes the store in every case.
-void DoStackCommand(UINT id, StackMenu& stack) noexcept;
+// Carries out stack-menu command `id` (0 = none) of `stack`. An entry is
+// pasted only when the store still holds the text the menu showed (wherever
+// newer copies have pushed it); otherwise nothing is pasted.
+void DoStackCommand(UINT id, const StackMenu& stack) noexcept;
 
 // Carries out custom-menu command `id` (0 = none): a list menu first asks for
 // its item, then the text goes onto the clipboard and is pasted.
@@ -90,8 +100,10 @@ UINT TrackMenu(HMENU menu, bool atMouse) noexcept;
 // pointer, 2 below the menu bar of `front`).
 POINT GetMenuPoint(HWND front, int position) noexcept;
 
-// Runs the "Save to Scratch File" dialog over the `count` entries of `view`
-// and writes the chosen entries to "Scratch.txt" beside the library.
-void SaveScratchFile(const char* view, int count) noexcept;
+// Runs the "Save to Scratch File" dialog over the first `count` entries of
+// `view` (slots of `blockSize` bytes, all inside the view) and writes the
+// chosen entries to "Scratch.txt" beside the library. The entries are copied
+// before the dialog opens: what is written is what the dialog listed.
+void SaveScratchFile(const char* view, size_t blockSize, int count) noexcept;
 
 }  // namespace quillo::hook

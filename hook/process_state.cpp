@@ -20,4 +20,19 @@ HANDLE Heap() {
   return g_state.heap;
 }
 
+void ReleaseProcessState() noexcept {
+  if (g_state.rootMenu != nullptr) {
+    // A menu the host program destroyed already cannot be destroyed again;
+    // nothing is lost then, and nobody could be told: a message box here
+    // would wait for the user with the loader lock held, and every other
+    // thread of the host that loads or ends would hang behind it.
+    DestroyMenu(g_state.rootMenu);
+    g_state.rootMenu = nullptr;
+  }
+  if (g_state.heap != nullptr) {
+    HeapDestroy(g_state.heap);
+    g_state.heap = nullptr;
+  }
+}
+
 }  // namespace quillo::hook

@@ -17,6 +17,7 @@ struct ProcessState {
   DWORD lastCtrlRelease = 0;
   bool titleClickPassThrough = false;
   bool trackingMenu = false;       // this process is tracking one of our menus
+  bool showingMenu = false;        // a menu of ours, or the command chosen from it, is running
   int choiceMode = 1;              // +1 or -1: how the last menu choice was made
   int helpTopic = 0;               // F1 topic of the open library dialog, 0 = none
   SYSTEMTIME timeSnapshot = {};    // read by the date and time tags
@@ -31,5 +32,10 @@ ProcessState& State();
 // finds it missing reports message 2000 (never from inside DllMain, where a
 // message box could deadlock on the loader lock).
 HANDLE Heap();
+
+// Releases what the process state holds (the parsed menu, the private heap)
+// when the library leaves the process. Runs under the loader lock: it shows
+// nothing and waits for nothing, whatever fails.
+void ReleaseProcessState() noexcept;
 
 }  // namespace quillo::hook

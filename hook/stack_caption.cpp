@@ -163,6 +163,39 @@ bool MoveItemToTop(char* view, size_t blockSize, int count, int index, char* scr
   return true;
 }
 
+EntryMark MarkEntry(const char* text, size_t length) noexcept {
+  // FNV-1a, 64 bits: no two entries of one history meet by chance.
+  uint64_t hash = 14695981039346656037ull;
+  for (size_t i = 0; i < length; ++i) {
+    hash ^= static_cast<unsigned char>(text[i]);
+    hash *= 1099511628211ull;
+  }
+  EntryMark mark;
+  mark.hash = hash;
+  mark.length = static_cast<uint32_t>(length);
+  mark.set = text != nullptr;
+  return mark;
+}
+
+size_t SlotTextLength(const char* view, size_t blockSize, int index) noexcept {
+  if (view == nullptr || blockSize == 0 || index < 0) return 0;
+  return strnlen(view + static_cast<size_t>(index) * blockSize, blockSize);
+}
+
+int FindMarkedEntry(const char* view, size_t blockSize, int count, int hint, const EntryMark& mark) noexcept {
+  if (view == nullptr || blockSize == 0 || count <= 0 || !mark.set) return -1;
+  auto matches = [&](int i) noexcept {
+    const char* text = view + static_cast<size_t>(i) * blockSize;
+    const size_t length = strnlen(text, blockSize);
+    return length == mark.length && SameEntry(MarkEntry(text, length), mark);
+  };
+  if (hint >= 0 && hint < count && matches(hint)) return hint;
+  for (int i = 0; i < count; ++i) {
+    if (i != hint && matches(i)) return i;
+  }
+  return -1;
+}
+
 const char* TriggerCodeText(int32_t code) noexcept {
   switch (code) {
     case kTriggerNone: return "(None)";

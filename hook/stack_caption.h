@@ -48,6 +48,30 @@ void GetStackItem(char* buffer, size_t bufferSize, const char* source, int index
 // there is no scratch buffer.
 bool MoveItemToTop(char* view, size_t blockSize, int count, int index, char* scratch) noexcept;
 
+// What a menu remembers of an entry it shows, so that a choice made later is
+// applied to that same text: the store is shared, and any program's copy
+// shifts every entry while the menu is open. A hash of the whole text and its
+// length, never the text itself (the entry may be a password).
+struct EntryMark {
+  uint64_t hash = 0;
+  uint32_t length = 0;
+  bool set = false;
+};
+
+EntryMark MarkEntry(const char* text, size_t length) noexcept;
+inline bool SameEntry(const EntryMark& a, const EntryMark& b) noexcept {
+  return a.set && b.set && a.hash == b.hash && a.length == b.length;
+}
+
+// Bytes of the text in slot `index` of `view`: up to its terminator, never
+// beyond the slot (another process may have left it unterminated).
+size_t SlotTextLength(const char* view, size_t blockSize, int index) noexcept;
+
+// The slot among the first `count` of `view` whose text carries `mark`,
+// looked for at `hint` first (where the entry was when it was shown); -1 when
+// none does. The caller has checked that `count` slots lie inside the view.
+int FindMarkedEntry(const char* view, size_t blockSize, int count, int hint, const EntryMark& mark) noexcept;
+
 // The key text of a shortcut (MakeKeyText) and the system's key names
 // (KeyNameSource) are shared with the resident program: key_text.h.
 using ::quillo::KeyNameSource;

@@ -167,6 +167,53 @@ TEST(StackCaptionMoveToTop, FullSlotsKeepTheirTextAndWithoutScratchNothingMoves)
   EXPECT_EQ(Slots(view, kBlock, 2), (std::vector<std::string>{"bbbbbbb", "aaaaaaa"}));
 }
 
+// ---- Finding a shown entry again ----
+
+std::vector<char> Store(size_t block, const std::vector<std::string>& texts) {
+  std::vector<char> view(block * (texts.size() + 1), '\0');
+  for (size_t i = 0; i < texts.size(); ++i) std::memcpy(&view[i * block], texts[i].data(), texts[i].size());
+  return view;
+}
+
+EntryMark Mark(const std::string& text) { return MarkEntry(text.data(), text.size()); }
+
+TEST(StackCaptionShownEntry, FoundWhereTheStoreHasMovedIt_OrNotAtAll) {
+  constexpr size_t kBlock = 16;
+  const std::vector<std::string> now = {"new", "pass", "e0", "e1", "e0"};
+  const std::vector<char> view = Store(kBlock, now);
+  const struct { const char* shown; int hint; int count; int found; } rows[] = {
+      {"e1", 1, 5, 3},     // two copies since the menu opened
+      {"e0", 2, 5, 2},     // a text that is there twice: the place it was shown wins
+      {"e0", 0, 5, 2},     //   ... else the newest copy
+      {"e0", 0, 2, -1},    // only the first `count` slots are entries
+      {"gone", 0, 5, -1},  // no longer in the history: nothing
+      {"e", 2, 5, -1},     // a prefix of an entry is another text
+      {"e10", 3, 5, -1},   // and so is a longer one
+      {"", 0, 5, -1},
+      {"new", 7, 5, 0},    // a hint past the entries is only a hint
+      {"new", -3, 5, 0},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(FindMarkedEntry(view.data(), kBlock, row.count, row.hint, Mark(row.shown)), row.found)
+        << row.shown << " at " << row.hint;
+  }
+}
+
+TEST(StackCaptionShownEntry, EmptyEntryUnterminatedSlotAndNoMark) {
+  constexpr size_t kBlock = 8;
+  std::vector<char> view = Store(kBlock, {"", "abc"});
+  std::memcpy(&view[kBlock], "bbbbbbbb", 8);  // unterminated: its text is the whole slot
+  EXPECT_EQ(SlotTextLength(view.data(), kBlock, 1), kBlock);
+  EXPECT_EQ(FindMarkedEntry(view.data(), kBlock, 2, 1, Mark("")), 0);
+  EXPECT_EQ(FindMarkedEntry(view.data(), kBlock, 2, 0, Mark("bbbbbbbb")), 1);
+  EXPECT_EQ(FindMarkedEntry(view.data(), kBlock, 2, 0, EntryMark()), -1) << "a mark never taken matches nothing";
+  EXPECT_EQ(FindMarkedEntry(nullptr, kBlock, 2, 0, Mark("")), -1);
+  EXPECT_EQ(FindMarkedEntry(view.data(), 0, 2, 0, Mark("")), -1);
+  EXPECT_FALSE(SameEntry(Mark("abc"), Mark("abd")));
+  EXPECT_FALSE(SameEntry(Mark("ab"), Mark("abc")));
+  EXPECT_TRUE(SameEntry(Mark("abc"), Mark("abc")));
+}
+
 // ---- key text and chooser ----
 
 class FakeKeyNames : public KeyNameSource {

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <cstring>
+#include <vector>
 
 #include "pe_imports.h"
 #include "wine_support.h"
@@ -37,6 +39,47 @@ TEST(Binaries, LibrariesImportOnlySystemDllsAndReportTheirSizes) {
   }
   EXPECT_LT(ReadFileBytes(ExeFolder() + "\\" + kHookDll).size(), 300u * 1024);
 }
+
+#if defined(__i386__)
+// A host program that has the 32-bit tool chain's run-time library loaded
+// before ours, then an exception inside our library: the text command's copy
+// of a form longer than any free stretch of the address space fails with
+// bad_alloc, which the library catches and reports as message 2001. Were its
+// unwind tables registered only with the host's run-time library, the throw
+// would find no handler and end the host.
+QUILLO_CHILD(HookExceptionBesideHostRuntime) {
+  if (args.size() != 1) return 2;
+  if (LoadLibraryA((args[0] + "\\libgcc_s_dw2-1.dll").c_str()) == nullptr) return 3;
+  HMODULE hook = LoadLibraryA((args[0] + "\\" + kHookDll).c_str());
+  if (hook == nullptr) return 4;
+  using Enclose = BOOL(__cdecl*)(const char*, BOOL);
+  auto enclose = reinterpret_cast<Enclose>(reinterpret_cast<void*>(GetProcAddress(hook, "EncloseText")));
+  if (enclose == nullptr) return 5;
+  const size_t bytes = size_t{48} << 20;
+  char* form = static_cast<char*>(VirtualAlloc(nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+  if (form == nullptr) return 6;
+  std::memset(form, 'x', bytes - 1);
+  form[bytes - 1] = '\0';
+  // Leave no free stretch of 8 MB or more.
+  std::vector<void*> held;
+  for (SIZE_T chunk = SIZE_T{256} << 20; chunk >= (SIZE_T{8} << 20); chunk /= 2) {
+    while (void* p = VirtualAlloc(nullptr, chunk, MEM_RESERVE, PAGE_NOACCESS)) held.push_back(p);
+  }
+  const BOOL result = enclose(form, TRUE);
+  for (void* p : held) VirtualFree(p, 0, MEM_RELEASE);
+  // The library leaves again and takes its tables out of the registry.
+  if (!FreeLibrary(hook)) return 8;
+  return result == FALSE ? 0 : 7;
+}
+
+TEST(Binaries, HookLibraryCatchesItsOwnExceptionsWhenTheHostLoadedTheToolChainRuntime) {
+  ProgramFolder folder({kHookDll, "libgcc_s_dw2-1.dll", "libwinpthread-1.dll"});
+  ASSERT_TRUE(folder.ok()) << "the run-time DLLs are copied beside the tests by the build";
+  MessageBoxWatcher::Instance().Take();
+  EXPECT_EQ(RunChild("HookExceptionBesideHostRuntime", "\"" + folder.path() + "\""), 0);
+  EXPECT_EQ(MessageBoxWatcher::Instance().Take(), std::vector<std::string>{"There is not enough memory."});
+}
+#endif
 
 TEST(Binaries, ImportReaderRejectsWhatIsNotAnImage) {
   std::vector<std::string> imports;

@@ -264,5 +264,101 @@ TEST_F(HistoryStoreWine, ResizeKeepsTheNewestEntries) {
   EXPECT_EQ(store_.Capacity(), 50);
 }
 
+// ---- A resize while another process holds the store open ----
+
+constexpr char kHeldEvent[] = "QuilloTestHistoryHeld";
+constexpr char kReleaseEvent[] = "QuilloTestHistoryRelease";
+
+// Holds the store the way a menu or the scratch dialog of another program
+// does (the mapping and a view of it) until the parent says so.
+QUILLO_CHILD(HoldHistoryMapping) {
+  if (!args.empty()) return 1;
+  HANDLE release = OpenEventA(SYNCHRONIZE, FALSE, kReleaseEvent);
+  HANDLE held = OpenEventA(EVENT_MODIFY_STATE, FALSE, kHeldEvent);
+  if (release == nullptr || held == nullptr) return 2;
+  HANDLE m = OpenFileMappingA(FILE_MAP_WRITE, FALSE, kHistoryMappingName);
+  if (m == nullptr) return 3;
+  void* view = MapViewOfFile(m, FILE_MAP_WRITE, 0, 0, 0);
+  if (view == nullptr) return 4;
+  SetEvent(held);
+  const DWORD waited = WaitForSingleObject(release, 60000);
+  UnmapViewOfFile(view);
+  CloseHandle(m);
+  CloseHandle(held);
+  CloseHandle(release);
+  return waited == WAIT_OBJECT_0 ? 0 : 5;
+}
+
+class HeldStore {
+ public:
+  HeldStore()
+      : held_(CreateEventA(nullptr, TRUE, FALSE, kHeldEvent)), release_(CreateEventA(nullptr, TRUE, FALSE, kReleaseEvent)) {
+    child_ = StartChild("HoldHistoryMapping");
+    ok_ = WaitForSingleObject(held_, 20000) == WAIT_OBJECT_0;
+  }
+  ~HeldStore() { Release(); CloseHandle(held_); CloseHandle(release_); }
+  bool ok() const { return ok_; }
+  // True when the child let go and ended as it should.
+  bool Release() {
+    if (released_) return true;
+    released_ = true;
+    SetEvent(release_);
+    DWORD code = 1;
+    return child_.Wait(20000, &code) && code == 0;
+  }
+
+ private:
+  HANDLE held_;
+  HANDLE release_;
+  Process child_;
+  bool ok_ = false;
+  bool released_ = false;
+};
+
+Texts Entries(int from, int to) {  // newest first: "e<to>" .. "e<from>"
+  Texts out;
+  for (int i = to; i >= from; --i) out.push_back("e" + std::to_string(i));
+  return out;
+}
+
+TEST_F(HistoryStoreWine, HeldByAnotherProcess_AGrowKeepsEveryEntryAndTakesEffectOnceReleased) {
+  ASSERT_TRUE(store_.CreateHistoryStore(10));
+  for (int i = 0; i < 10; ++i) store_.AddHistoryEntry(("e" + std::to_string(i)).c_str());
+  HeldStore holder;
+  ASSERT_TRUE(holder.ok());
+  ASSERT_TRUE(store_.ResizeHistory(50));
+  EXPECT_TRUE(store_.HasMapping());
+  EXPECT_EQ(ReadStoreFromOutside(), Entries(0, 9));
+  // The old store still takes new texts, dropping its oldest.
+  store_.AddHistoryEntry("e10");
+  EXPECT_EQ(ReadStoreFromOutside(), Entries(1, 10));
+  ASSERT_TRUE(holder.Release());
+  // Full again: the larger store is made now, with every entry.
+  for (int i = 11; i < 15; ++i) store_.AddHistoryEntry(("e" + std::to_string(i)).c_str());
+  EXPECT_EQ(ReadStoreFromOutside(), Entries(1, 14));
+  EXPECT_EQ(store_.Capacity(), 50);
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  ASSERT_TRUE(GetFileAttributesExA(folder_.file("ClipHist.tmp").c_str(), GetFileExInfoStandard, &data));
+  EXPECT_EQ(data.nFileSizeLow, 50 * kBlockSize);
+}
+
+TEST_F(HistoryStoreWine, HeldByAnotherProcess_AShrinkKeepsTheNewestAtOnce) {
+  ASSERT_TRUE(store_.CreateHistoryStore(10));
+  for (int i = 0; i < 10; ++i) store_.AddHistoryEntry(("e" + std::to_string(i)).c_str());
+  HeldStore holder;
+  ASSERT_TRUE(holder.ok());
+  ASSERT_TRUE(store_.ResizeHistory(4));
+  EXPECT_EQ(store_.Capacity(), 4);
+  EXPECT_EQ(ReadStoreFromOutside(), Entries(6, 9));
+  store_.AddHistoryEntry("e10");
+  EXPECT_EQ(ReadStoreFromOutside(), Entries(7, 10));
+  ASSERT_TRUE(holder.Release());
+  ASSERT_TRUE(store_.ResizeHistory(6));
+  EXPECT_EQ(ReadStoreFromOutside(), Entries(7, 10));
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  ASSERT_TRUE(GetFileAttributesExA(folder_.file("ClipHist.tmp").c_str(), GetFileExInfoStandard, &data));
+  EXPECT_EQ(data.nFileSizeLow, 6 * kBlockSize);
+}
+
 }  // namespace
 }  // namespace quillo::wine

@@ -7,7 +7,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -411,6 +413,24 @@ TEST_F(HookMenusStack, CaptionsFollowTheCaptionRule_WidthTabsAmpersandsAndLineBr
   EXPECT_STREQ(buffer, "100: direct text");
 }
 
+// The exported caption reads a slot of a view its caller mapped; a slot size
+// that does not fit that view gives the prefix alone, never a read past it.
+TEST_F(HookMenusStack, ExportedCaption_SlotOutsideTheView_GivesThePrefixAlone) {
+  history_.Fill({"e0", "e1"});
+  char caption[kBlockSize / 128] = "";
+  GetStackItem(caption, history_.view(), 1, FALSE, FALSE);
+  EXPECT_STREQ(caption, "02: e1");
+  g_dwBlockSize = 0x01000000;
+  std::memset(caption, 'x', sizeof caption);
+  GetStackItem(caption, history_.view(), 1, FALSE, FALSE);
+  EXPECT_STREQ(caption, "02: ");
+  GetStackItem(caption, history_.view(), 0, FALSE, FALSE);
+  EXPECT_STREQ(caption, "01: ");
+  g_dwBlockSize = kBlockSize;
+  GetStackItem(caption, history_.view(), kCapacity, FALSE, FALSE);  // just past the last slot
+  EXPECT_STREQ(caption, "101: ");
+}
+
 TEST_F(HookMenusStack, EmptyHistory_Reports2024OnlyWhenAsked) {
   quillo::hook::StackMenu stack;
   EXPECT_FALSE(quillo::hook::BuildStackMenu(false, stack));
@@ -521,6 +541,62 @@ TEST_F(HookMenusTrack, WithoutMoveStackTop_TheStoreKeepsItsOrder) {
   EXPECT_EQ(ClipboardText(), "e2");
   EXPECT_EQ(history_.Entry(0), "e0");
   EXPECT_EQ(history_.Entry(2), "e2");
+}
+
+// Another program copies while the menu is open: every entry moves down one.
+// The digit the user pressed names the entry shown beside it, not what now
+// sits in that slot (the new copy, which may be anything, a password too).
+TEST_F(HookMenusTrack, HistoryShiftsWhileOpen_TheChoicePastesTheEntryShownAndMovesIt) {
+  history_.Fill({"e0", "e1", "e2"});
+  g_bMoveStackTop = TRUE;
+  FrontWindow front;
+  ASSERT_TRUE(front.BringToFront());
+  PutOnClipboard("before");
+  const MenuRun run = TrackWhileDriving([] { quillo::hook::ShowStackMenu(false); },
+                                        [&](HMENU) { history_.Fill({"copied meanwhile", "e0", "e1", "e2"}); },
+                                        [] { Press('2'); });
+  ASSERT_TRUE(run.menuSeen);
+  EXPECT_TRUE(run.closedByKeys);
+  EXPECT_EQ(ClipboardText(), "e1");
+  std::vector<std::string> store;
+  for (int i = 0; i < 4; ++i) store.push_back(history_.Entry(i));
+  EXPECT_EQ(store, (std::vector<std::string>{"e1", "copied meanwhile", "e0", "e2"}));
+  EXPECT_EQ(g_nNumClipHistory, 4);
+}
+
+TEST_F(HookMenusTrack, EntryShownIsGoneWhenChosen_NothingIsPastedOrMoved) {
+  history_.Fill({"e0", "e1"});
+  g_bMoveStackTop = TRUE;
+  FrontWindow front;
+  ASSERT_TRUE(front.BringToFront());
+  PutOnClipboard("untouched");
+  const MenuRun run = TrackWhileDriving([] { quillo::hook::ShowStackMenu(false); },
+                                        [&](HMENU) { history_.Fill({"other", "texts"}); }, [] { Press('2'); });
+  ASSERT_TRUE(run.menuSeen);
+  EXPECT_TRUE(run.closedByKeys);
+  EXPECT_EQ(ClipboardText(), "untouched");
+  EXPECT_EQ(history_.Entry(0), "other");
+  EXPECT_EQ(history_.Entry(1), "texts");
+  EXPECT_EQ(Boxes(), std::vector<std::string>());
+}
+
+// The shared slot size is changed while the menu is open (by a broken or
+// hostile program). The choice must not read or move slots with the new size
+// across a view that was checked with the old one.
+TEST_F(HookMenusTrack, BlockSizeChangedWhileOpen_NothingIsReadOrWrittenOutsideTheStore) {
+  history_.Fill({"e0", "e1", "e2"});
+  g_bMoveStackTop = TRUE;
+  FrontWindow front;
+  ASSERT_TRUE(front.BringToFront());
+  PutOnClipboard("untouched");
+  const MenuRun run = TrackWhileDriving([] { quillo::hook::ShowStackMenu(false); },
+                                        [](HMENU) { g_dwBlockSize = 0x01000000; }, [] { Press('3'); });
+  g_dwBlockSize = kBlockSize;
+  ASSERT_TRUE(run.menuSeen);
+  EXPECT_EQ(ClipboardText(), "untouched");
+  EXPECT_EQ(history_.Entry(0), "e0");
+  EXPECT_EQ(history_.Entry(2), "e2");
+  Boxes();
 }
 
 TEST_F(HookMenusTrack, HistoryCommands_PostClearAndEditToTheResidentWindow) {
@@ -654,6 +730,80 @@ TEST_F(HookMenusCustom, CombinedMenu_BothSubMenus_StackChoiceAndCustomChoice) {
   EXPECT_EQ(Boxes(), std::vector<std::string>());
 }
 
+// Stands in for the resident window, which answers message 1038 with the
+// exported ShowMenu on its own thread, the thread whose menu may be open.
+class ShowMenuWindow {
+ public:
+  ShowMenuWindow() {
+    static const ATOM atom = [] {
+      WNDCLASSA wc = {};
+      wc.lpfnWndProc = Proc;
+      wc.hInstance = GetModuleHandleA(nullptr);
+      wc.lpszClassName = "QuilloMenusShowMenu";
+      return RegisterClassA(&wc);
+    }();
+    (void)atom;
+    hwnd_ = CreateWindowExA(0, "QuilloMenusShowMenu", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                            GetModuleHandleA(nullptr), nullptr);
+  }
+  ~ShowMenuWindow() { DestroyWindow(hwnd_); }
+  ShowMenuWindow(const ShowMenuWindow&) = delete;
+  ShowMenuWindow& operator=(const ShowMenuWindow&) = delete;
+  HWND hwnd() const { return hwnd_; }
+  static std::atomic<int> entered;
+  static std::atomic<int> returned;
+
+ private:
+  static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == quillo::kMsgShowMenu) {
+      ++entered;
+      ShowMenu(static_cast<int>(wParam), static_cast<int>(lParam));
+      ++returned;
+      return 0;
+    }
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+  }
+  HWND hwnd_ = nullptr;
+};
+std::atomic<int> ShowMenuWindow::entered(0);
+std::atomic<int> ShowMenuWindow::returned(0);
+
+// Message 1038 arrives while the resident window's own menu is open (the
+// menu's loop dispatches it): the inner request must not replace the parsed
+// menu under the open one, and the outer choice pastes from its own menu.
+TEST_F(HookMenusCustom, ShowMenuRequestWhileItsOwnMenuIsOpen_IsRefused) {
+  const std::string other = folder_.file("Other.txt");
+  const std::string text = "X|xray\r\nY|yankee\r\n";
+  ASSERT_TRUE(quillo::wine::WriteFileBytes(other, std::vector<unsigned char>(text.begin(), text.end())));
+  lstrcpynA(g_CustomMenuSet[1].path, other.c_str(), MAX_PATH);
+  ShowMenuWindow window;
+  ShowMenuWindow::entered = 0;
+  ShowMenuWindow::returned = 0;
+  FrontWindow front;
+  ASSERT_TRUE(front.BringToFront());
+  PutOnClipboard("before");
+  int menusDuringRequest = 0;
+  const MenuRun run = TrackWhileDriving([] { ShowMenu(quillo::kMenuCustom, 0); }, nullptr, [&] {
+    PostMessageA(window.hwnd(), quillo::kMsgShowMenu, quillo::kMenuCustom, 1);
+    WaitFor([] { return ShowMenuWindow::entered.load() > 0; }, kDeadlineMs);
+    Sleep(300);
+    menusDuringRequest = CountMenuWindows();
+    // A second menu, had one opened, is closed so the first gets the keys.
+    if (menusDuringRequest > 1) Press(VK_ESCAPE);
+    WaitFor([] { return ShowMenuWindow::returned.load() > 0; }, kDeadlineMs);
+    Press(VK_DOWN);
+    Press(VK_DOWN);
+    Press(VK_RETURN);
+  });
+  ASSERT_TRUE(run.menuSeen);
+  EXPECT_EQ(ShowMenuWindow::returned.load(), 1);
+  EXPECT_EQ(menusDuringRequest, 1);
+  EXPECT_EQ(ClipboardText(), "beta");
+  EXPECT_TRUE(IsMenu(State().rootMenu));
+  EXPECT_FALSE(State().showingMenu);
+  Boxes();
+}
+
 TEST_F(HookMenusCustom, CombinedMenu_EmptyHistory_StackMenuIsAGrayedEntry) {
   FrontWindow front;
   ASSERT_TRUE(front.BringToFront());
@@ -699,6 +849,152 @@ TEST_F(HookMenusTrack, TrackedAtTheCaret_WithResetCursorThePointerMovesBesideIt)
   EXPECT_EQ(menuRect.top, caret.y);
   EXPECT_EQ(pointer.x, caret.x + 1);
   EXPECT_EQ(pointer.y, caret.y + 1);
+}
+
+// ---- Opened and closed a thousand times: nothing stays behind ----
+
+constexpr UINT kEndMenuMessage = WM_APP + 7;
+
+// The front window of the leak runs: a message posted before each menu closes
+// that menu from inside its own loop, so a display costs no key events.
+class LeakFront {
+ public:
+  LeakFront() {
+    static const ATOM atom = [] {
+      WNDCLASSA wc = {};
+      wc.lpfnWndProc = Proc;
+      wc.hInstance = GetModuleHandleA(nullptr);
+      wc.lpszClassName = "QuilloMenusLeakFront";
+      return RegisterClassA(&wc);
+    }();
+    (void)atom;
+    hwnd_ = CreateWindowExA(0, "QuilloMenusLeakFront", "Leak front", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 80, 600,
+                            400, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    edit_ = CreateWindowExA(0, "Edit", "", WS_CHILD | WS_VISIBLE, 10, 10, 500, 24, hwnd_, nullptr,
+                            GetModuleHandleA(nullptr), nullptr);
+  }
+  ~LeakFront() { DestroyWindow(hwnd_); }
+  LeakFront(const LeakFront&) = delete;
+  LeakFront& operator=(const LeakFront&) = delete;
+  bool BringToFront() {
+    return PumpUntil([&] {
+      if (GetForegroundWindow() != hwnd_) SetForegroundWindow(hwnd_);
+      if (GetFocus() != edit_) SetFocus(edit_);
+      return GetForegroundWindow() == hwnd_ && GetFocus() == edit_;
+    });
+  }
+  // Shows a menu with `show` and has it closed at once; false when no menu
+  // was open when the close request came round.
+  bool OpenAndClose(const std::function<void()>& show) {
+    closed_ = false;
+    PostMessageA(hwnd_, kEndMenuMessage, 0, 200);
+    show();
+    // A request still queued (no menu came) is used up here.
+    PumpUntil([] { return false; }, 0);
+    return closed_;
+  }
+
+ private:
+  static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == kEndMenuMessage) {
+      if (State().trackingMenu) {
+        EndMenu();
+        closed_ = true;
+      } else if (lParam > 0) {
+        PostMessageA(hwnd, kEndMenuMessage, 0, lParam - 1);  // the menu is still on its way
+      }
+      return 0;
+    }
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+  }
+  static bool closed_;
+  HWND hwnd_ = nullptr;
+  HWND edit_ = nullptr;
+};
+bool LeakFront::closed_ = false;
+
+// What this process holds: the highest slot that 256 new USER objects (menus)
+// and 256 new GDI objects (brushes) take, and the bytes in use on every heap.
+// Freed slots are taken again first, so the highest slot stays where it was
+// unless objects leaked (then it moves up by about their number); the usual
+// counters read 0 under Wine.
+struct Holdings {
+  unsigned userSlot = 0;
+  unsigned gdiSlot = 0;
+  unsigned long long heapBytes = 0;
+};
+
+Holdings Measure() {
+  constexpr int kProbes = 256;
+  Holdings h;
+  HMENU menus[kProbes] = {};
+  HBRUSH brushes[kProbes] = {};
+  for (int i = 0; i < kProbes; ++i) {
+    menus[i] = CreatePopupMenu();
+    brushes[i] = CreateSolidBrush(RGB(i, 2, 3));
+    h.userSlot = std::max<unsigned>(h.userSlot, LOWORD(reinterpret_cast<UINT_PTR>(menus[i])));
+    h.gdiSlot = std::max<unsigned>(h.gdiSlot, LOWORD(reinterpret_cast<UINT_PTR>(brushes[i])));
+  }
+  for (int i = 0; i < kProbes; ++i) {
+    DestroyMenu(menus[i]);
+    DeleteObject(brushes[i]);
+  }
+  HANDLE heaps[256];
+  const DWORD n = GetProcessHeaps(256, heaps);
+  for (DWORD i = 0; i < n && i < 256; ++i) {
+    if (!HeapLock(heaps[i])) continue;
+    PROCESS_HEAP_ENTRY e = {};
+    while (HeapWalk(heaps[i], &e)) {
+      if (e.wFlags & PROCESS_HEAP_ENTRY_BUSY) h.heapBytes += e.cbData;
+    }
+    HeapUnlock(heaps[i]);
+  }
+  return h;
+}
+
+class HookMenusLeak : public HookMenusCustom {};
+
+TEST_F(HookMenusLeak, AThousandDisplaysOfEachMenu_LeaveNoMenusBrushesOrHeapBehind) {
+  history_.Fill(Numbered(35));  // the stack menu with two sub menus
+  ResidentStandIn resident;     // the chooser posts nothing when closed, but has a window to post to
+  LeakFront front;
+  ASSERT_TRUE(front.BringToFront());
+  const struct {
+    const char* name;
+    std::function<void()> show;
+  } kinds[] = {
+      {"stack", [] { quillo::hook::ShowStackMenu(false); }},
+      {"custom", [] { quillo::hook::ShowCustomMenu(0, false); }},
+      {"combined", [] { quillo::hook::ShowBothMenu(false); }},
+      {"chooser", [] { quillo::hook::ShowMenuSetMenu(); }},
+  };
+  constexpr int kRounds = 1000;
+  // Allowances: a few slots and a few pages of heap for what the system
+  // itself keeps around (caches, the message queue); a leak of one object or
+  // one small block per display goes far past them.
+  constexpr unsigned kSlotAllowance = 16;
+  constexpr unsigned long long kHeapAllowance = 16 * 1024;
+  for (const auto& kind : kinds) {
+    for (int i = 0; i < 20; ++i) ASSERT_TRUE(front.OpenAndClose(kind.show)) << kind.name << " warm-up " << i;
+    const Holdings before = Measure();
+    int closed = 0;
+    const DWORD start = GetTickCount();
+    for (int i = 0; i < kRounds; ++i) closed += front.OpenAndClose(kind.show) ? 1 : 0;
+    const DWORD took = GetTickCount() - start;
+    const Holdings after = Measure();
+    const long long userGrowth = static_cast<long long>(after.userSlot) - before.userSlot;
+    const long long gdiGrowth = static_cast<long long>(after.gdiSlot) - before.gdiSlot;
+    const long long heapGrowth = static_cast<long long>(after.heapBytes) - static_cast<long long>(before.heapBytes);
+    std::printf("[ leak ] %-8s %d displays in %lu ms: USER slot %+lld (0x%x), GDI slot %+lld (0x%x), "
+                "heaps %+lld bytes (of %llu)\n",
+                kind.name, kRounds, static_cast<unsigned long>(took), userGrowth, after.userSlot, gdiGrowth,
+                after.gdiSlot, heapGrowth, after.heapBytes);
+    EXPECT_EQ(closed, kRounds) << kind.name;
+    EXPECT_LE(userGrowth, static_cast<long long>(kSlotAllowance)) << kind.name;
+    EXPECT_LE(gdiGrowth, static_cast<long long>(kSlotAllowance)) << kind.name;
+    EXPECT_LE(heapGrowth, static_cast<long long>(kHeapAllowance)) << kind.name;
+  }
+  EXPECT_EQ(Boxes(), std::vector<std::string>());
 }
 
 // ---- The menu-file chooser ----
@@ -792,7 +1088,7 @@ void SaveWhileDriving(const char* view, int count, const std::function<void(HWND
       }
     }
   });
-  quillo::hook::SaveScratchFile(view, count);
+  quillo::hook::SaveScratchFile(view, kBlockSize, count);
   done = true;
   driver.join();
 }
@@ -915,6 +1211,22 @@ TEST_F(HookMenusScratch, BadChoices_KeepTheDialogOpenWith2022And2021_CancelWrite
                                             "Please select proper option."}));
   EXPECT_TRUE(stillOpen);
   EXPECT_FALSE(scratch.Exists());
+}
+
+// The store changes, and its slot size too, while the dialog is open: what is
+// written is what the dialog listed.
+TEST_F(HookMenusScratch, StoreChangesWhileTheDialogIsOpen_TheListedEntriesAreWritten) {
+  ScratchFolder scratch;
+  ASSERT_TRUE(scratch.ok());
+  history_.Fill({"a", "b", "c"});
+  SaveWhileDriving(history_.view(), 3, [&](HWND dialog) {
+    history_.Fill({"copied meanwhile", "x", "y"});
+    g_dwBlockSize = 0x01000000;
+    Click(dialog, IDC_SCRATCH_NEW);
+  });
+  g_dwBlockSize = kBlockSize;
+  EXPECT_EQ(scratch.Read(), "a\r\n" + kSep + "b\r\n" + kSep + "c\r\n" + kSep);
+  EXPECT_EQ(Boxes(), std::vector<std::string>());
 }
 
 TEST_F(HookMenusScratch, EntryEndingInADoubleByteCharacter_GetsALineBreak) {

@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "quillo_hook.h"
+#include "resident_fixture.h"
 #include "target_window.h"
 #include "text_commands_res.h"
 #include "wine_support.h"
@@ -116,6 +118,62 @@ TEST_F(TextCommandsJourney, QuoteThenUnquoteTheSelectedLinesAndOnlyTheCutTextEnt
   Tap('P');
   EXPECT_TRUE(WaitFor([&] { return WindowText(edit_) == "ONE\r\n\r\ntwo"; })) << WindowText(edit_);
   EXPECT_TRUE(WaitFor([&] { return History() == Texts{"one", "> one\r\n> \r\n> two", "one\r\n\r\ntwo"}; }, 5000));
+  EXPECT_EQ(MessageBoxWatcher::Instance().Take(), Texts());
+}
+
+size_t ClipboardTextLength() {
+  size_t n = 0;
+  if (!WaitFor([] { return OpenClipboard(nullptr) != FALSE; }, 5000)) return 0;
+  if (HANDLE h = GetClipboardData(CF_TEXT)) {
+    if (const char* p = static_cast<const char*>(GlobalLock(h))) {
+      n = std::strlen(p);
+      GlobalUnlock(h);
+    }
+  }
+  CloseClipboard();
+  return n;
+}
+
+// A selection larger than the history takes is cut but never stored: the
+// second phase must not rework the older entry 0 and paste it over the user's
+// text; the cut text stays on the clipboard.
+TEST_F(TextCommandsJourney, SelectionTooLargeForTheHistory_NoOlderEntryIsPastedInItsPlace) {
+  ASSERT_TRUE(PutClipboardText("older entry"));
+  ASSERT_TRUE(WaitFor([&] { return History() == Texts{"older entry"}; }, 5000));
+  const std::string large(25000, 'x');
+  StartTarget(large.c_str(), 0, -1);
+  auto length = [&] { return static_cast<size_t>(SendMessageA(edit_, WM_GETTEXTLENGTH, 0, 0)); };
+  ASSERT_EQ(length(), large.size());
+  OpenMenu();
+  Tap('Q');
+  // The first phase ran: the selection is cut.
+  ASSERT_TRUE(WaitFor([&] { return length() != large.size(); })) << length();
+  EXPECT_FALSE(WaitFor([&] { return WindowText(edit_).find("older") != std::string::npos; }, 3000))
+      << WindowText(edit_);
+  EXPECT_EQ(WindowText(edit_), "");
+  EXPECT_EQ(ClipboardTextLength(), large.size());
+  EXPECT_EQ(History(), Texts{"older entry"});
+  EXPECT_EQ(MessageBoxWatcher::Instance().Take(), Texts());
+}
+
+// The second phase waits (EncloseTimeLag) before it pastes; a copy made by
+// another program meanwhile becomes entry 0, and is no text the user cut.
+class TextCommandsLagJourney : public TextCommandsJourney {
+ protected:
+  void SetUp() override {
+    SetNumber(kGeneralKey, "EncloseTimeLag", 2000);
+    TextCommandsJourney::SetUp();
+  }
+};
+
+TEST_F(TextCommandsLagJourney, ACopyDuringTheDelay_IsNotReworkedOverTheSelection) {
+  StartTarget("one", 0, -1);
+  OpenMenu();
+  Tap('Q');
+  ASSERT_TRUE(WaitFor([&] { return WindowText(edit_).empty(); })) << WindowText(edit_);
+  ASSERT_TRUE(PutClipboardText("copied meanwhile"));
+  ASSERT_TRUE(WaitFor([&] { return History() == Texts{"copied meanwhile", "one"}; }, 5000));
+  EXPECT_FALSE(WaitFor([&] { return !WindowText(edit_).empty(); }, 4000)) << WindowText(edit_);
   EXPECT_EQ(MessageBoxWatcher::Instance().Take(), Texts());
 }
 

@@ -119,6 +119,19 @@ TEST_F(TriggerJourney, DoubleShiftAndAShortcutKeyShowTheirMenus) {
   g_wStackKey = g_wStackMod = 0;
 }
 
+// A copy made while the menu is open in the target enters the history as
+// entry 0 and moves every other entry down; "&1" still names the entry the
+// menu showed beside it.
+TEST_F(TriggerJourney, CopyWhileTheMenuIsOpen_TheChoicePastesTheEntryShownNeverTheNewText) {
+  DoubleCtrl();
+  ASSERT_TRUE(WaitForMenu());
+  store_.AddHistoryEntry("new secret");
+  ASSERT_EQ(g_nNumClipHistory, 4);
+  Tap('1');  // "&1: third"
+  EXPECT_TRUE(WaitFor([&] { return WindowText(edit_) == "third"; })) << WindowText(edit_);
+  EXPECT_FALSE(WaitFor([&] { return WindowText(edit_).find("secret") != std::string::npos; }, 500));
+}
+
 TEST_F(TriggerJourney, CopyOnlyFillsTheClipboardWithoutPasting) {
   g_bCopyOnly = 1;
   DoubleCtrl();
