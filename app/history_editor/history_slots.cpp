@@ -64,7 +64,10 @@ std::vector<std::string> MergeWriteBack(const std::vector<std::string>& captured
   const size_t limit = static_cast<size_t>(ClampCapacity(capacity));
   std::vector<std::string> out;
   for (const auto& s : captured) {
-    if (out.size() < limit && !s.empty()) out.push_back(s);
+    // Equal captures can only be neighbours when something emptied the store
+    // between them (Clear History, Read History); capture itself never puts
+    // the newest entry twice in a row, and neither does this.
+    if (out.size() < limit && !s.empty() && (out.empty() || out.back() != s)) out.push_back(s);
   }
   const std::vector<std::string> kept = edited.Compacted();
   size_t from = 0;

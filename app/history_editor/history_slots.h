@@ -67,8 +67,9 @@ class CaptureLog {
 // What OK writes into the store: the texts captured while the editor was open
 // (`captured`, newest first) stay on top of the edited entries, each once, and
 // the oldest fall off beyond `capacity`. Without this a copy made while the
-// dialog was open would silently vanish. As when a text is captured, the
-// oldest capture is not put twice in a row above an equal edited entry.
+// dialog was open would silently vanish. As when a text is captured, no text
+// is put twice in a row: neither two equal captures, nor the oldest capture
+// above an equal edited entry.
 std::vector<std::string> MergeWriteBack(const std::vector<std::string>& captured, const HistorySlots& edited,
                                         int capacity);
 

@@ -10,6 +10,8 @@ uint32_t GapToWait(uint32_t last, uint32_t next) noexcept {
 
 namespace {
 
+constexpr uint8_t kVkShift = 0x10;
+
 // Mouse-event flags: each button's press and release.
 constexpr uint32_t kButtonPairs[][2] = {{0x0002, 0x0004}, {0x0008, 0x0010}, {0x0020, 0x0040}};
 
@@ -19,11 +21,19 @@ PlayResult PlayRecords(MacroReader& reader, PlayHost& host, PressedInputs& held)
 
 void PressedInputs::Played(const EventRecord& record) noexcept {
   if (record.kind == kEventKindKey) {
-    const uint8_t vk = record.u.key.vk;
+    // The left and right Ctrl, Alt and Shift share their virtual-key code;
+    // the extended flag (Ctrl, Alt) or the scan code (Shift) tells them
+    // apart, and each is a key of its own that must come up on its own. Other
+    // keys are told apart by code and flag only, so a release that comes with
+    // another scan code than its press still counts.
+    const HeldKey key = {record.u.key.vk, record.u.key.scan, record.b != 0};
+    auto same = [&key](const HeldKey& other) {
+      return other.vk == key.vk && other.extended == key.extended && (key.vk != kVkShift || other.scan == key.scan);
+    };
     int at = 0;
-    while (at < keyCount_ && keys_[at].vk != vk) ++at;
+    while (at < keyCount_ && !same(keys_[at])) ++at;
     if (record.a != 0) {
-      if (at == keyCount_ && keyCount_ < 256) keys_[keyCount_++] = {vk, record.u.key.scan, record.b != 0};
+      if (at == keyCount_ && keyCount_ < kMaxHeldKeys) keys_[keyCount_++] = key;
     } else if (at < keyCount_) {
       for (int i = at; i + 1 < keyCount_; ++i) keys_[i] = keys_[i + 1];
       --keyCount_;

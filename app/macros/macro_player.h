@@ -76,9 +76,11 @@ class PressedInputs {
     uint8_t scan;
     bool extended;
   };
-  // One slot per virtual-key code is enough: a second press of a held key
-  // (auto-repeat) needs one release all the same.
-  HeldKey keys_[256] = {};
+  // One slot per key is enough: a second press of a held key (auto-repeat)
+  // needs one release all the same. A key is its code and extended flag,
+  // and for Shift also its scan code: room for every one a file can name.
+  static constexpr int kMaxHeldKeys = 1024;
+  HeldKey keys_[kMaxHeldKeys] = {};
   int keyCount_ = 0;
   uint32_t buttons_ = 0;  // the down flags of the buttons held
   int32_t x_ = 0;         // where the last mouse record was

@@ -187,7 +187,9 @@ void MacroMachine::Shutdown() noexcept {
   shutDown_ = true;
   if (recording_) {
     MacroRecording(FALSE);
-    FinishRecording();
+    // Exit and the end of the session keep the recording as Save does, and
+    // a file that could not be written whole must not go unnoticed either.
+    if (!FinishRecording()) QuilloMessageBox(IDS_SAVE_MACRO, MB_OK | MB_ICONEXCLAMATION, recordName_.c_str());
   }
   stopRequested_ = true;
   playing_ = 0;
@@ -266,7 +268,7 @@ void MacroMachine::OnRecord() {
     return;
   if (shutDown_) return;
   SetCurrentMacro(std::string(text.name) + ".mcr");  // always appended
-  if (!StartRecording()) SetCurrentMacro("");
+  if (!StartRecording() && !shutDown_) SetCurrentMacro("");
 }
 
 bool MacroMachine::StartRecording() {
@@ -294,13 +296,25 @@ bool MacroMachine::StartRecording() {
   recordName_ = name;
   sink_ = std::move(sink);
   writer_ = std::move(writer);
-  // The hand-back pumps messages; Play is refused meanwhile (starting_).
+  // The hand-back pumps messages; Play is refused meanwhile (starting_), and
+  // a Stop is held for this recording, which has not begun yet.
+  stopDuringHandBack_ = false;
+  handingBack_ = true;
   if (GetForegroundWindow() == frame_) HandBackForeground();
-  recording_ = true;
+  handingBack_ = false;
   if (shutDown_) {
-    // The window went during the hand-back: keep the (empty) file complete,
-    // and never switch the hooks on for a program that is ending.
+    // The window went during the hand-back: nothing was recorded, and an
+    // empty file would only be refused at its first Play. The hooks are
+    // never switched on for a program that is ending.
     FinishRecording();
+    DeleteFileA(path.c_str());
+    return false;
+  }
+  recording_ = true;
+  if (stopDuringHandBack_) {
+    // The user stopped before the first key: the stop dialog, as for any
+    // stop, and the hooks record only if Restart is chosen there.
+    OnStop();
     return true;
   }
   MacroRecording(TRUE);
@@ -334,6 +348,7 @@ void MacroMachine::OnCopyData(const COPYDATASTRUCT& data) noexcept {
 }
 
 void MacroMachine::OnStop() {
+  if (handingBack_) stopDuringHandBack_ = true;
   if (recording_ && !stopDialogOpen_) {
     // Also off when the stop came from elsewhere than Pause/Break: the keys
     // of the stop dialog are not part of the macro.
@@ -351,6 +366,11 @@ void MacroMachine::OnStop() {
       // The program ended while the dialog was open; Shutdown kept the file.
     } else if (result == IDOK) {
       if (!FinishRecording()) QuilloMessageBox(IDS_SAVE_MACRO, MB_OK | MB_ICONEXCLAMATION, name.c_str());
+    } else if (result == IDC_MACRO_RESTART && writer_->failed()) {
+      // Every further record would be refused: say so now, not at a Save
+      // long after, and keep what reached the disk.
+      FinishRecording();
+      QuilloMessageBox(IDS_SAVE_MACRO, MB_OK | MB_ICONEXCLAMATION, name.c_str());
     } else if (result == IDC_MACRO_RESTART) {
       writer_->Restart(GetTickCount());
       MacroRecording(TRUE);
@@ -385,8 +405,9 @@ void MacroMachine::OnPlay() {
     QuilloMessageBox(IDS_NO_MACRO_FILE);
     return;
   }
-  // A stop that comes during the hand-back (Pause/Break, Exit) is for this
-  // playback: it is armed before the pump and looked at after it.
+  // A stop that comes during the hand-back (the stop command, Exit) is for
+  // this playback: it is armed before the pump and looked at after it. The
+  // hooks send Pause/Break as a stop only once the playing flag is up.
   stopRequested_ = false;
   ResetEvent(stopEvent_.get());
   playbackActive_ = true;

@@ -84,6 +84,10 @@ class MacroMachine {
 
   // Recording (user-interface thread only).
   std::atomic<bool> recording_{false};  // also read by the playback thread
+  // Record hands the foreground back before the hooks record: a Stop that
+  // comes meanwhile is noted and acted on once the recording has begun.
+  bool handingBack_ = false;
+  bool stopDuringHandBack_ = false;
   bool stopDialogOpen_ = false;
   // The file being recorded: the current macro may change meanwhile (the
   // list menu, a menu item's macro tag), and the stop dialog's Delete must

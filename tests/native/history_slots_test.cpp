@@ -124,6 +124,20 @@ TEST(CaptureLog, CopiesMadeMeanwhile_KeptOnceAboveTheEdit) {
   apart.Note("A");
   apart.Note("Z");
   EXPECT_EQ(MergeWriteBack(apart.NewestFirst(), moved, 10), Texts({"Z", "A", "B", "A"}));
+  // Copy X, Clear History, copy X again: the store took X twice, but the
+  // list gets it once, and the edited top that equals it is not repeated.
+  CaptureLog twice;
+  twice.Note("X");
+  twice.Note("X");
+  EXPECT_EQ(MergeWriteBack(twice.NewestFirst(), edited, 10), Texts({"X", "A", "B", "C"}));
+  HistorySlots topX({"X", "A"}, 10);
+  EXPECT_EQ(MergeWriteBack(twice.NewestFirst(), topX, 10), Texts({"X", "A"}));
+  // Equal captures with another in between stay apart.
+  CaptureLog between;
+  between.Note("X");
+  between.Note("Y");
+  between.Note("X");
+  EXPECT_EQ(MergeWriteBack(between.NewestFirst(), edited, 10), Texts({"X", "Y", "X", "A", "B", "C"}));
 }
 
 }  // namespace

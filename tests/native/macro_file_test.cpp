@@ -396,8 +396,10 @@ TEST(MacroPlayer, StopDuringAWait_EndsBeforeTheNextRecord) {
 TEST(MacroPlayer, KeysAndButtonsLeftPressed_AreReleasedWhenPlaybackEnds) {
   EventRecord rightCtrl = Key(1000, 0x11, true);
   rightCtrl.b = 1;
+  EventRecord rightCtrlUp = Key(1050, 0x11, false);
+  rightCtrlUp.b = 1;  // the same key comes up as went down
   const std::vector<EventRecord> chord = {rightCtrl, Key(1010, 0x10, true), Key(1020, 0x43, true),
-                                          Key(1030, 0x43, false), Key(1040, 0x10, false), Key(1050, 0x11, false)};
+                                          Key(1030, 0x43, false), Key(1040, 0x10, false), rightCtrlUp};
   {
     SCOPED_TRACE("stopped after C went down");
     FakePlayer host;
@@ -412,7 +414,7 @@ TEST(MacroPlayer, KeysAndButtonsLeftPressed_AreReleasedWhenPlaybackEnds) {
     FakePlayer host;
     EXPECT_EQ(Play(chord, host), PlayResult::kComplete);
     EXPECT_EQ(host.log.size(), 11u);  // six keys and five waits
-    EXPECT_EQ(host.log.back(), "key 17/18 up");  // the file's own release
+    EXPECT_EQ(host.log.back(), "key 17/18 ext up");  // the file's own release
   }
   {
     SCOPED_TRACE("a macro that ends with Shift and the left button down");
@@ -430,6 +432,54 @@ TEST(MacroPlayer, KeysAndButtonsLeftPressed_AreReleasedWhenPlaybackEnds) {
     FakePlayer host;
     Play({Mouse(1000, 2 | 4, 5, 5), Mouse(1000, 8, 5, 5), Mouse(1000, 16, 5, 5)}, host);
     EXPECT_EQ(host.log.size(), 3u);
+  }
+}
+
+// Left and right Ctrl, Alt and Shift come with one virtual-key code each; the
+// hooks tell them apart by the extended flag (Ctrl, Alt) and the scan code
+// (Shift). Releasing one side must not count as releasing the other.
+TEST(MacroPlayer, LeftAndRightModifiers_AreHeldAndReleasedEachOnItsOwn) {
+  auto side = [](uint32_t time, uint8_t vk, uint8_t scan, bool extended, bool down) {
+    EventRecord r = Key(time, vk, down);
+    r.u.key.scan = scan;
+    r.b = extended ? 1 : 0;
+    return r;
+  };
+  {
+    SCOPED_TRACE("left Ctrl down, right Ctrl down and up, stopped: left Ctrl comes up");
+    FakePlayer host;
+    host.stopAfterWaits = 3;
+    Play({side(1000, 0x11, 0x1D, false, true), side(1010, 0x11, 0x1D, true, true),
+          side(1020, 0x11, 0x1D, true, false), side(1030, 0x41, 0x1E, false, true)},
+         host);
+    ASSERT_FALSE(host.log.empty());
+    EXPECT_EQ(host.log.back(), "key 17/29 up");
+  }
+  {
+    SCOPED_TRACE("both Shifts down, stopped: both come up, the last pressed first");
+    FakePlayer host;
+    host.stopAfterWaits = 2;
+    Play({side(1000, 0x10, 0x2A, false, true), side(1010, 0x10, 0x36, false, true),
+          side(1020, 0x41, 0x1E, false, true)},
+         host);
+    ASSERT_GE(host.log.size(), 2u);
+    const std::vector<std::string> tail(host.log.end() - 2, host.log.end());
+    EXPECT_EQ(tail, (std::vector<std::string>{"key 16/54 up", "key 16/42 up"}));
+  }
+  {
+    SCOPED_TRACE("right Alt repeated and released once: nothing left held");
+    FakePlayer host;
+    Play({side(1000, 0x12, 0x38, true, true), side(1010, 0x12, 0x38, true, true),
+          side(1020, 0x12, 0x38, true, false)},
+         host);
+    EXPECT_EQ(host.log.back(), "key 18/56 ext up");
+    EXPECT_EQ(host.log.size(), 5u);  // three keys, two waits
+  }
+  {
+    SCOPED_TRACE("a Ctrl that comes up with another scan code is up");
+    FakePlayer host;
+    Play({side(1000, 0x11, 0x1D, false, true), side(1010, 0x11, 0x00, false, false)}, host);
+    EXPECT_EQ(host.log, (std::vector<std::string>{"key 17/29 down", "wait 10", "key 17/0 up"}));
   }
 }
 

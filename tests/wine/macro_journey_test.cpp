@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -450,11 +451,14 @@ TEST_F(MacroJourney, PlayWhileTheRecordingDialogIsOpen_IsRefused) {
   ASSERT_NE(record, nullptr) << "no recording dialog";
   PostMessageA(frame_, WM_COMMAND, 32800, 0);  // the bar's Play
   Settle();
-  // A playback holds its file from its first event to its last.
-  EXPECT_FALSE(WaitFor([&] { return !FileFree(path); }, 1500)) << "a playback started under the recording dialog";
+  // Not probed through the file: the probe's own open could make the
+  // player's fail. A playback types its first key at once, into the
+  // dialog in front or the target.
   char typed[64] = {};
-  GetDlgItemTextA(record, kNameBox, typed, sizeof typed);
-  EXPECT_STREQ(typed, "");
+  EXPECT_FALSE(WaitFor([&] {
+    GetDlgItemTextA(record, kNameBox, typed, sizeof typed);
+    return typed[0] != '\0' || !WindowText(edit).empty();
+  }, 1500)) << "a playback started under the recording dialog: " << typed << WindowText(edit);
   PostMessageA(record, WM_COMMAND, IDCANCEL, 0);
   ASSERT_TRUE(WaitFor([&] { return FindWindowA("#32770", "Recording user operations") == nullptr; }));
   Settle();
@@ -503,6 +507,79 @@ TEST_F(MacroJourney, SecondPlayDuringTheHandBack_IsRefused) {
   EXPECT_TRUE(WaitFor([&] { return WindowText(edit) == "xy"; }, 10000)) << WindowText(edit);
   ASSERT_TRUE(WaitFor([&] { return FileFree(path); }));
   EXPECT_FALSE(WaitFor([&] { return WindowText(edit) != "xy"; }, 2000)) << WindowText(edit);
+}
+
+// Record hands the foreground back to the program in front before the hooks
+// record (its waits take messages). `then` runs in that stretch: once the
+// file exists, the recording's stop flag is not up yet.
+void MacroJourneyDuringRecordHandBack(HWND frame, const std::string& path, const std::function<void()>& then) {
+  PostMessageA(frame, WM_COMMAND, 32801, 0);
+  HWND record = nullptr;
+  ASSERT_TRUE(WaitFor([&] {
+    record = FindWindowA("#32770", "Recording user operations");
+    return record != nullptr && IsWindowVisible(record);
+  })) << "no recording dialog";
+  SetDlgItemTextA(record, kNameBox, "Early");
+  PostMessageA(record, WM_COMMAND, IDOK, 0);
+  ASSERT_TRUE(WaitFor([&] { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }, 10000, 1));
+  then();
+}
+
+// The bar's Stop a moment after Record, while the foreground is still going
+// back: the user meant to stop this recording, which must not start anyway
+// and record on unseen.
+TEST_F(MacroJourney, StopDuringRecordsHandBack_OpensTheStopDialog) {
+  HWND edit = StartTarget();
+  ASSERT_NE(edit, nullptr);
+  const std::string path = Macro("Early.mcr");
+  ASSERT_TRUE(HoldFront(frame_)) << GetForegroundWindow();
+  ASSERT_NO_FATAL_FAILURE(
+      MacroJourneyDuringRecordHandBack(frame_, path, [&] { PostMessageA(frame_, WM_COMMAND, 32802, 0); }));
+  HWND stop = WaitForDialog("Stop recording");
+  ASSERT_NE(stop, nullptr) << "the Stop was lost: recording went on";
+  PostMessageA(stop, WM_COMMAND, 1302, 0);  // Delete
+  EXPECT_TRUE(WaitFor([&] { return GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES; }));
+}
+
+// Exit while Record hands the foreground back: nothing was recorded, and no
+// empty file is left to be refused at its first Play.
+TEST_F(MacroJourney, ExitDuringRecordsHandBack_LeavesNoMacroFile) {
+  ASSERT_NE(StartTarget(), nullptr);
+  const std::string path = Macro("Early.mcr");
+  ASSERT_TRUE(HoldFront(frame_)) << GetForegroundWindow();
+  ASSERT_NO_FATAL_FAILURE(
+      MacroJourneyDuringRecordHandBack(frame_, path, [&] { PostMessageA(frame_, WM_CLOSE, 0, 0); }));
+  DWORD code = 99;
+  ASSERT_TRUE(quillo_.Wait(60000, &code)) << "Quillo.exe did not end";
+  EXPECT_EQ(code, 0u);
+  EXPECT_EQ(GetFileAttributesA(path.c_str()), INVALID_FILE_ATTRIBUTES) << "an empty macro file was left";
+}
+
+// Exit while the stop dialog is open keeps the recording, as Save would.
+TEST_F(MacroJourney, ExitWhileTheStopDialogIsOpen_KeepsTheRecording) {
+  HWND edit = StartTarget();
+  ASSERT_NE(edit, nullptr);
+  ASSERT_NO_FATAL_FAILURE(StartRecording("Kept"));
+  const std::string path = Macro("Kept.mcr");
+  Tap('K');
+  ASSERT_TRUE(WaitFor([&] { return WindowText(edit) == "k"; })) << WindowText(edit);
+  Tap(VK_PAUSE);
+  ASSERT_NE(WaitForDialog("Stop recording"), nullptr);
+  PostMessageA(frame_, WM_CLOSE, 0, 0);
+  DWORD code = 99;
+  ASSERT_TRUE(quillo_.Wait(60000, &code)) << "Quillo.exe did not end";
+  EXPECT_EQ(code, 0u);
+  const std::vector<unsigned char> bytes = ReadFileBytes(path);
+  ASSERT_GE(bytes.size(), 44u);
+  uint32_t count = 0;
+  std::memcpy(&count, bytes.data() + 36, sizeof count);
+  std::vector<uint8_t> keys;
+  for (uint32_t i = 0; i < count && 44 + (i + 1) * 24 <= bytes.size(); ++i) {
+    EventRecord r;
+    std::memcpy(&r, bytes.data() + 44 + i * 24, 24);
+    if (r.kind == kEventKindKey) keys.push_back(r.u.key.vk);
+  }
+  EXPECT_EQ(keys, (std::vector<uint8_t>{'K', 'K'}));
 }
 
 // Pause in the middle of a macro that holds a key down: the key must come
