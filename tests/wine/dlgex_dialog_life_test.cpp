@@ -680,7 +680,11 @@ int DriveCommand(const std::string& script, HWND dlg, const std::string& start, 
   HWND edit = FileNameEdit(dlg);
   if (edit == nullptr) return 22;
   if (script == "gone") {
-    // The entry names a folder that is gone: a message, and the dialog as it was.
+    // The entry names a folder that is gone (or one that is there only
+    // relative to the process's current folder, given as `extra`; Wine's
+    // dialog moves that folder along with the one it shows): a message, and
+    // the dialog as it was.
+    if (extra != "-" && !SetCurrentDirectoryA(extra.c_str())) return 33;
     SetWindowTextA(edit, "typed.txt");
     SendMessageA(dlg, WM_SYSCOMMAND, kCmdHistoryFirst, 0);
     char typed[MAX_PATH] = {};
@@ -1081,7 +1085,7 @@ TEST_F(DlgExCommands, ARelativeFolderIsNotTypedAndTheUserIsTold) {
   // given "Listed" would write a file of that name where the dialog is.
   Write(info_, Listing("Listed"));
   Hook();
-  EXPECT_EQ(Command("gone", "S", start_, "Listed"), 0u) << "the step that failed in the dialog's process";
+  EXPECT_EQ(Command("gone", "S", start_, "Listed", folder_.path()), 0u) << "the step that failed in the dialog's process";
   const std::vector<std::string> boxes = MessageBoxWatcher::Instance().Take();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0], "The folder no longer exists:\nListed");
