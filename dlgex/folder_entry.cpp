@@ -38,4 +38,26 @@ bool FolderOfEntryLabel(const char* label, char* out) noexcept {
   return true;
 }
 
+namespace {
+
+bool IsSeparator(const char* p) noexcept { return text::CharLen(p) == 1 && (*p == '\\' || *p == '/'); }
+
+// Passes over one component of a share's name; null when it is empty.
+const char* PastComponent(const char* p) noexcept {
+  const char* start = p;
+  while (*p != '\0' && !IsSeparator(p)) p = text::Next(p);
+  return p == start ? nullptr : p;
+}
+
+}  // namespace
+
+bool IsFullyQualifiedFolder(const char* path) noexcept {
+  const char c = path[0];
+  if (((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) && path[1] == ':') return IsSeparator(path + 2);
+  if (!IsSeparator(path) || !IsSeparator(path + 1)) return false;
+  const char* server = PastComponent(path + 2);
+  if (server == nullptr || !IsSeparator(server)) return false;
+  return PastComponent(server + 1) != nullptr;
+}
+
 }  // namespace quillo::dlgex

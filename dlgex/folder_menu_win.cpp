@@ -28,8 +28,13 @@ HMODULE QuilloDlgExModule = nullptr;
 // process's next message once the hook is gone), and C++ gives no way to be
 // sure that a call is made as a jump, so the entry is written out by hand.
 // FreeLibraryAndExitThread does the same for a thread of ours; this is the
-// dialog's thread, which must go on. The result of WM_NCDESTROY, the only
-// message after which the jump is taken, is ignored by the system.
+// dialog's thread, which must go on. The jump is taken once per dialog, after
+// the outermost call of the procedure for it: after WM_NCDESTROY, or, for a
+// dialog destroyed from inside one of its own messages, after that message.
+// Its caller then gets FreeLibrary's BOOL as the message's result instead of
+// the dialog's: WM_NCDESTROY's result is ignored, and the window is gone by
+// the time the outer message returns, so nothing reads that result for the
+// dialog any more.
 extern "C" LRESULT CALLBACK QuilloFolderMenuEntry(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam);
 extern "C" LRESULT QuilloFolderMenuDispatch(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam,
                                             int* release) noexcept;
@@ -68,7 +73,10 @@ _QuilloFolderMenuEntry@16:
 #elif defined(__x86_64__)
 // The four arguments stay in their registers; the flag and the fifth argument
 // lie in this frame. To release, the frame is gone before the jump, so the
-// return address on top is the caller's.
+// return address on top is the caller's. Each exit is "add rsp" followed at
+// once by "ret" or by an indirect "jmp": the only epilogue forms the
+// system's unwinder recognises, which it must when it walks a stack stopped
+// there (an exception on another frame, a profiler, a debugger).
 asm(R"(
     .text
     .globl QuilloFolderMenuEntry
@@ -83,12 +91,13 @@ QuilloFolderMenuEntry:
     movq %rax, 32(%rsp)
     call QuilloFolderMenuDispatch
     movl 40(%rsp), %ecx
-    addq $56, %rsp
     testl %ecx, %ecx
     jnz 1f
+    addq $56, %rsp
     ret
 1:
     movq QuilloDlgExModule(%rip), %rcx
+    addq $56, %rsp
     jmp *__imp_FreeLibrary(%rip)
     .seh_endproc
 )");
@@ -219,7 +228,11 @@ HWND FileNameField(HWND dlg) {
   return combo;
 }
 
+// Only a fully qualified folder is checked and typed: a relative one would be
+// checked against this process's current folder and taken by the dialog
+// against the folder it shows, and a Save would write a file of its name.
 bool IsFolder(const char* path) {
+  if (!IsFullyQualifiedFolder(path)) return false;
   const DWORD attributes = GetFileAttributesA(path);
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
@@ -338,28 +351,23 @@ bool BufferWasTooSmall() {
   return error != nullptr && error() == FNERR_BUFFERTOOSMALL;
 }
 
-// The folder of what the dialog answered: the folder of the chosen file, or,
-// when several files were chosen, the first string itself (the folder, the
-// names following it).
+// The folder of what the dialog answered, up to where the dialog says the
+// first name begins: one file, several after their folder and a NUL, or, in
+// an older dialog, several after their folder and a space.
 template <typename Ch>
-bool AnsweredFolder(const Ch* file, size_t max, bool multiple, char* folder) {
-  const FileListShape shape = ShapeOfFileList(file, max);
-  if (shape.firstLength == 0 || !shape.terminated) return false;
-  char path[kFolderBytes];
+bool AnsweredFolder(const Ch* file, size_t max, size_t offset, char* folder) {
+  const size_t length = AnswerFolderLength(file, max, offset);
+  if (length == 0 || length >= kFolderBytes) return false;
   if constexpr (sizeof(Ch) == 1) {
-    lstrcpynA(path, file, static_cast<int>(kFolderBytes));
+    std::memcpy(folder, file, length);
+    folder[length] = '\0';
   } else {
-    if (WideCharToMultiByte(CP_ACP, 0, reinterpret_cast<const WCHAR*>(file), -1, path,
-                            static_cast<int>(kFolderBytes), nullptr, nullptr) == 0) {
-      return false;
-    }
+    const int bytes = WideCharToMultiByte(CP_ACP, 0, reinterpret_cast<const WCHAR*>(file), static_cast<int>(length),
+                                          folder, static_cast<int>(kFolderBytes - 1), nullptr, nullptr);
+    if (bytes <= 0) return false;
+    folder[bytes] = '\0';
   }
-  if (multiple && shape.more) {
-    lstrcpynA(folder, path, static_cast<int>(kFolderBytes));
-  } else {
-    FolderOfFile(path, folder);
-  }
-  return folder[0] != '\0';
+  return true;
 }
 
 // The folder of the choice as the application will get it: the record's file
@@ -373,12 +381,12 @@ bool ChosenFolder(HWND dlg, const OPENFILENAMEA* ofn, char* folder) {
   if (BufferWasTooSmall()) return false;
   const char* file = ofn->lpstrFile;
   const DWORD max = ofn->nMaxFile;
-  const bool multiple = (ofn->Flags & OFN_ALLOWMULTISELECT) != 0;
+  const size_t offset = ofn->nFileOffset;
   if (file != nullptr && max >= 2 && max <= 0x8000 && IsAccessible(file, max, false)) {
     if (file[0] != '\0' && file[1] == '\0' && IsAccessible(file, 2 * static_cast<size_t>(max), false)) {
-      return AnsweredFolder(reinterpret_cast<const WCHAR*>(file), max, multiple, folder);
+      return AnsweredFolder(reinterpret_cast<const WCHAR*>(file), max, offset, folder);
     }
-    if (file[0] != '\0') return AnsweredFolder(file, max, multiple, folder);
+    if (file[0] != '\0') return AnsweredFolder(file, max, offset, folder);
   }
   char path[kFolderBytes];
   if (!AskPath(dlg, CDM_GETFILEPATH, path)) return false;
@@ -437,13 +445,15 @@ LRESULT HandleMessage(HWND dlg, DialogState& state, UINT msg, WPARAM wParam, LPA
       }
       break;
     case WM_SYSCOMMAND: {
+      // The system keeps the low four bits of a command for itself; ours are multiples of 16.
       const UINT cmd = static_cast<UINT>(wParam) & 0xFFF0u;
-      if (cmd >= kCmdHistoryFirst && cmd < kCmdAddFolder) {
-        ChangeToEntry(dlg, cmd);
-        return 0;
+      if (!IsOurCommand(dlg, cmd)) break;
+      if (cmd == kCmdAddFolder) {
+        AddCurrentFolder(dlg, state);
+        break;
       }
-      if (cmd == kCmdAddFolder) AddCurrentFolder(dlg, state);
-      break;
+      ChangeToEntry(dlg, cmd);
+      return 0;
     }
     case WM_INITMENU:
       UpdateGrayed(dlg);
@@ -454,8 +464,10 @@ LRESULT HandleMessage(HWND dlg, DialogState& state, UINT msg, WPARAM wParam, LPA
     case WM_NCDESTROY: {
       // The last message: whatever subclassed the dialog before us frees its
       // own things here, so it is passed on like every other. Our procedure
-      // is taken out first where it is still the one in place.
-      RemovePropA(dlg, kStateProp);
+      // is taken out first where it is still the one in place. The state
+      // stays findable until the message has been passed on: a message the
+      // dialog sends itself meanwhile, through a subclass above ours, must
+      // still reach the procedures under ours.
       const auto ours = reinterpret_cast<LONG_PTR>(QuilloFolderMenuEntry);
       const auto previous = reinterpret_cast<LONG_PTR>(state.previous);
       if (state.unicode) {
@@ -463,8 +475,10 @@ LRESULT HandleMessage(HWND dlg, DialogState& state, UINT msg, WPARAM wParam, LPA
       } else if (GetWindowLongPtrA(dlg, GWLP_WNDPROC) == ours) {
         SetWindowLongPtrA(dlg, GWLP_WNDPROC, previous);
       }
+      const LRESULT result = CallPrevious(state, dlg, msg, wParam, lParam);
+      RemovePropA(dlg, kStateProp);
       state.destroyed = true;
-      break;
+      return result;
     }
     default:
       break;

@@ -102,5 +102,76 @@ TEST(FileListShape, OneFileSeveralFilesAndBuffersWithoutTheirEnd) {
   EXPECT_TRUE(w.more);
 }
 
+// The folder of a dialog's answer goes to where the dialog says the first
+// name begins; rows: the buffer, that offset, the folder recorded.
+TEST(AnswerFolder, TheFolderEndsWhereTheDialogSaysTheFirstNameBegins) {
+  ScopedCodePage cp(1252);
+  struct Row {
+    const char* what;
+    std::string buffer;
+    size_t offset;
+    std::string folder;  // "<none>": nothing is recorded
+  } rows[] = {
+      {"one file", std::string("C:\\Dir\\a.txt\0", 13), 7, "C:\\Dir"},
+      {"one file at a drive's root", std::string("C:\\a.txt\0", 9), 3, "C:\\"},
+      {"one file on a share", std::string("\\\\srv\\share\\a.txt\0", 18), 12, "\\\\srv\\share"},
+      {"several files, newer dialog", std::string("C:\\Dir\0a.txt\0b.txt\0\0", 20), 7, "C:\\Dir"},
+      {"several files at a root, newer dialog", std::string("C:\\\0a.txt\0b.txt\0\0", 17), 4, "C:\\"},
+      {"several files, older dialog", std::string("C:\\Dir a.txt b.txt\0", 19), 7, "C:\\Dir"},
+      {"several files at a root, older dialog", std::string("C:\\ a.txt b.txt\0", 16), 4, "C:\\"},
+      {"one file chosen where several were allowed", std::string("C:\\Dir\\a.txt\0\0", 14), 7, "C:\\Dir"},
+      {"no offset", std::string("C:\\Dir\\a.txt\0", 13), 0, "<none>"},
+      {"offset not after a separator", std::string("C:\\Dir\\a.txt\0", 13), 5, "<none>"},
+      {"offset at the first string's end", std::string("C:\\Dir\\a.txt\0", 13), 12, "<none>"},
+      {"offset past the NUL with no name there", std::string("C:\\Dir\\a.txt\0\0", 14), 13, "<none>"},
+      {"offset beyond the buffer", std::string("C:\\Dir\\a.txt\0", 13), 400, "<none>"},
+      {"no NUL within the buffer", std::string("C:\\Dir\\a.txt", 12), 7, "<none>"},
+      {"a size the dialog wrote for a buffer too small", std::string("\x2c\x01\0", 3), 1, "<none>"},
+      {"nothing before the separator", std::string("\\a.txt\0", 7), 1, "<none>"},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.what);
+    const size_t n = AnswerFolderLength(r.buffer.data(), r.buffer.size(), r.offset);
+    EXPECT_EQ(n == 0 ? std::string("<none>") : r.buffer.substr(0, n), r.folder);
+  }
+  // The wide kind counts the offset in 16-bit characters.
+  const char16_t wide[] = u"C:\\Dir\0a.txt\0b.txt\0";
+  EXPECT_EQ(AnswerFolderLength(wide, sizeof wide / sizeof wide[0], 7), 6u);
+  const char16_t wideOld[] = u"D:\\Work a.txt b.txt";
+  EXPECT_EQ(AnswerFolderLength(wideOld, sizeof wideOld / sizeof wideOld[0], 8), 7u);
+}
+
+TEST(AnswerFolder, AShiftJisTrailByteIsNotTakenForTheBackslashBeforeTheName) {
+  ScopedCodePage cp(932);
+  // 表 is 0x95 0x5C: an offset just after it follows no separator.
+  const std::string buffer("C:\\\x95\x5c\\a.txt\0", 12);
+  EXPECT_EQ(AnswerFolderLength(buffer.data(), buffer.size(), 5), 0u);
+  EXPECT_EQ(AnswerFolderLength(buffer.data(), buffer.size(), 6), 5u);
+}
+
+// Only a folder given from a root is checked and typed: the process and the
+// dialog would each take any other against a current folder of their own.
+TEST(QualifiedFolder, OnlyADrivesRootOrAShareStartsAFolderOfItsOwn) {
+  ScopedCodePage cp(1252);
+  struct Row {
+    const char* path;
+    bool qualified;
+  } rows[] = {
+      {"C:\\Work", true},   {"c:\\", true},        {"Z:/Work", true},       {"\\\\srv\\share", true},
+      {"\\\\srv\\share\\Work", true}, {"\\\\?\\C:\\Work", true},
+      {"Work", false},      {"D:", false},         {"D:Work", false},       {"..\\x", false},
+      {".\\x", false},      {"\\x", false},        {"\\\\", false},         {"\\\\srv", false},
+      {"\\\\srv\\", false}, {"\\\\\\share", false}, {"", false},           {"1:\\x", false},
+  };
+  for (const Row& r : rows) EXPECT_EQ(IsFullyQualifiedFolder(r.path), r.qualified) << r.path;
+}
+
+TEST(QualifiedFolder, AShiftJisTrailByteInAServersNameIsNoSeparator) {
+  ScopedCodePage cp(932);
+  // "\\表" : the server's name is one double-byte character ending in 0x5C, and no share follows.
+  EXPECT_FALSE(IsFullyQualifiedFolder("\\\\\x95\x5c"));
+  EXPECT_TRUE(IsFullyQualifiedFolder("\\\\\x95\x5c\\s"));
+}
+
 }  // namespace
 }  // namespace quillo::dlgex

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "wine_support.h"
@@ -144,8 +145,10 @@ struct ReferenceLog {
   uintptr_t start = 0, end = 0;  // the library's image
   volatile LONG taken = 0, dropped = 0;
   volatile LONG droppedFromInside = 0;  // FreeLibrary calls that would return into the library
+  volatile LONG droppedInsideMessage = 0;  // FreeLibrary calls while a message of the dialog still ran
 };
 ReferenceLog g_refs;
+volatile LONG g_messageRunning = 0;  // set by a procedure under ours while it handles a message
 
 BOOL WINAPI CountingGetModuleHandleExW(DWORD flags, LPCWSTR name, HMODULE* module) {
   const BOOL ok = GetModuleHandleExW(flags, name, module);
@@ -162,6 +165,7 @@ __attribute__((noinline)) BOOL WINAPI CountingFreeLibrary(HMODULE module) {
   if (module == g_refs.library) {
     InterlockedIncrement(&g_refs.dropped);
     if (back >= g_refs.start && back < g_refs.end) InterlockedIncrement(&g_refs.droppedFromInside);
+    if (g_messageRunning != 0) InterlockedIncrement(&g_refs.droppedInsideMessage);
   }
   return FreeLibrary(module);
 }
@@ -193,17 +197,25 @@ bool RedirectImport(HMODULE module, const char* name, void* to) {
 // args: the library, the start folder. Exit code 0 when the dialog took one
 // reference when it was extended, held it while open, and dropped it after
 // its last message by a jump that never returns into the library.
-QUILLO_CHILD(ReferenceWhileOpen) {
-  if (args.size() != 2) return 2;
-  HMODULE module = LoadLibraryA(args[0].c_str());
-  if (module == nullptr) return 3;
+// Loads the library before the hook does and counts what it asks of the
+// loader; 0, or the exit code of the step that failed.
+int CountReferences(const std::string& library, HMODULE* module) {
+  *module = LoadLibraryA(library.c_str());
+  if (*module == nullptr) return 3;
   MODULEINFO info = {};
-  if (!GetModuleInformation(GetCurrentProcess(), module, &info, sizeof info)) return 4;
-  g_refs.library = module;
+  if (!GetModuleInformation(GetCurrentProcess(), *module, &info, sizeof info)) return 4;
+  g_refs.library = *module;
   g_refs.start = reinterpret_cast<uintptr_t>(info.lpBaseOfDll);
   g_refs.end = g_refs.start + info.SizeOfImage;
-  if (!RedirectImport(module, "GetModuleHandleExW", reinterpret_cast<void*>(CountingGetModuleHandleExW))) return 5;
-  if (!RedirectImport(module, "FreeLibrary", reinterpret_cast<void*>(CountingFreeLibrary))) return 6;
+  if (!RedirectImport(*module, "GetModuleHandleExW", reinterpret_cast<void*>(CountingGetModuleHandleExW))) return 5;
+  if (!RedirectImport(*module, "FreeLibrary", reinterpret_cast<void*>(CountingFreeLibrary))) return 6;
+  return 0;
+}
+
+QUILLO_CHILD(ReferenceWhileOpen) {
+  if (args.size() != 2) return 2;
+  HMODULE module = nullptr;
+  if (const int failed = CountReferences(args[0], &module)) return failed;
   DialogRun run;
   run.start = args[1];
   DialogThread thread(run);
@@ -228,18 +240,53 @@ QUILLO_CHILD(ReferenceWhileOpen) {
 // the extension's and so called before it, subclasses each file dialog first:
 // it records the dialog's character kind before the extension touched it,
 // and whether the dialog's last message came through.
+// On request it also destroys the dialog from inside a message of its own,
+// and sends the dialog a message of its own while the last one is handled.
+constexpr UINT kDestroyFromInside = WM_APP + 41;  // the procedure under ours destroys the dialog
+constexpr UINT kTeardownPing = WM_APP + 42;       // sent to the dialog during its WM_NCDESTROY
+
 struct UnderOurs {
   HWND dialog = nullptr;
   WNDPROC previous = nullptr;
   bool unicodeBefore = false;
   bool sawNcDestroy = false;
+  bool pingAtNcDestroy = false;
+  bool sawPing = false;
+  WPARAM sysCommand = 0;  // the last WM_SYSCOMMAND that came through
 };
 UnderOurs g_under;
 
 LRESULT CALLBACK RecordingProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (msg == WM_NCDESTROY && hwnd == g_under.dialog) g_under.sawNcDestroy = true;
+  if (hwnd == g_under.dialog) {
+    switch (msg) {
+      case WM_NCDESTROY:
+        g_under.sawNcDestroy = true;
+        if (g_under.pingAtNcDestroy) SendMessageA(hwnd, kTeardownPing, 0, 0);
+        break;
+      case kTeardownPing:
+        g_under.sawPing = true;
+        return 0;
+      case kDestroyFromInside:
+        InterlockedExchange(&g_messageRunning, 1);
+        DestroyWindow(hwnd);
+        InterlockedExchange(&g_messageRunning, 0);
+        return 0;
+      case WM_SYSCOMMAND:
+        g_under.sysCommand = wParam;
+        break;
+      default:
+        break;
+    }
+  }
   return g_under.unicodeBefore ? CallWindowProcW(g_under.previous, hwnd, msg, wParam, lParam)
                                : CallWindowProcA(g_under.previous, hwnd, msg, wParam, lParam);
+}
+
+// A subclass above ours, put in place once the dialog is extended.
+WNDPROC g_aboveNext = nullptr;
+LRESULT CALLBACK AboveProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  return g_under.unicodeBefore ? CallWindowProcW(g_aboveNext, hwnd, msg, wParam, lParam)
+                               : CallWindowProcA(g_aboveNext, hwnd, msg, wParam, lParam);
 }
 
 LRESULT CALLBACK SubclassFirst(int code, WPARAM wParam, LPARAM lParam) {
@@ -270,35 +317,127 @@ DWORD WINAPI ShowDialogUnderOwnHook(void* param) {
   return own != nullptr ? 0 : 1;
 }
 
+// A dialog of `kind` on a thread whose own hook puts the procedure under ours.
+class DialogUnderOurs {
+ public:
+  DialogUnderOurs(char kind, const std::string& start) {
+    run_.kind = kind;
+    run_.start = start;
+    ready_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    start_ = {&run_, ready_};
+    thread_ = CreateThread(nullptr, 0, ShowDialogUnderOwnHook, &start_, 0, &id_);
+    if (thread_ != nullptr) WaitForSingleObject(ready_, 10000);
+  }
+  ~DialogUnderOurs() {
+    if (thread_ != nullptr) {
+      if (!Ended()) TerminateThread(thread_, 1);
+      CloseHandle(thread_);
+    }
+    if (ready_ != nullptr) CloseHandle(ready_);
+  }
+  // The extended dialog, when it came and our hook saw it first; else null.
+  HWND Extended() {
+    if (thread_ == nullptr) return nullptr;
+    HWND dlg = WaitForExtendedDialog(id_);
+    return dlg != nullptr && dlg == g_under.dialog ? dlg : nullptr;
+  }
+  bool Ended() { return thread_ != nullptr && WaitForSingleObject(thread_, 20000) == WAIT_OBJECT_0; }
+  DWORD id() const { return id_; }
+
+ private:
+  DialogRun run_;
+  HANDLE ready_ = nullptr;
+  KindStart start_{};
+  HANDLE thread_ = nullptr;
+  DWORD id_ = 0;
+};
+
 // args: "A" or "W", the start folder. Exit code 0 when the dialog was extended,
 // kept its kind, and its last message reached the procedure under ours.
 QUILLO_CHILD(DialogKindAndLastMessage) {
   if (args.size() != 2) return 2;
-  DialogRun run;
-  run.kind = args[0][0];
-  run.start = args[1];
-  HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  KindStart start{&run, ready};
-  DWORD id = 0;
-  HANDLE thread = CreateThread(nullptr, 0, ShowDialogUnderOwnHook, &start, 0, &id);
-  if (thread == nullptr) return 3;
-  WaitForSingleObject(ready, 10000);
-  HWND dlg = WaitForExtendedDialog(id);
+  const char kind = args[0][0];
+  DialogUnderOurs dialog(kind, args[1]);
+  HWND dlg = dialog.Extended();
   int result = 0;
   if (dlg == nullptr) {
-    result = 10;
-  } else if (dlg != g_under.dialog) {
-    result = 11;  // our hook did not see the dialog first
+    result = 10;  // not extended, or our hook did not see it first
   } else if ((IsWindowUnicode(dlg) != FALSE) != g_under.unicodeBefore) {
     result = 12;
-  } else if (run.kind == 'W' && !g_under.unicodeBefore) {
+  } else if (kind == 'W' && !g_under.unicodeBefore) {
     result = 13;  // a wide dialog that was not wide to begin with would prove nothing
+  } else if (kind == 'A' && g_under.unicodeBefore) {
+    result = 16;  // nor would an ANSI caller's dialog that was wide
   }
   if (dlg != nullptr) PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-  if (WaitForSingleObject(thread, 20000) != WAIT_OBJECT_0) return 14;
-  CloseHandle(thread);
+  if (!dialog.Ended()) return 14;
   if (result != 0) return result;
   return g_under.sawNcDestroy ? 0 : 15;
+}
+
+// args: the library, the start folder. The procedure under ours destroys the
+// dialog from inside a message: the dialog's last message comes while that
+// message still runs, and the library's reference must be dropped once, when
+// the outermost call of our procedure returns, never before it.
+QUILLO_CHILD(DestroyedFromInsideAMessage) {
+  if (args.size() != 2) return 2;
+  HMODULE module = nullptr;
+  if (const int failed = CountReferences(args[0], &module)) return failed;
+  DialogUnderOurs dialog('A', args[1]);
+  HWND dlg = dialog.Extended();
+  if (dlg == nullptr) return 10;
+  if (g_refs.taken != 1 || g_refs.dropped != 0) return 11;
+  SendMessageA(dlg, kDestroyFromInside, 0, 0);
+  // The dialog's loop sees that its window is gone at its next message.
+  PostThreadMessageA(dialog.id(), WM_NULL, 0, 0);
+  if (!dialog.Ended()) return 12;
+  if (IsWindow(dlg) || !g_under.sawNcDestroy) return 13;
+  if (g_refs.droppedInsideMessage != 0) return 14;  // dropped while our call for the message was still on the stack
+  if (g_refs.dropped != 1) return 15;
+  if (g_refs.droppedFromInside != 0) return 16;
+  FreeLibrary(module);
+  return 0;
+}
+
+// args: the start folder. With a subclass above ours, a message the dialog
+// sends itself while its last message is handled still goes through ours to
+// the procedure under ours.
+QUILLO_CHILD(MessageDuringTheLastOne) {
+  if (args.size() != 1) return 2;
+  DialogUnderOurs dialog('A', args[0]);
+  HWND dlg = dialog.Extended();
+  if (dlg == nullptr) return 10;
+  g_aboveNext = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(dlg, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(AboveProc)));
+  if (g_aboveNext == nullptr) return 11;
+  g_under.pingAtNcDestroy = true;
+  PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+  if (!dialog.Ended()) return 12;
+  if (!g_under.sawNcDestroy) return 13;
+  return g_under.sawPing ? 0 : 14;
+}
+
+// args: the start folder. A system command in our range that is not one of
+// our entries (here another item of the system menu) goes on to the dialog.
+constexpr UINT kOtherSysCommand = kCmdHistoryFirst + 16 * 10;  // past the ten history entries
+QUILLO_CHILD(OtherSystemCommand) {
+  if (args.size() != 1) return 2;
+  DialogUnderOurs dialog('A', args[0]);
+  HWND dlg = dialog.Extended();
+  if (dlg == nullptr) return 10;
+  HMENU system = GetSystemMenu(dlg, FALSE);
+  if (!AppendMenuA(system, MF_STRING, kOtherSysCommand, "&1 Another program's item")) return 11;
+  SendMessageA(dlg, WM_SYSCOMMAND, kOtherSysCommand, 0);
+  int result = g_under.sysCommand == kOtherSysCommand ? 0 : 12;
+  char label[64] = {};
+  GetMenuStringA(system, kOtherSysCommand, label, sizeof label, MF_BYCOMMAND);
+  if (result == 0 && lstrcmpA(label, "&1 Another program's item") != 0) result = 13;
+  // Our own entries still come through the system menu's command.
+  SendMessageA(dlg, WM_SYSCOMMAND, kCmdAddFolder, 0);
+  HMENU shortcuts = SubMenuByText(system, "Folder Shortcut");
+  if (result == 0 && (shortcuts == nullptr || GetMenuItemCount(shortcuts) != 3)) result = 14;
+  PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+  if (!dialog.Ended()) return 15;
+  return result;
 }
 
 // ---------------------------------------------------------------------------
@@ -368,6 +507,54 @@ unsigned long long BusyHeapBytes() {
   return busy;
 }
 
+// The busy blocks of every heap of the process by size, sorted by size. The
+// room for them is taken before the heaps are walked, so the walk itself
+// allocates nothing.
+using BlockCounts = std::vector<std::pair<DWORD, long>>;
+BlockCounts BusyBlocksBySize() {
+  std::vector<DWORD> sizes;
+  sizes.reserve(1 << 18);
+  HANDLE heaps[64];
+  const DWORD n = GetProcessHeaps(64, heaps);
+  for (DWORD i = 0; i < n && i < 64; ++i) {
+    if (!HeapLock(heaps[i])) continue;
+    PROCESS_HEAP_ENTRY entry = {};
+    while (HeapWalk(heaps[i], &entry)) {
+      if ((entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) != 0 && sizes.size() < sizes.capacity()) sizes.push_back(entry.cbData);
+    }
+    HeapUnlock(heaps[i]);
+  }
+  std::sort(sizes.begin(), sizes.end());
+  BlockCounts counts;
+  for (DWORD size : sizes) {
+    if (counts.empty() || counts.back().first != size) counts.push_back({size, 0});
+    ++counts.back().second;
+  }
+  return counts;
+}
+
+// Sizes whose count changed by at least `least` from `before` to `after`.
+BlockCounts ChangedCounts(const BlockCounts& before, const BlockCounts& after, long least) {
+  BlockCounts changed;
+  size_t i = 0, j = 0;
+  while (i < before.size() || j < after.size()) {
+    DWORD size;
+    long delta;
+    if (j == after.size() || (i < before.size() && before[i].first < after[j].first)) {
+      size = before[i].first;
+      delta = -before[i++].second;
+    } else if (i == before.size() || after[j].first < before[i].first) {
+      size = after[j].first;
+      delta = after[j++].second;
+    } else {
+      size = after[j].first;
+      delta = after[j++].second - before[i++].second;
+    }
+    if (delta >= least || -delta >= least) changed.push_back({size, delta});
+  }
+  return changed;
+}
+
 Figures Measure() {
   return {ObjectsInUse([] { return static_cast<void*>(CreateSolidBrush(RGB(1, 2, 3))); },
                        [](void* h) { DeleteObject(static_cast<HGDIOBJ>(h)); }, 1),
@@ -419,6 +606,7 @@ DWORD WINAPI CancelEach(void* param) {
 // Shows `count` extended Open dialogs on this thread; the number that were
 // opened, extended and closed.
 int OpenAndClose(int count, const std::string& start, bool extended, int* failure) {
+  *failure = 0;
   Sequence seq;
   seq.thread = GetCurrentThreadId();
   seq.extended = extended;
@@ -439,10 +627,13 @@ int OpenAndClose(int count, const std::string& start, bool extended, int* failur
   return seq.failure == 0 ? done : done - 1;
 }
 
+constexpr int kBatches = 4;
+
 // args: the number of dialogs, the start folder, the report file, "extended"
-// or "plain" (no hook is expected: Wine's own dialog alone). Writes the
-// figures before and after to the report; exit code 0 when every dialog came
-// (extended, if so asked) and closed.
+// or "plain" (no hook is expected: Wine's own dialog alone). Writes to the
+// report the figures before and after, the heap's growth over each of four
+// batches of the dialogs, and the block sizes whose count changed by 10 or
+// more; exit code 0 when every dialog came (extended, if so asked) and closed.
 QUILLO_CHILD(ManyDialogs) {
   if (args.size() != 4) return 2;
   const int count = atoi(args[0].c_str());
@@ -451,17 +642,34 @@ QUILLO_CHILD(ManyDialogs) {
   // The first dialogs load and initialise the shell's libraries and caches for good.
   if (OpenAndClose(5, args[1], extended, &failure) != 5) return 10 + failure;
   const Figures before = Measure();
-  const int done = OpenAndClose(count, args[1], extended, &failure);
-  if (done != count) {
-    printf("dialog %d of %d: %s\n", done + 1, count,
-           failure == 1 ? "no dialog" : failure == 2 ? "not extended" : "did not close");
-    return 20 + failure;
+  const BlockCounts blocksBefore = BusyBlocksBySize();
+  long long growth[3][kBatches] = {};  // GDI objects, USER objects, heap bytes
+  Figures start = before;
+  for (int b = 0; b < kBatches; ++b) {
+    const int batch = count / kBatches;
+    const int done = OpenAndClose(batch, args[1], extended, &failure);
+    if (done != batch) {
+      printf("dialog %d of %d: %s\n", b * batch + done + 1, count,
+             failure == 1 ? "no dialog" : failure == 2 ? "not extended" : "did not close");
+      return 20 + failure;
+    }
+    const Figures end = Measure();
+    growth[0][b] = end.gdiObjects - start.gdiObjects;
+    growth[1][b] = end.userObjects - start.userObjects;
+    growth[2][b] = static_cast<long long>(end.heapBytes) - static_cast<long long>(start.heapBytes);
+    start = end;
   }
+  const BlockCounts changed = ChangedCounts(blocksBefore, BusyBlocksBySize(), 10);
   const Figures after = Measure();
   FILE* report = fopen(args[2].c_str(), "w");
   if (report == nullptr) return 12;
   fprintf(report, "%ld %ld %llu %ld %ld %llu\n", before.gdiObjects, before.userObjects, before.heapBytes,
           after.gdiObjects, after.userObjects, after.heapBytes);
+  for (const auto& kind : growth) {
+    for (long long g : kind) fprintf(report, "%lld ", g);
+  }
+  fprintf(report, "\n%u\n", static_cast<unsigned>(changed.size()));
+  for (const auto& c : changed) fprintf(report, "%lu %ld\n", static_cast<unsigned long>(c.first), c.second);
   fclose(report);
   return 0;
 }
@@ -478,7 +686,11 @@ int DriveCommand(const std::string& script, HWND dlg, const std::string& start, 
   HWND edit = FileNameEdit(dlg);
   if (edit == nullptr) return 22;
   if (script == "gone") {
-    // The entry names a folder that is gone: a message, and the dialog as it was.
+    // The entry names a folder that is gone (or one that is there only
+    // relative to the process's current folder, given as `extra`; Wine's
+    // dialog moves that folder along with the one it shows): a message, and
+    // the dialog as it was.
+    if (extra != "-" && !SetCurrentDirectoryA(extra.c_str())) return 33;
     SetWindowTextA(edit, "typed.txt");
     SendMessageA(dlg, WM_SYSCOMMAND, kCmdHistoryFirst, 0);
     char typed[MAX_PATH] = {};
@@ -600,6 +812,68 @@ QUILLO_CHILD(MenusWhileAnotherDialogOpens) {
   return result;
 }
 
+#if defined(__x86_64__)
+// ---------------------------------------------------------------------------
+// The system walks a 64-bit stack through each function's unwind data, and
+// where the stack stopped inside an epilogue it must see that the frame is
+// already gone. args: the start folder. The extended dialog's procedure is
+// unwound from each "add $56,%rsp" that frees its frame (the frame's size
+// comes from its unwind data), and from the instruction after it, over a
+// made-up stack: before it, the caller's address lies above the frame;
+// after it, on top. Exit code 0 when both unwind to that address. Wine 8's
+// unwinder does not know the epilogue that ends in an indirect jump
+// ("jmp *__imp_FreeLibrary(%rip)", FF 25), which the system's does; there the
+// instruction after the "add" must be that jump.
+QUILLO_CHILD(EntryUnwindsAtEachExit) {
+  if (args.size() != 1) return 2;
+  DialogRun run;
+  run.start = args[0];
+  DialogThread thread(run);
+  HWND dlg = WaitForExtendedDialog(thread.id());
+  if (dlg == nullptr) return 10;
+  const auto entry = static_cast<DWORD64>(IsWindowUnicode(dlg) ? GetWindowLongPtrW(dlg, GWLP_WNDPROC)
+                                                                : GetWindowLongPtrA(dlg, GWLP_WNDPROC));
+  PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+  if (!thread.Ended()) return 11;
+  DWORD64 base = 0;
+  PRUNTIME_FUNCTION function = RtlLookupFunctionEntry(entry, &base, nullptr);
+  if (function == nullptr) return 12;  // no unwind data at all
+  const auto* info = reinterpret_cast<const BYTE*>(base + function->UnwindData);
+  // Version 1, one code: UWOP_ALLOC_SMALL (2) of (info + 1) * 8 bytes.
+  if ((info[0] & 7) != 1 || info[2] != 1 || (info[5] & 0x0F) != 2) return 13;
+  const BYTE frame = static_cast<BYTE>(((info[5] >> 4) + 1) * 8);
+  const BYTE freeFrame[4] = {0x48, 0x83, 0xC4, frame};  // add $frame,%rsp
+  const auto* code = reinterpret_cast<const BYTE*>(base + function->BeginAddress);
+  const size_t length = function->EndAddress - function->BeginAddress;
+  int exits = 0;
+  for (size_t at = 0; at + sizeof freeFrame <= length; ++at) {
+    if (memcmp(code + at, freeFrame, sizeof freeFrame) != 0) continue;
+    ++exits;
+    DWORD64 stack[32];
+    for (size_t i = 0; i < 32; ++i) stack[i] = 0x5000 + i;
+    for (int after = 0; after < 2; ++after) {
+      CONTEXT context = {};
+      context.Rsp = reinterpret_cast<DWORD64>(stack);
+      const DWORD64 pc = reinterpret_cast<DWORD64>(code + at) + (after ? sizeof freeFrame : 0);
+      void* handlerData = nullptr;
+      DWORD64 establisher = 0;
+      RtlVirtualUnwind(UNW_FLAG_NHANDLER, base, pc, function, &context, &handlerData, &establisher, nullptr);
+      const size_t slot = after ? 0 : frame / 8;
+      const BYTE* next = code + at + sizeof freeFrame;
+      const bool indirectJump = after && at + sizeof freeFrame + 2 <= length && next[0] == 0xFF && next[1] == 0x25;
+      if (!indirectJump && (context.Rip != stack[slot] || context.Rsp != reinterpret_cast<DWORD64>(&stack[slot + 1]))) {
+        printf("unwound at +%u: rip %llx rsp +%lld, expected %llx +%u\n", static_cast<unsigned>(pc - (base + function->BeginAddress)),
+               static_cast<unsigned long long>(context.Rip),
+               static_cast<long long>(context.Rsp - reinterpret_cast<DWORD64>(stack)),
+               static_cast<unsigned long long>(stack[slot]), static_cast<unsigned>((slot + 1) * 8));
+        return 20 + exits;
+      }
+    }
+  }
+  return exits > 0 ? 0 : 14;
+}
+#endif
+
 // ---------------------------------------------------------------------------
 // A program folder with the extension, and the folders the dialogs use.
 class DialogLifeTest : public ::testing::Test {
@@ -681,20 +955,51 @@ TEST_F(DlgExLifetime, ADialogKeepsItsCharacterKindAndItsLastMessageReachesThePro
   }
 }
 
+#if defined(__x86_64__)
+TEST_F(DlgExLifetime, TheProceduresExitsAreEpiloguesTheUnwinderKnows) {
+  Hook();
+  EXPECT_EQ(Child("EntryUnwindsAtEachExit", "\"" + start_ + "\""), 0u) << "the step that failed in the dialog's process";
+}
+#endif
+
+TEST_F(DlgExLifetime, ADialogDestroyedFromInsideItsOwnMessageDropsTheReferenceOnceAfterThatMessage) {
+  Hook();
+  EXPECT_EQ(Child("DestroyedFromInsideAMessage", "\"" + folder_.file(kDlgExDll) + "\" \"" + start_ + "\""), 0u)
+      << "the step that failed in the dialog's process";
+}
+
+TEST_F(DlgExLifetime, AMessageSentDuringTheLastOneStillReachesTheProcedureUnderOurs) {
+  Hook();
+  EXPECT_EQ(Child("MessageDuringTheLastOne", "\"" + start_ + "\""), 0u) << "the step that failed in the dialog's process";
+}
+
 // Two hundred Open dialogs, each opened and closed, once plain (no hook) and
 // once extended: the extended ones leave no more GDI and USER objects in use
 // and no more heap behind than Wine's own dialog does, give or take a small
 // allowance (Wine's caches move a little). Wine's dialog itself keeps one
 // USER object per dialog, which is why the plain run is the measure.
+// Each figure is judged by its least growth over a batch of 50 dialogs, which
+// growth of Wine's own now and then does not blur (a leak grows every batch,
+// a cache now and then), and the heap also by the count of blocks of each
+// size (a block left per dialog is 200 more of its size, however small).
 TEST_F(DlgExLeaks, TwoHundredExtendedDialogsLeaveNoMoreBehindThanPlainOnes) {
   Write(info_, Listing(listed_));
   struct Run {
     long gdi0 = 0, user0 = 0, gdi1 = 0, user1 = 0;
     unsigned long long heap0 = 0, heap1 = 0;
+    long long batch[3][kBatches] = {};  // GDI objects, USER objects, heap bytes
+    std::vector<std::pair<unsigned long, long>> blocks;  // size, change of its count
     DWORD took = 0;
     long gdi() const { return gdi1 - gdi0; }
     long user() const { return user1 - user0; }
     long long heap() const { return static_cast<long long>(heap1) - static_cast<long long>(heap0); }
+    long long least(int kind) const { return *std::min_element(batch[kind], batch[kind] + kBatches); }
+    long blocksOf(unsigned long size) const {
+      for (const auto& b : blocks) {
+        if (b.first == size) return b.second;
+      }
+      return 0;
+    }
   } runs[2];
   const char* kinds[2] = {"plain", "extended"};
   for (int i = 0; i < 2; ++i) {
@@ -705,23 +1010,53 @@ TEST_F(DlgExLeaks, TwoHundredExtendedDialogsLeaveNoMoreBehindThanPlainOnes) {
     ASSERT_EQ(Child("ManyDialogs", "200 \"" + start_ + "\" \"" + report + "\" " + kinds[i], 240000), 0u);
     Run& r = runs[i];
     r.took = GetTickCount() - start;
-    ASSERT_EQ(sscanf(Read(report).c_str(), "%ld %ld %llu %ld %ld %llu", &r.gdi0, &r.user0, &r.heap0, &r.gdi1, &r.user1,
-                     &r.heap1),
+    const std::string text = Read(report);
+    const char* p = text.c_str();
+    int used = 0;
+    ASSERT_EQ(sscanf(p, "%ld %ld %llu %ld %ld %llu%n", &r.gdi0, &r.user0, &r.heap0, &r.gdi1, &r.user1, &r.heap1, &used),
               6);
+    p += used;
+    for (auto& kind : r.batch) {
+      for (long long& b : kind) {
+        ASSERT_EQ(sscanf(p, "%lld%n", &b, &used), 1);
+        p += used;
+      }
+    }
+    unsigned sizes = 0;
+    ASSERT_EQ(sscanf(p, "%u%n", &sizes, &used), 1);
+    p += used;
+    for (unsigned k = 0; k < sizes; ++k) {
+      unsigned long size = 0;
+      long change = 0;
+      ASSERT_EQ(sscanf(p, "%lu %ld%n", &size, &change, &used), 2);
+      p += used;
+      r.blocks.push_back({size, change});
+    }
     ASSERT_TRUE(r.gdi0 >= 0 && r.user0 >= 0 && r.gdi1 >= 0 && r.user1 >= 0) << "no run of new slots came";
     std::printf("[ figures  ] 200 %s dialogs in %lu ms: GDI objects %ld -> %ld, USER objects (desktop) %ld -> %ld, "
-                "heap %llu -> %llu bytes (%+lld)\n",
-                kinds[i], static_cast<unsigned long>(r.took), r.gdi0, r.gdi1, r.user0, r.user1, r.heap0, r.heap1, r.heap());
+                "heap %llu -> %llu bytes (%+lld; per 50 dialogs %+lld %+lld %+lld %+lld)\n",
+                kinds[i], static_cast<unsigned long>(r.took), r.gdi0, r.gdi1, r.user0, r.user1, r.heap0, r.heap1, r.heap(),
+                r.batch[2][0], r.batch[2][1], r.batch[2][2], r.batch[2][3]);
+    std::printf("[ figures  ] per 50 %s dialogs: GDI %+lld %+lld %+lld %+lld, USER %+lld %+lld %+lld %+lld\n", kinds[i],
+                r.batch[0][0], r.batch[0][1], r.batch[0][2], r.batch[0][3], r.batch[1][0], r.batch[1][1], r.batch[1][2],
+                r.batch[1][3]);
   }
   const Run& plain = runs[0];
   const Run& extended = runs[1];
   RecordProperty("gdi_growth_over_plain", static_cast<int>(extended.gdi() - plain.gdi()));
   RecordProperty("user_growth_over_plain", static_cast<int>(extended.user() - plain.user()));
   RecordProperty("heap_growth_over_plain", std::to_string(extended.heap() - plain.heap()));
-  // One object or 40 bytes leaked per dialog would be 200 objects or 8,000 bytes.
-  EXPECT_LE(extended.gdi() - plain.gdi(), 16);
-  EXPECT_LE(extended.user() - plain.user(), 16);
-  EXPECT_LE(extended.heap() - plain.heap(), 4096);
+  RecordProperty("least_heap_growth_per_50_over_plain", std::to_string(extended.least(2) - plain.least(2)));
+  // One object leaked per dialog would be 50 objects in every batch.
+  EXPECT_LE(extended.least(0) - plain.least(0), 8) << "GDI objects";
+  EXPECT_LE(extended.least(1) - plain.least(1), 8) << "USER objects";
+  // Under 5 bytes per dialog: the smallest block a dialog could leave (our
+  // state is 20 bytes on 32-bit) grows every batch by 1,000.
+  EXPECT_LE(extended.least(2) - plain.least(2), 250) << "heap bytes";
+  // A block of any size left by one dialog in ten fails.
+  for (const auto& b : extended.blocks) {
+    EXPECT_LE(b.second - plain.blocksOf(b.first), 20) << "blocks of " << b.first << " bytes";
+  }
 }
 
 using DlgExCommands = DialogLifeTest;
@@ -754,6 +1089,25 @@ TEST_F(DlgExCommands, AnAmpersandInAFolderNameIsShownAsItIsAndTheEntryStillChang
   Write(info_, Listing(amp));
   Hook();
   EXPECT_EQ(Command("amp", "A", start_, amp, "&1 " + folder_.file("R&&D")), 0u);
+}
+
+TEST_F(DlgExCommands, ARelativeFolderIsNotTypedAndTheUserIsTold) {
+  // The child's current folder holds "Listed", the dialog's does not: a Save
+  // given "Listed" would write a file of that name where the dialog is.
+  Write(info_, Listing("Listed"));
+  Hook();
+  EXPECT_EQ(Command("gone", "S", start_, "Listed", folder_.path()), 0u) << "the step that failed in the dialog's process";
+  const std::vector<std::string> boxes = MessageBoxWatcher::Instance().Take();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0], "The folder no longer exists:\nListed");
+  EXPECT_EQ(GetFileAttributesA((start_ + "\\Listed").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(DlgExCommands, AnotherSystemCommandInOurIdRangeReachesTheDialog) {
+  Write(info_, Listing(listed_));
+  Hook();
+  EXPECT_EQ(Child("OtherSystemCommand", "\"" + start_ + "\""), 0u) << "the step that failed in the dialog's process";
+  EXPECT_TRUE(MessageBoxWatcher::Instance().Take().empty());
 }
 
 TEST_F(DlgExCommands, TheDialogsOwnCommandsInOurIdRangeStillReachIt) {
