@@ -587,9 +587,20 @@ TEST_F(OptionsSheet, SecondStartWhileTheSheetIsOpenBringsTheIconBackForGood) {
 // The editor and the sheet are modal: their owner is disabled while they are
 // up. That owner is Quillo's own window, never the program in front, which
 // would otherwise take no input meanwhile and stay disabled if Quillo died.
+// Quillo's window is topmost (the macro bar on top, the default): what it
+// owns must not float over every program, and when it closes the program
+// the user was in gets the keyboard back, not Quillo's hidden window.
 TEST_F(OptionsSheet, SheetAndEditorAreOwnedByQuilloNeverByTheProgramInFront) {
   HWND target = StartTargetThenQuillo();
   ASSERT_NE(target, nullptr);
+  auto topMost = [](HWND w) { return (GetWindowLongA(w, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; };
+  auto frontIsTarget = [&](const char* after) {
+    const bool back = WaitFor([&] { return GetForegroundWindow() == target; });
+    char cls[64] = {};
+    GetClassNameA(GetForegroundWindow(), cls, sizeof cls);
+    EXPECT_TRUE(back) << "after " << after << " the front is " << cls;
+  };
+  ASSERT_TRUE(WaitFor([&] { return topMost(frame_); })) << "Quillo's window is not topmost: this tests nothing";
   ASSERT_TRUE(PutClipboardText("one"));
   ASSERT_TRUE(HistoryBecomes({"one"}));
   ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == target; }));
@@ -598,16 +609,71 @@ TEST_F(OptionsSheet, SheetAndEditorAreOwnedByQuilloNeverByTheProgramInFront) {
   ASSERT_NE(editor, nullptr);
   EXPECT_EQ(GetWindow(editor, GW_OWNER), frame_);
   EXPECT_TRUE(IsWindowEnabled(target)) << "the program in front was disabled by the editor";
+  EXPECT_FALSE(topMost(editor)) << "the editor floats over every program";
   PostMessageA(editor, WM_COMMAND, IDCANCEL, 0);
   ASSERT_TRUE(WaitFor([&] { return !IsWindow(editor); }));
+  frontIsTarget("the editor");
+  EXPECT_TRUE(WaitFor([&] { return topMost(frame_); })) << "the editor left Quillo out of the topmost layer";
 
-  SetForegroundWindow(target);
-  ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == target; }));
   ASSERT_TRUE(OpenByCommand(kCmdOptions));
   EXPECT_EQ(GetWindow(sheet_, GW_OWNER), frame_);
   EXPECT_TRUE(IsWindowEnabled(target)) << "the program in front was disabled by the sheet";
+  EXPECT_FALSE(topMost(sheet_)) << "the sheet floats over every program";
+  Tap(VK_ESCAPE);
+  ASSERT_TRUE(SheetGone());
+  frontIsTarget("the sheet");
+  EXPECT_TRUE(WaitFor([&] { return topMost(frame_); })) << "the sheet left Quillo out of the topmost layer";
+
+  ASSERT_TRUE(OpenByCommand(kCmdMacroSheet));
+  EXPECT_FALSE(topMost(sheet_)) << "the macro sheet floats over every program";
+  Tap(VK_ESCAPE);
+  ASSERT_TRUE(SheetGone());
+  frontIsTarget("the macro sheet");
+
+  ASSERT_TRUE(OpenByCommand(kCmdOptions));
   Crash();
   EXPECT_TRUE(IsWindowEnabled(target)) << "the program in front stays disabled after Quillo is gone";
+}
+
+// A set on a share that is not there (yet) survives the start and an OK
+// that changed the list, in its place and with its shortcut, and the sheet
+// lists it without waiting on the network.
+TEST_F(OptionsSheet, MenuFileOnANetworkPathSurvivesTheStartAndOk) {
+  const std::string share = "\\\\quillo-nowhere\\share\\menu.txt";
+  WriteString(kMenuFileSetKey, "MenuFile0", share);
+  WriteDword(kMenuFileSetKey, "MenuFile0-Preset", 1);
+  WriteString(kMenuFileSetKey, "MenuFile1", "MenuTemp.txt");
+  WriteDword(kMenuFileSetKey, "MenuFile1-Preset", 0);
+  Start();
+  ASSERT_TRUE(OpenByCommand(kCmdOptions));
+  ASSERT_TRUE(NextPageShows(IDC_CUS_LIST));
+  auto count = [&] { return static_cast<int>(SendMessageA(Control(IDC_CUS_LIST), LB_GETCOUNT, 0, 0)); };
+  ASSERT_EQ(count(), 2) << "the set on the share is not listed";
+  wchar_t first[64] = {};
+  if (SendMessageW(Control(IDC_CUS_LIST), LB_GETTEXTLEN, 0, 0) < 64) {
+    SendMessageW(Control(IDC_CUS_LIST), LB_GETTEXT, 0, reinterpret_cast<LPARAM>(first));
+  }
+  EXPECT_STREQ(first, L"menu.txt");
+  // "MenuTemp.txt" moves up: the list was edited.
+  Press(VK_MENU, 'L');
+  ASSERT_TRUE(FocusBecomes(IDC_CUS_LIST));
+  Tap(VK_END);
+  ASSERT_TRUE(WaitFor([&] { return SendMessageA(Control(IDC_CUS_LIST), LB_GETCURSEL, 0, 0) == 1; }));
+  Press(VK_MENU, 'U');
+  ASSERT_TRUE(WaitFor([&] { return SendMessageA(Control(IDC_CUS_LIST), LB_GETCURSEL, 0, 0) == 0; }));
+  Tap(VK_RETURN);
+  ASSERT_TRUE(SheetGone());
+  char text[MAX_PATH] = {};
+  auto readText = [&](const char* name) {
+    DWORD size = sizeof text;
+    text[0] = '\0';
+    RegGetValueA(HKEY_CURRENT_USER, kMenuFileSetKey, name, RRF_RT_REG_SZ, nullptr, text, &size);
+    return std::string(text);
+  };
+  EXPECT_TRUE(WaitFor([&] { return readText("MenuFile0") == "MenuTemp.txt"; })) << "OK wrote no new order";
+  Crash();
+  EXPECT_EQ(readText("MenuFile1"), share);
+  EXPECT_EQ(ReadDword(kMenuFileSetKey, "MenuFile1-Preset", 9), 1u);
 }
 
 // The bar never takes the activation: its Edit button (the command it posts)
