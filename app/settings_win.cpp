@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "message_box_win.h"
+#include "app_routines_win.h"
 #include "quillo_dlgex.h"
 #include "quillo_hook.h"
 #include "resource.h"
@@ -178,7 +178,7 @@ bool MoveMenuFileSetToTopAndPush(settings::Settings& settings, int index) noexce
 bool RegisterClearHistoryKey(HWND window, HINSTANCE resources, settings::Settings& settings) noexcept {
   if (settings.KeyClearHist == 0) return true;
   if (RegisterHotKey(window, 0, settings.ModClearHist, settings.KeyClearHist)) return true;
-  ShowQuilloMessage(resources, IDS_REGISTER_HOTKEY);
+  ShowOwnMessage(resources, IDS_REGISTER_HOTKEY);
   settings.KeyClearHist = 0;
   settings.ModClearHist = 0;
   // The stack menu shows this text beside "Clear History"; a key that is not

@@ -635,6 +635,25 @@ TEST_F(OptionsSheet, SheetAndEditorAreOwnedByQuilloNeverByTheProgramInFront) {
   EXPECT_TRUE(IsWindowEnabled(target)) << "the program in front stays disabled after Quillo is gone";
 }
 
+// A box of Quillo's while another program is in front (here Play with no
+// macro chosen, from the bar, which never takes the activation): owned by
+// none of that program's windows, which would take no input while it is up.
+TEST_F(OptionsSheet, BoxesOfQuilloNeverDisableTheProgramInFront) {
+  HWND target = StartTargetThenQuillo();
+  ASSERT_NE(target, nullptr);
+  MessageBoxWatcher::Instance().Take();
+  PostMessageA(frame_, WM_COMMAND, 32800, 0);  // the bar's Play
+  ASSERT_TRUE(MessageBoxWatcher::Instance().WaitForBoxes(1));
+  const std::vector<HWND> owners = MessageBoxWatcher::Instance().Owners();
+  ASSERT_EQ(owners.size(), 1u);
+  EXPECT_NE(owners[0], target) << "the box disabled the program in front";
+  DWORD pid = ProcessId();
+  if (owners[0] != nullptr) GetWindowThreadProcessId(owners[0], &pid);
+  EXPECT_EQ(pid, ProcessId()) << "the box is owned by another program's window";
+  EXPECT_EQ(MessageBoxWatcher::Instance().Take(), std::vector<std::string>{"Please select a target macro file."});
+  EXPECT_TRUE(IsWindowEnabled(target));
+}
+
 // A set on a share that is not there (yet) survives the start and an OK
 // that changed the list, in its place and with its shortcut, and the sheet
 // lists it without waiting on the network.
@@ -691,8 +710,20 @@ TEST_F(OptionsSheet, MacroBarEditLeavesTheProgramInFrontAlone) {
   EXPECT_EQ(TabCount(), 1);
   Tap(VK_ESCAPE);
   ASSERT_TRUE(SheetGone());
-  // From the tray, where our window holds the foreground, it is still handed back.
-  SetForegroundWindow(frame_);
+  // The sheet gave the front back to the program the user was in.
+  ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == target; }));
+  // From the tray, where our window holds the foreground, it is still handed
+  // back: a right click on the icon brings Quillo's window in front for its
+  // menu, which Esc closes.
+  ClickAt(TrayIconPoint(), FindWindowA("Shell_TrayWnd", nullptr), MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP);
+  auto menuOpen = [] {
+    HWND menu = FindWindowA("#32768", nullptr);
+    return menu != nullptr && IsWindowVisible(menu);
+  };
+  ASSERT_TRUE(WaitFor([&] { return menuOpen() && GetForegroundWindow() == frame_; })) << "no tray menu";
+  Tap(VK_ESCAPE);
+  ASSERT_TRUE(WaitFor([&] { return !menuOpen(); }));
+  ASSERT_EQ(GetForegroundWindow(), frame_);
   {
     EscapeCounter escapes;
     ASSERT_TRUE(escapes.hooked());
