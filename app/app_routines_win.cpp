@@ -8,10 +8,23 @@
 
 namespace quillo {
 
+int ShowOwnMessage(HINSTANCE module, UINT id, UINT type, const char* arg) {
+  HWND owner = GetForegroundWindow();
+  DWORD pid = 0;
+  if (owner != nullptr && (GetWindowThreadProcessId(owner, &pid) == 0 || pid != GetCurrentProcessId())) {
+    // Another program's window (the task bar, say) would be disabled while
+    // the box is up, and stay so if we ended meanwhile: no owner, and the box
+    // goes above the program in front so that the user still sees it.
+    owner = nullptr;
+    type |= MB_TOPMOST | MB_SETFOREGROUND;
+  }
+  return ShowQuilloMessageOwnedBy(owner, module, id, type, arg);
+}
+
 int QuilloMessageBox(UINT id, UINT type, const char* arg) {
   char probe[8];
   if (LoadStringA(GetModuleHandleA(nullptr), id, probe, sizeof probe) <= 0) return IDCANCEL;
-  return ShowQuilloMessage(GetModuleHandleA(nullptr), id, type, arg);
+  return ShowOwnMessage(GetModuleHandleA(nullptr), id, type, arg);
 }
 
 bool Wait(DWORD ms) {

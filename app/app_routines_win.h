@@ -8,10 +8,13 @@
 namespace quillo {
 
 // String `id` of the program in a box titled "Quillo", owned by the window in
-// front. `type` is a MessageBoxA type (icon and buttons). A text that cannot
-// be loaded shows nothing and answers IDCANCEL. With `arg`, the text's "%s" is
+// front when that is one of ours, else by none (above the window in front).
+// `type` is a MessageBoxA type (icon and buttons). A text that cannot be
+// loaded shows nothing and answers IDCANCEL. With `arg`, the text's "%s" is
 // filled with it.
 int QuilloMessageBox(UINT id, UINT type = MB_OK | MB_ICONEXCLAMATION, const char* arg = nullptr);
+// The same for string `id` of `module`; 0 when it cannot be loaded.
+int ShowOwnMessage(HINSTANCE module, UINT id, UINT type = MB_OK | MB_ICONEXCLAMATION, const char* arg = nullptr);
 
 // Waits `ms` milliseconds while dispatching this thread's messages, so the
 // program's windows stay responsive (and handlers may run meanwhile). It does

@@ -170,13 +170,15 @@ LRESULT CMainFrame::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
       if (settings_.HideIcon) {
         settings_.HideIcon = false;
         ShowTrayState();
+        SaveSettingsNow();
       }
       return 0;
     case kMsgTrayNotify:
       OnTrayNotify(wParam, lParam);
       return 0;
     case kMsgChooseMenuSet:
-      MoveMenuFileSetToTopAndPush(settings_, static_cast<int>(wParam));
+      // The order is the user's latest choice: kept at once, not only at the end.
+      if (MoveMenuFileSetToTopAndPush(settings_, static_cast<int>(wParam))) SaveSettingsNow();
       return 0;
     case kMsgEncloseArm:
     case kMsgConvArm:
@@ -232,16 +234,10 @@ LRESULT CMainFrame::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
           macroBar_.Toggle();
           return 0;
         case ID_TRAY_EDIT_HISTORY:
-          // From the tray menu the user was elsewhere a moment ago: give that
-          // program the foreground back, so the editor opens over it.
-          HandBackForeground();
-          // Owned by our own window, never by the one in front: a modal
-          // editor disables its owner, and another program's window (the
-          // task bar, say) would stay disabled if we ended meanwhile.
-          if (hwnd_ != nullptr) RunHistoryEditor(hwnd_, history_, HelpFile());
+          EditHistory(true);
           return 0;
         case kCmdEditHistory:
-          RunHistoryEditor(hwnd_, history_, HelpFile());
+          EditHistory(false);
           return 0;
         default:
           if (OnTrayCommand(LOWORD(wParam))) return 0;
@@ -327,6 +323,51 @@ void CMainFrame::RemoveHooks() {
   // is no resident window any more, rather than have it post to a handle the
   // system may give to some other window.
   if (g_hwndQuillo == hwnd_) g_hwndQuillo = nullptr;
+}
+
+void CMainFrame::EditHistory(bool fromTray) {
+  if (editorOpen_) {
+    // The editor is up already: it comes to the front, nothing else changes.
+    if (hwnd_ != nullptr) RunHistoryEditor(hwnd_, history_, HelpFile());
+    return;
+  }
+  editorOpen_ = true;
+  // From the tray menu the user was elsewhere a moment ago: give that
+  // program the foreground back, so the editor opens over it.
+  if (fromTray) HandBackForeground();
+  // Exit may have come while the foreground was handed back.
+  if (closed_ || hwnd_ == nullptr) {
+    editorOpen_ = false;
+    return;
+  }
+  const HWND front = GetForegroundWindow();
+  LiftTopMost();
+  // Owned by our own window, never by the one in front: a modal editor
+  // disables its owner, and another program's window (the task bar, say)
+  // would stay disabled if we ended meanwhile.
+  RunHistoryEditor(hwnd_, history_, HelpFile());
+  editorOpen_ = false;
+  RestoreTopMost();
+  GiveFrontBack(front);
+}
+
+void CMainFrame::LiftTopMost() {
+  if (lifts_++ == 0 && settings_.DispTopMost && hwnd_ != nullptr) SetFrameTopMost(false);
+}
+
+void CMainFrame::RestoreTopMost() {
+  if (lifts_ > 0) --lifts_;
+  if (lifts_ == 0 && !closed_ && hwnd_ != nullptr) ApplyTopMost();
+}
+
+void CMainFrame::GiveFrontBack(HWND front) {
+  if (closed_ || hwnd_ == nullptr || front == nullptr || front == hwnd_ || !IsWindow(front)) return;
+  const HWND now = GetForegroundWindow();
+  if (now == hwnd_ || now == nullptr) SetForegroundWindow(front);
+}
+
+void CMainFrame::SaveSettingsNow() {
+  if (!SaveSettingsToRegistry(folder_, settings_)) QuilloMessageBox(IDS_SAVE_SETTINGS);
 }
 
 void CMainFrame::OnClose() {

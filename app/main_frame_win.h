@@ -66,6 +66,20 @@ class CMainFrame {
   // Keeps the main window, and the macro bar it owns, above other windows or
   // not; the macro bar's own z-order follows from its owner.
   void SetFrameTopMost(bool topMost);
+  // Our sheets and the history editor are owned by the main window, and a
+  // window owned by a topmost one is topmost too: they would float over
+  // every program (help included). The main window leaves the topmost layer
+  // while any of them is open; the last to close puts DispTopMost back.
+  void LiftTopMost();
+  void RestoreTopMost();
+  // A modal window of ours hands the activation to its owner, our hidden
+  // window, when it closes: `front`, the window in front before it opened,
+  // gets the foreground back, as long as nothing else took it meanwhile.
+  void GiveFrontBack(HWND front);
+  // The settings in the registry now; the user hears when that failed.
+  void SaveSettingsNow();
+  // "Edit History..." from the tray (which took the foreground) or the stack menu.
+  void EditHistory(bool fromTray);
 
   settings::Settings& settings_;
   std::string folder_;
@@ -86,6 +100,8 @@ class CMainFrame {
   bool lastSkip_ = false;
   bool closed_ = false;  // the close steps ran (WM_CLOSE or the end of the session)
   bool sheetOpen_ = false;  // the options sheet or the macro sheet is shown
+  bool editorOpen_ = false;  // the history editor is shown
+  int lifts_ = 0;  // open windows of ours that keep the main window out of the topmost layer
 };
 
 }  // namespace quillo

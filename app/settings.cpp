@@ -121,18 +121,22 @@ void LoadRows(SettingsStore& store, const char* section, const KeyRow (&rows)[N]
 }
 
 template <size_t N>
-void SaveRows(SettingsStore& store, const char* section, const KeyRow (&rows)[N], const Settings& s) {
+bool SaveRows(SettingsStore& store, const char* section, const KeyRow (&rows)[N], const Settings& s) {
+  bool saved = true;
   for (const KeyRow& row : rows) {
+    bool ok;
     if (row.text != nullptr) {
-      store.WriteString(section, row.name, (s.*row.text).c_str());
+      ok = store.WriteString(section, row.name, (s.*row.text).c_str());
     } else if (row.number != nullptr) {
-      store.WriteInt(section, row.name, s.*row.number);
+      ok = store.WriteInt(section, row.name, s.*row.number);
     } else if (row.flag != nullptr) {
-      store.WriteInt(section, row.name, s.*row.flag ? 1 : 0);
+      ok = store.WriteInt(section, row.name, s.*row.flag ? 1 : 0);
     } else {
-      store.WriteInt(section, row.name, s.*row.word);
+      ok = store.WriteInt(section, row.name, s.*row.word);
     }
+    saved = saved && ok;
   }
+  return saved;
 }
 
 // Copies `text` into a path field; false when it does not fit.
@@ -265,7 +269,11 @@ void CutText(std::string& text, size_t maxBytes) {
 void NormaliseMenuFileSets(MenuFileSet (&sets)[kMenuFileSetCount], const std::string& programFolder,
                            FileProbe& files) {
   for (MenuFileSet& set : sets) {
-    if (set.path[0] == '\0' || !files.FileExists(set.path)) set = EmptyMenuFileSet();
+    if (set.path[0] == '\0') continue;
+    // A set on a share that is not up yet, or on a stick that is out, stays:
+    // dropped here it would be gone for good with the next save. Its key
+    // then tells of the missing file, as for any set whose file went.
+    if (!files.MayBeAway(set.path) && !files.FileExists(set.path)) set = EmptyMenuFileSet();
   }
   int used = 0;
   for (int i = 0; i < kMenuFileSetCount; ++i) {
@@ -297,8 +305,8 @@ void LoadSettings(SettingsStore& store, const std::string& programFolder, FilePr
   LoadRows(store, kMacroSection, kMacroKeys, out);
 }
 
-void SaveSettings(SettingsStore& store, const std::string& programFolder, const Settings& settings) {
-  SaveRows(store, kGeneralSection, kGeneralKeys, settings);
+bool SaveSettings(SettingsStore& store, const std::string& programFolder, const Settings& settings) {
+  bool saved = SaveRows(store, kGeneralSection, kGeneralKeys, settings);
 
   char name[32];
   for (int n = 0; n < kMenuFileSetCount; ++n) {
@@ -307,23 +315,24 @@ void SaveSettings(SettingsStore& store, const std::string& programFolder, const 
     std::memcpy(path, set.path, sizeof path);
     path[sizeof path - 1] = '\0';
     std::snprintf(name, sizeof name, "MenuFile%d", n);
-    store.WriteString(kMenuFileSetSection, name,
-                      path[0] == '\0' ? "" : StoredMenuFilePath(path, programFolder).c_str());
+    saved = store.WriteString(kMenuFileSetSection, name,
+                              path[0] == '\0' ? "" : StoredMenuFilePath(path, programFolder).c_str()) && saved;
     std::snprintf(name, sizeof name, "MenuFile%d-Preset", n);
-    store.WriteInt(kMenuFileSetSection, name, set.trigger);
+    saved = store.WriteInt(kMenuFileSetSection, name, set.trigger) && saved;
     std::snprintf(name, sizeof name, "MenuFile%d-Key", n);
-    store.WriteInt(kMenuFileSetSection, name,
-                   static_cast<int32_t>(static_cast<uint32_t>(set.key) | (static_cast<uint32_t>(set.modifiers) << 16)));
+    saved = store.WriteInt(kMenuFileSetSection, name,
+                           static_cast<int32_t>(static_cast<uint32_t>(set.key) |
+                                                (static_cast<uint32_t>(set.modifiers) << 16))) && saved;
   }
 
   // Entries removed since the load must not survive behind the new end.
-  store.DeleteSection(kSkipAppListSection);
+  saved = store.DeleteSection(kSkipAppListSection) && saved;
   for (size_t n = 0; n < settings.SkipApps.size() && n < kMaxSkipApps; ++n) {
     std::snprintf(name, sizeof name, "SkipApp%zu", n);
-    store.WriteString(kSkipAppListSection, name, settings.SkipApps[n].c_str());
+    saved = store.WriteString(kSkipAppListSection, name, settings.SkipApps[n].c_str()) && saved;
   }
 
-  SaveRows(store, kMacroSection, kMacroKeys, settings);
+  return SaveRows(store, kMacroSection, kMacroKeys, settings) && saved;
 }
 
 bool MoveMenuFileSetToTop(MenuFileSet (&sets)[kMenuFileSetCount], int index) noexcept {

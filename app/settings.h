@@ -34,16 +34,16 @@ constexpr size_t kMaxSkipApps = 1000;
 constexpr size_t kKeyClearHistBytes = 32;
 
 // Where settings live. A value that is missing, of another type, or damaged
-// reads as `fallback`; writes that fail are ignored (there is nothing the
-// program could do about them at the point where it saves).
+// reads as `fallback`. A write answers whether it reached the store, so that
+// the user can be told when what they accepted was not kept.
 class SettingsStore {
  public:
   virtual int32_t ReadInt(const char* section, const char* key, int32_t fallback) = 0;
   virtual std::string ReadString(const char* section, const char* key, const char* fallback) = 0;
-  virtual void WriteInt(const char* section, const char* key, int32_t value) = 0;
-  virtual void WriteString(const char* section, const char* key, const char* value) = 0;
-  // Removes a whole section with every value in it.
-  virtual void DeleteSection(const char* section) = 0;
+  virtual bool WriteInt(const char* section, const char* key, int32_t value) = 0;
+  virtual bool WriteString(const char* section, const char* key, const char* value) = 0;
+  // Removes a whole section with every value in it; true also when there was none.
+  virtual bool DeleteSection(const char* section) = 0;
 
  protected:
   ~SettingsStore() = default;
@@ -53,6 +53,14 @@ class SettingsStore {
 class FileProbe {
  public:
   virtual bool FileExists(const char* path) = 0;
+  // Whether `path` lies where a file not found may only be away for the
+  // moment (a network path, a removable drive, a drive not there): such a
+  // path is kept without being looked at, as a look can wait for a network
+  // time-out. Answered without touching the file.
+  virtual bool MayBeAway(const char* path) {
+    (void)path;
+    return false;
+  }
 
  protected:
   ~FileProbe() = default;
@@ -125,11 +133,13 @@ MenuFileSet EmptyMenuFileSet();
 
 // Reads every section. `programFolder` has no trailing backslash.
 void LoadSettings(SettingsStore& store, const std::string& programFolder, FileProbe& files, Settings& out);
-// Writes every key back, in the order they are read.
-void SaveSettings(SettingsStore& store, const std::string& programFolder, const Settings& settings);
+// Writes every key back, in the order they are read. A write that fails does
+// not stop the others; false when any failed.
+bool SaveSettings(SettingsStore& store, const std::string& programFolder, const Settings& settings);
 
 // The menu-file set rules of the load, on records whose paths are already
-// absolute: files that are gone are dropped, the gaps closed keeping the
+// absolute: files that are gone are dropped (a path that may only be away,
+// FileProbe::MayBeAway, is kept unlooked-at), the gaps closed keeping the
 // order, and an empty first record gives the two default sets.
 void NormaliseMenuFileSets(MenuFileSet (&sets)[kMenuFileSetCount], const std::string& programFolder,
                            FileProbe& files);

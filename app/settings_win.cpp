@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "message_box_win.h"
+#include "app_routines_win.h"
 #include "quillo_dlgex.h"
 #include "quillo_hook.h"
 #include "resource.h"
@@ -69,33 +69,49 @@ std::string RegistrySettingsStore::ReadString(const char* section, const char* k
   return std::string(buffer, strnlen(buffer, size));
 }
 
-void RegistrySettingsStore::WriteInt(const char* section, const char* key, int32_t value) {
+bool RegistrySettingsStore::WriteInt(const char* section, const char* key, int32_t value) {
   RegKey k;
-  if (!k.Create(SectionPath(section))) return;
+  if (!k.Create(SectionPath(section))) return false;
   const DWORD v = static_cast<DWORD>(value);
-  RegSetValueExA(k.get(), key, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), sizeof v);
+  return RegSetValueExA(k.get(), key, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), sizeof v) == ERROR_SUCCESS;
 }
 
-void RegistrySettingsStore::WriteString(const char* section, const char* key, const char* value) {
+bool RegistrySettingsStore::WriteString(const char* section, const char* key, const char* value) {
   RegKey k;
-  if (!k.Create(SectionPath(section))) return;
+  if (!k.Create(SectionPath(section))) return false;
   const size_t len = strnlen(value, settings::kMaxStoredTextBytes - 1);
   std::string text(value, len);
-  RegSetValueExA(k.get(), key, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                 static_cast<DWORD>(len + 1));
+  return RegSetValueExA(k.get(), key, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                        static_cast<DWORD>(len + 1)) == ERROR_SUCCESS;
 }
 
-void RegistrySettingsStore::DeleteSection(const char* section) {
+bool RegistrySettingsStore::DeleteSection(const char* section) {
   HKEY parent = nullptr;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, keyPath_.c_str(), 0, KEY_ALL_ACCESS, &parent) != ERROR_SUCCESS) return;
+  const LONG opened = RegOpenKeyExA(HKEY_CURRENT_USER, keyPath_.c_str(), 0, KEY_ALL_ACCESS, &parent);
+  // No key yet: no section to delete either.
+  if (opened == ERROR_FILE_NOT_FOUND) return true;
+  if (opened != ERROR_SUCCESS) return false;
   // Sections have values only, no subkeys, so RegDeleteKeyA removes them whole.
-  RegDeleteKeyA(parent, section);
+  const LONG deleted = RegDeleteKeyA(parent, section);
   RegCloseKey(parent);
+  return deleted == ERROR_SUCCESS || deleted == ERROR_FILE_NOT_FOUND;
 }
 
 bool SystemFileProbe::FileExists(const char* path) {
   const DWORD attrs = GetFileAttributesA(path);
   return attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool SystemFileProbe::MayBeAway(const char* path) {
+  if (path == nullptr) return false;
+  // \\server\share\...: asking for it waits on the network.
+  if (path[0] == '\\' && path[1] == '\\') return true;
+  if (path[0] == '\0' || path[1] != ':') return false;
+  // The drive's kind comes from the system's table of drives, not from the
+  // drive itself: a share mapped to a letter is not asked either.
+  const char root[] = {path[0], ':', '\\', '\0'};
+  const UINT kind = GetDriveTypeA(root);
+  return kind != DRIVE_FIXED && kind != DRIVE_RAMDISK;
 }
 
 
@@ -105,9 +121,9 @@ void LoadSettingsFromRegistry(const std::string& programFolder, settings::Settin
   settings::LoadSettings(store, programFolder, files, out);
 }
 
-void SaveSettingsToRegistry(const std::string& programFolder, const settings::Settings& settings) {
+bool SaveSettingsToRegistry(const std::string& programFolder, const settings::Settings& settings) {
   RegistrySettingsStore store;
-  settings::SaveSettings(store, programFolder, settings);
+  return settings::SaveSettings(store, programFolder, settings);
 }
 
 void WriteLoadTimeSharedSettings(const settings::Settings& settings) noexcept {
@@ -153,14 +169,16 @@ void ApplySettingsToSharedBlock(const settings::Settings& settings) noexcept {
   g_bCutMouseMove = v.cutMouseMove;
 }
 
-void MoveMenuFileSetToTopAndPush(settings::Settings& settings, int index) noexcept {
-  if (settings::MoveMenuFileSetToTop(settings.MenuFiles, index)) PushMenuFileSets(settings);
+bool MoveMenuFileSetToTopAndPush(settings::Settings& settings, int index) noexcept {
+  if (!settings::MoveMenuFileSetToTop(settings.MenuFiles, index)) return false;
+  PushMenuFileSets(settings);
+  return true;
 }
 
 bool RegisterClearHistoryKey(HWND window, HINSTANCE resources, settings::Settings& settings) noexcept {
   if (settings.KeyClearHist == 0) return true;
   if (RegisterHotKey(window, 0, settings.ModClearHist, settings.KeyClearHist)) return true;
-  ShowQuilloMessage(resources, IDS_REGISTER_HOTKEY);
+  ShowOwnMessage(resources, IDS_REGISTER_HOTKEY);
   settings.KeyClearHist = 0;
   settings.ModClearHist = 0;
   // The stack menu shows this text beside "Clear History"; a key that is not

@@ -23,9 +23,9 @@ class RegistrySettingsStore : public settings::SettingsStore {
   explicit RegistrySettingsStore(const char* keyPath = kSettingsKeyPath) : keyPath_(keyPath) {}
   int32_t ReadInt(const char* section, const char* key, int32_t fallback) override;
   std::string ReadString(const char* section, const char* key, const char* fallback) override;
-  void WriteInt(const char* section, const char* key, int32_t value) override;
-  void WriteString(const char* section, const char* key, const char* value) override;
-  void DeleteSection(const char* section) override;
+  bool WriteInt(const char* section, const char* key, int32_t value) override;
+  bool WriteString(const char* section, const char* key, const char* value) override;
+  bool DeleteSection(const char* section) override;
 
  private:
   std::string SectionPath(const char* section) const;
@@ -35,12 +35,15 @@ class RegistrySettingsStore : public settings::SettingsStore {
 class SystemFileProbe : public settings::FileProbe {
  public:
   bool FileExists(const char* path) override;
+  // Network paths and every drive but a fixed disk or a RAM disk.
+  bool MayBeAway(const char* path) override;
 };
 
 
-// Load and save with the registry store and the real file system.
+// Load and save with the registry store and the real file system. The save
+// answers false when any value could not be written.
 void LoadSettingsFromRegistry(const std::string& programFolder, settings::Settings& out);
-void SaveSettingsToRegistry(const std::string& programFolder, const settings::Settings& settings);
+bool SaveSettingsToRegistry(const std::string& programFolder, const settings::Settings& settings);
 
 // The three values the load writes straight into the shared blocks, and the quote mark.
 void WriteLoadTimeSharedSettings(const settings::Settings& settings) noexcept;
@@ -49,8 +52,9 @@ void WriteLoadTimeSharedSettings(const settings::Settings& settings) noexcept;
 void ApplySettingsToSharedBlock(const settings::Settings& settings) noexcept;
 // Hands the ten menu-file sets to the hook library, in order.
 void PushMenuFileSets(const settings::Settings& settings) noexcept;
-// Message 1034: the chosen set becomes the first and the hook library gets all ten.
-void MoveMenuFileSetToTopAndPush(settings::Settings& settings, int index) noexcept;
+// Message 1034: the chosen set becomes the first and the hook library gets
+// all ten; false when nothing moved.
+bool MoveMenuFileSetToTopAndPush(settings::Settings& settings, int index) noexcept;
 
 // Registers the clear-history key as hot key 0 of `window` when one is set.
 // A key taken by another program shows message 2017 from `resources` and

@@ -7,13 +7,18 @@ namespace {
 bool IsLead(unsigned char c) { return IsDBCSLeadByte(c) != FALSE; }
 }  // namespace
 
-int ShowQuilloMessage(HINSTANCE module, UINT id, UINT style, const char* arg,
-                      const char* extraLine) {
+int ShowQuilloMessageOwnedBy(HWND owner, HINSTANCE module, UINT id, UINT style, const char* arg,
+                             const char* extraLine) {
   char tmpl[512];
   if (LoadStringA(module, id, tmpl, sizeof(tmpl)) <= 0) return 0;
   char text[1024];
   BuildMessageText(tmpl, arg, extraLine, IsLead, text, sizeof(text));
-  return MessageBoxA(GetForegroundWindow(), text, "Quillo", style);
+  return MessageBoxA(owner, text, "Quillo", style);
+}
+
+int ShowQuilloMessage(HINSTANCE module, UINT id, UINT style, const char* arg,
+                      const char* extraLine) {
+  return ShowQuilloMessageOwnedBy(GetForegroundWindow(), module, id, style, arg, extraLine);
 }
 
 }  // namespace quillo

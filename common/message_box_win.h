@@ -10,5 +10,8 @@ namespace quillo {
 // returns 0; otherwise returns what MessageBoxA returned.
 int ShowQuilloMessage(HINSTANCE module, UINT id, UINT style = MB_OK | MB_ICONEXCLAMATION,
                       const char* arg = nullptr, const char* extraLine = nullptr);
+// The same box owned by `owner` (null: no owner) rather than the window in front.
+int ShowQuilloMessageOwnedBy(HWND owner, HINSTANCE module, UINT id, UINT style = MB_OK | MB_ICONEXCLAMATION,
+                             const char* arg = nullptr, const char* extraLine = nullptr);
 
 }  // namespace quillo

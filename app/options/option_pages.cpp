@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstddef>
 #include <cstring>
 #include <utility>
 
@@ -218,11 +219,14 @@ EditorChooserStart EditorChooserStartFor(const std::string& editor) {
 
 void MenuFileList::Fill(const MenuFileSet (&sets)[kMenuFileSetCount], settings::FileProbe& files) {
   entries_.clear();
+  unlisted_.clear();
   for (const MenuFileSet& set : sets) {
     MenuFileSet copy = set;
     copy.path[sizeof copy.path - 1] = '\0';
     if (copy.path[0] == '\0') continue;
-    if (files.FileExists(copy.path)) {
+    // The sheet opens on the window's thread: a path that may be away is
+    // listed without a look, which could wait for a network time-out.
+    if (files.MayBeAway(copy.path) || files.FileExists(copy.path)) {
       entries_.push_back(copy);
     } else {
       unlisted_.push_back(copy);
@@ -236,20 +240,34 @@ void MenuFileList::Select(int index) noexcept { selection_ = (index >= 0 && inde
 
 std::string MenuFileList::DisplayName(int index) const { return AfterLastBackslash(Entry(index).path); }
 
-int MenuFileList::CheckCanAdd() const noexcept { return Count() >= kCapacity ? IDS_MENU_LIST_FULL : 0; }
+// The sets kept aside take their places among the ten as much as the listed ones.
+int MenuFileList::Taken() const noexcept { return Count() + static_cast<int>(unlisted_.size()); }
+
+int MenuFileList::CheckCanAdd() const noexcept { return Taken() >= kCapacity ? IDS_MENU_LIST_FULL : 0; }
 
 bool MenuFileList::Add(const char* path, bool* added) {
   if (added != nullptr) *added = false;
   if (path == nullptr || path[0] == '\0') return false;
   const size_t len = std::strlen(path);
+  auto same = [&](const MenuFileSet& set) { return settings::EqualIgnoringCase(set.path, std::strlen(set.path), path, len); };
   for (int i = 0; i < Count(); ++i) {
-    const char* listed = entries_[static_cast<size_t>(i)].path;
-    if (settings::EqualIgnoringCase(listed, std::strlen(listed), path, len)) {
+    if (same(entries_[static_cast<size_t>(i)])) {
       selection_ = i;
       return true;
     }
   }
-  if (Count() >= kCapacity || len >= sizeof(MenuFileSet{}.path)) return false;
+  // A set kept aside for this very file (it is back, or the user chose it
+  // again) joins the list with its shortcut rather than being doubled.
+  for (size_t i = 0; i < unlisted_.size(); ++i) {
+    if (!same(unlisted_[i])) continue;
+    entries_.push_back(unlisted_[i]);
+    unlisted_.erase(unlisted_.begin() + static_cast<std::ptrdiff_t>(i));
+    selection_ = Count() - 1;
+    edited_ = true;
+    if (added != nullptr) *added = true;
+    return true;
+  }
+  if (Taken() >= kCapacity || len >= sizeof(MenuFileSet{}.path)) return false;
   MenuFileSet set = settings::EmptyMenuFileSet();
   std::memcpy(set.path, path, len + 1);
   entries_.push_back(set);

@@ -209,9 +209,9 @@ class MenuFileList {
  public:
   static constexpr int kCapacity = kMenuFileSetCount;
 
-  // The sets in order whose file exists; the first entry is selected. A set
-  // whose file is not found is not listed but kept aside: its file may lie
-  // on a network or removable drive that is away for the moment.
+  // The sets in order whose file exists or may only be away for the moment
+  // (FileProbe::MayBeAway, listed without a look); the first entry is
+  // selected. A set whose file is not found is not listed but kept aside.
   void Fill(const MenuFileSet (&sets)[kMenuFileSetCount], settings::FileProbe& files);
   // Whether the user added, deleted, moved or attached anything since Fill.
   bool Edited() const noexcept { return edited_; }
@@ -224,12 +224,14 @@ class MenuFileList {
   // What the list box shows for an entry: the file name after the last backslash.
   std::string DisplayName(int index) const;
 
-  // Asked before the chooser opens: 2032 when the list is full, else 0.
+  // Asked before the chooser opens: 2032 when the listed sets and those
+  // kept aside fill the ten places, else 0.
   int CheckCanAdd() const noexcept;
   // The chooser answered `path`. A path already listed (letter case aside)
-  // is only selected; a new one is added with no shortcut and selected.
-  // Refused (list unchanged, false) when full or when the path does not fit
-  // a record (260 bytes or more); `added` tells whether an entry was added.
+  // is only selected; a set kept aside for it joins the list as it was, and
+  // a new one is added with no shortcut; either is selected. Refused (list
+  // unchanged, false) when full or when the path does not fit a record (260
+  // bytes or more); `added` tells whether an entry was added.
   bool Add(const char* path, bool* added = nullptr);
   // 2034 with no selection; else the entry goes and the one now at its place
   // (or the new last one) is selected.
@@ -257,6 +259,8 @@ class MenuFileList {
   void ToSets(MenuFileSet (&sets)[kMenuFileSetCount]) const noexcept;
 
  private:
+  int Taken() const noexcept;
+
   std::vector<MenuFileSet> entries_;
   std::vector<MenuFileSet> unlisted_;
   int selection_ = -1;

@@ -22,7 +22,11 @@ class CMainFrame::SheetEffects final : public options::OptionsEffects {
   void CreateStartupShortcut() override { quillo::CreateStartupShortcut(); }
   void DeleteStartupShortcut() override { FindStartupShortcut(frame_.hwnd_, true); }
   void PublishQuote(const char* quote) override { lstrcpynA(g_szQuote, quote, sizeof g_szQuote); }
-  void SetTopMost(bool onTop) override { frame_.SetFrameTopMost(onTop); }
+  // While the sheet keeps the main window out of the topmost layer, the
+  // new setting is applied as the sheet's lift ends.
+  void SetTopMost(bool onTop) override {
+    if (frame_.lifts_ == 0) frame_.SetFrameTopMost(onTop);
+  }
 
  private:
   CMainFrame& frame_;
@@ -44,6 +48,12 @@ void CMainFrame::OnOptions() {
   // Chosen from the tray, our hidden window holds the foreground: the sheet
   // belongs over the program the user was in.
   HandBackForeground();
+  // Exit may have come while the foreground was handed back: nothing more
+  // is started, the look-up included.
+  if (closed_ || hwnd_ == nullptr) {
+    sheetOpen_ = false;
+    return;
+  }
   // Looked up before the hooks are told of a sheet: triggers keep working
   // while a slow shortcut is resolved.
   const int startupState = FindStartupShortcutOffThread();
@@ -52,9 +62,10 @@ void CMainFrame::OnOptions() {
     sheetOpen_ = false;
     return;
   }
-  // A topmost macro bar would cover the sheet and its file choosers.
-  const bool lifted = GetForegroundWindow() == hwnd_ && settings_.DispTopMost;
-  if (lifted) SetFrameTopMost(false);
+  const HWND front = GetForegroundWindow();
+  // Not above every program, and a topmost macro bar would cover the sheet
+  // and its file choosers.
+  LiftTopMost();
   // The user may be pressing the very key in a hot-key field: it must reach
   // the field, not clear the history.
   UnregisterClearHistoryKey(hwnd_, settings_);
@@ -73,15 +84,16 @@ void CMainFrame::OnOptions() {
   }
   sheetOpen_ = false;
   g_bOnDlgDisp = FALSE;
+  // Back on top, unless the user has just switched that off on the Macro page.
+  RestoreTopMost();
   // The program was told to end while the sheet was up: the window and its
   // key are gone already, and the settings are saved at the end.
   if (closed_ || hwnd_ == nullptr) return;
-  // Back on top, unless the user has just switched that off on the Macro page.
-  if (lifted && settings_.DispTopMost) SetFrameTopMost(true);
   RegisterClearHistoryKey(hwnd_, GetModuleHandleA(nullptr), settings_);
   // What the user accepted survives a crash or a power cut from now on, the
   // key switched off by a failed registration included.
-  if (accepted) SaveSettingsToRegistry(folder_, settings_);
+  if (accepted) SaveSettingsNow();
+  GiveFrontBack(front);
 }
 
 void CMainFrame::OnMacroSheet() {
@@ -97,14 +109,20 @@ void CMainFrame::OnMacroSheet() {
     sheetOpen_ = false;
     return;
   }
+  const HWND front = GetForegroundWindow();
+  LiftTopMost();
   SheetEffects effects(*this);
-  if (RunOptionsSheet(hwnd_, SheetPages::kMacro, -1, settings_, folder_, HelpFile(), effects)) {
+  const bool accepted = RunOptionsSheet(hwnd_, SheetPages::kMacro, -1, settings_, folder_, HelpFile(), effects);
+  if (accepted) {
     g_bRecKey = settings_.RecKey;
     g_bRecMouse = settings_.RecMouse;
     g_bCutMouseMove = settings_.CutMouseMove;
-    if (!closed_ && hwnd_ != nullptr) SaveSettingsToRegistry(folder_, settings_);
   }
   sheetOpen_ = false;
+  RestoreTopMost();
+  if (closed_ || hwnd_ == nullptr) return;
+  if (accepted) SaveSettingsNow();
+  GiveFrontBack(front);
 }
 
 }  // namespace quillo

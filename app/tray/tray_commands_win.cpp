@@ -141,17 +141,21 @@ bool CMainFrame::OnTrayCommand(UINT command) {
       }
       return true;
     }
+    // The switches are kept at once: a crash must not turn them back.
     case ID_TRAY_SUSPEND:
       settings_.Suspend = !settings_.Suspend;
       g_bSuspend = settings_.Suspend;
       ShowTrayState();
+      SaveSettingsNow();
       return true;
     case ID_TRAY_SUSPEND_HISTORY:
       settings_.SuspendHist = !settings_.SuspendHist;
       ShowTrayState();
+      SaveSettingsNow();
       return true;
     case ID_TRAY_SUSPEND_DIALOG_EXT:
       ToggleDialogExtension();
+      SaveSettingsNow();
       return true;
     case ID_TRAY_HELP:
       OpenHelp(hwnd_, HelpFile(), HELP_FINDER, 0);

@@ -17,10 +17,17 @@ namespace {
 using settings::Settings;
 constexpr uint16_t kCA = kHotKeyCtrl | kHotKeyAlt;
 
+// Files as a desk holds them: `present` on the fixed disks; a network path
+// and drive E: (a stick) may only be away, and must never be looked at.
 class FakeFiles : public settings::FileProbe {
  public:
   std::set<std::string> present;
-  bool FileExists(const char* path) override { return present.count(path) != 0; }
+  std::vector<std::string> looked;
+  bool FileExists(const char* path) override {
+    looked.push_back(path);
+    return present.count(path) != 0;
+  }
+  bool MayBeAway(const char* path) override { return std::strncmp(path, "\\\\", 2) == 0 || path[0] == 'E'; }
 };
 
 MenuFileSet Set(const char* path, int32_t kind, uint16_t key = 0, uint16_t mods = 0) {
@@ -236,14 +243,17 @@ TEST(MenuFileListModel, FillDropsGoneFilesAndAddRefusesOrSelects) {
   EXPECT_FALSE(list.Add(longPath.c_str()));
   EXPECT_TRUE(list.Add(longPath.substr(0, 259).c_str(), &added));  // 259 and the terminator fit
   EXPECT_TRUE(added);
-  for (int i = 3; i < 10; ++i) EXPECT_TRUE(list.Add(("C:\\Q\\m" + std::to_string(i) + ".txt").c_str()));
-  EXPECT_EQ(list.Selection(), 9);
+  // "gone.txt", kept aside, still holds one of the ten places.
+  for (int i = 3; i < 9; ++i) EXPECT_TRUE(list.Add(("C:\\Q\\m" + std::to_string(i) + ".txt").c_str()));
+  EXPECT_EQ(list.Selection(), 8);
   EXPECT_EQ(list.CheckCanAdd(), IDS_MENU_LIST_FULL);
   EXPECT_FALSE(list.Add("C:\\Q\\eleven.txt"));
   MenuFileSet out[kMenuFileSetCount];
   list.ToSets(out);
-  EXPECT_STREQ(out[9].path, "C:\\Q\\m9.txt");
-  EXPECT_EQ(out[9].trigger, kTriggerNone);
+  EXPECT_STREQ(out[8].path, "C:\\Q\\m8.txt");
+  EXPECT_EQ(out[8].trigger, kTriggerNone);
+  EXPECT_STREQ(out[9].path, "C:\\Q\\gone.txt");
+  EXPECT_EQ(out[9].trigger, 1);
 }
 
 TEST(MenuFileListModel, DeleteUpDownAndAttachKeepTheSelectionRules) {
@@ -422,16 +432,23 @@ TEST(OptionsWriteBack, OkLeavesWhatChangedMeanwhileWithoutTheSheetAlone) {
 }
 
 TEST(MenuFileListModel, SetsWhoseFileIsNotFoundSurviveOk) {
-  // The share or the stick is away while the sheet is open.
+  // The share and the stick may be away while the sheet is open: listed in
+  // their places without a look, which could wait for a network time-out. A
+  // file that went from a fixed disk is kept aside, behind the list.
   FakeFiles files;
   files.present = {"C:\\Q\\a.txt", "C:\\Q\\c.txt"};
   Settings s;
   s.MenuFiles[0] = Set("\\\\server\\share\\net.txt", -2, 'N', 3);
   s.MenuFiles[1] = Set("C:\\Q\\a.txt", 0);
   s.MenuFiles[2] = Set("E:\\stick.txt", 1);
-  s.MenuFiles[3] = Set("C:\\Q\\c.txt", 2);
+  s.MenuFiles[3] = Set("C:\\Q\\gone.txt", 3, 'G', 3);
+  s.MenuFiles[4] = Set("C:\\Q\\c.txt", 2);
   const OptionPages loaded = LoadOptionPages(s, files, 0);
-  EXPECT_EQ(loaded.customMenu.files.Count(), 2);
+  const std::vector<std::string> looked = {"C:\\Q\\a.txt", "C:\\Q\\gone.txt", "C:\\Q\\c.txt"};
+  EXPECT_EQ(files.looked, looked);
+  ASSERT_EQ(loaded.customMenu.files.Count(), 4);
+  EXPECT_EQ(loaded.customMenu.files.DisplayName(0), "net.txt");
+  EXPECT_EQ(loaded.customMenu.files.DisplayName(2), "stick.txt");
   EXPECT_FALSE(loaded.customMenu.files.Edited());
   // Something else changed: the sets stay exactly as they were.
   OptionPages e = loaded;
@@ -439,20 +456,49 @@ TEST(MenuFileListModel, SetsWhoseFileIsNotFoundSurviveOk) {
   Recorder untouched;
   WriteBackSheet(loaded, e, untouched);
   for (const std::string& call : untouched.calls) EXPECT_NE(call.rfind("sets ", 0), 0u) << call;
-  // The list edited: the listed sets in their new order, then the others.
+  // The list edited: the listed sets in their new order, then the one aside.
   ASSERT_TRUE(e.customMenu.files.Add("C:\\Q\\new.txt"));
   EXPECT_TRUE(e.customMenu.files.Edited());
   MenuFileSet out[kMenuFileSetCount];
   e.customMenu.files.ToSets(out);
-  const char* expected[] = {"C:\\Q\\a.txt", "C:\\Q\\c.txt", "C:\\Q\\new.txt", "\\\\server\\share\\net.txt",
-                            "E:\\stick.txt", ""};
+  const char* expected[] = {"\\\\server\\share\\net.txt", "C:\\Q\\a.txt", "E:\\stick.txt", "C:\\Q\\c.txt",
+                            "C:\\Q\\new.txt", "C:\\Q\\gone.txt", ""};
   for (size_t i = 0; i < std::size(expected); ++i) EXPECT_STREQ(out[i].path, expected[i]) << i;
-  EXPECT_EQ(out[3].key, 'N');
-  EXPECT_EQ(out[4].trigger, 1);
-  // A list the user filled to ten leaves no room: the listed ones win.
-  for (int i = 0; i < 7; ++i) ASSERT_TRUE(e.customMenu.files.Add(("C:\\Q\\m" + std::to_string(i)).c_str()));
-  e.customMenu.files.ToSets(out);
-  EXPECT_STREQ(out[9].path, "C:\\Q\\m6");
+  EXPECT_EQ(out[0].key, 'N');
+  EXPECT_EQ(out[5].key, 'G');
+}
+
+// The set kept aside takes its place among the ten: the list cannot grow
+// over it, and choosing its file again brings it back once, with its key.
+TEST(MenuFileListModel, SetsKeptAsideCountAndComeBackOnce) {
+  FakeFiles files;
+  files.present = {"C:\\Q\\a.txt"};
+  Settings s;
+  s.MenuFiles[0] = Set("C:\\Q\\gone.txt", -2, 'G', 3);
+  s.MenuFiles[1] = Set("C:\\Q\\a.txt", 0);
+  MenuFileList list = LoadCustomMenuPage(s, files).files;
+  ASSERT_EQ(list.Count(), 1);
+  for (int i = 0; i < 8; ++i) ASSERT_TRUE(list.Add(("C:\\Q\\m" + std::to_string(i)).c_str()));
+  EXPECT_EQ(list.CheckCanAdd(), IDS_MENU_LIST_FULL);
+  EXPECT_FALSE(list.Add("C:\\Q\\m8"));
+  MenuFileSet out[kMenuFileSetCount];
+  list.ToSets(out);
+  EXPECT_STREQ(out[9].path, "C:\\Q\\gone.txt") << "filling the list dropped the set kept aside";
+
+  // Back on the disk and chosen again (in other letter case): listed once.
+  ASSERT_EQ(list.Delete(), 0);
+  bool added = false;
+  ASSERT_TRUE(list.Add("c:\\q\\GONE.TXT", &added));
+  EXPECT_TRUE(added);
+  EXPECT_EQ(list.Selection(), list.Count() - 1);
+  EXPECT_EQ(list.DisplayName(list.Selection()), "gone.txt");
+  EXPECT_EQ(list.SelectedShortcut().listIndex, kOthersListIndex);
+  list.ToSets(out);
+  int copies = 0;
+  const char* gone = "C:\\Q\\gone.txt";
+  for (const MenuFileSet& set : out) copies += settings::EqualIgnoringCase(set.path, std::strlen(set.path), gone, std::strlen(gone));
+  EXPECT_EQ(copies, 1);
+  EXPECT_EQ(list.CheckCanAdd(), 0);
 }
 
 TEST(OptionChecks, ShortcutsAcrossThePagesNeverShareAKey) {
@@ -515,9 +561,15 @@ struct SavedKeys : settings::SettingsStore {
   std::vector<std::string> values;
   int32_t ReadInt(const char*, const char*, int32_t f) override { return f; }
   std::string ReadString(const char*, const char*, const char* f) override { return f; }
-  void WriteInt(const char*, const char* k, int32_t v) override { values.push_back(k + ("=" + std::to_string(v))); }
-  void WriteString(const char*, const char* k, const char* v) override { values.push_back(k + ("=" + std::string(v))); }
-  void DeleteSection(const char*) override {}
+  bool WriteInt(const char*, const char* k, int32_t v) override {
+    values.push_back(k + ("=" + std::to_string(v)));
+    return true;
+  }
+  bool WriteString(const char*, const char* k, const char* v) override {
+    values.push_back(k + ("=" + std::string(v)));
+    return true;
+  }
+  bool DeleteSection(const char*) override { return true; }
   explicit SavedKeys(const Settings& s) { settings::SaveSettings(*this, "C:\\Q", s); }
 };
 

@@ -39,19 +39,26 @@ class FakeStore : public SettingsStore {
     auto it = values.find({section, key});
     return (it == values.end() || !it->second.isText) ? fallback : it->second.text;
   }
-  void WriteInt(const char* section, const char* key, int32_t value) override {
+  // A value named in `failing` is refused, as a full or locked store refuses it.
+  bool WriteInt(const char* section, const char* key, int32_t value) override {
+    order.push_back({section, key});
+    if (failing.count({section, key}) != 0) return false;
     values[{section, key}] = {false, value, ""};
-    order.push_back({section, key});
+    return true;
   }
-  void WriteString(const char* section, const char* key, const char* value) override {
+  bool WriteString(const char* section, const char* key, const char* value) override {
+    order.push_back({section, key});
+    if (failing.count({section, key}) != 0) return false;
     values[{section, key}] = {true, 0, value};
-    order.push_back({section, key});
+    return true;
   }
-  void DeleteSection(const char* section) override {
+  bool DeleteSection(const char* section) override {
+    order.push_back({section, "<deleted>"});
+    if (failing.count({section, "<deleted>"}) != 0) return false;
     for (auto it = values.begin(); it != values.end();) {
       it = it->first.first == section ? values.erase(it) : std::next(it);
     }
-    order.push_back({section, "<deleted>"});
+    return true;
   }
 
   void Int(const char* section, const std::string& key, int32_t v) { values[{section, key}] = {false, v, ""}; }
@@ -66,15 +73,30 @@ class FakeStore : public SettingsStore {
 
   std::map<Key, Value> values;
   std::vector<Key> order;
+  std::set<Key> failing;
 };
 
+// Files on the fixed disks; paths that begin with a text of `away` may only
+// be away (a share, a stick), and looking at them is counted as a fault.
 class FakeFiles : public FileProbe {
  public:
-  explicit FakeFiles(std::set<std::string> present = {}) : present_(std::move(present)) {}
-  bool FileExists(const char* path) override { return present_.count(path) != 0; }
+  explicit FakeFiles(std::set<std::string> present = {}, std::vector<std::string> away = {})
+      : present_(std::move(present)), away_(std::move(away)) {}
+  bool FileExists(const char* path) override {
+    if (MayBeAway(path)) ++lookedAway;
+    return present_.count(path) != 0;
+  }
+  bool MayBeAway(const char* path) override {
+    for (const std::string& prefix : away_) {
+      if (std::string(path).rfind(prefix, 0) == 0) return true;
+    }
+    return false;
+  }
+  int lookedAway = 0;
 
  private:
   std::set<std::string> present_;
+  std::vector<std::string> away_;
 };
 
 // Key names as a keyboard layout gives them; remembers what it was asked.
@@ -558,6 +580,30 @@ TEST(SettingsMenuFileSets, NetworkPathsAreReadBackAsTheyWereSaved) {
   EXPECT_EQ(one[0].path, inFolder);
 }
 
+// A start before the share is up, or with the stick out: the sets stay, in
+// their order, unlooked-at, and the next save writes them back. A file gone
+// from a fixed disk is still dropped.
+TEST(SettingsMenuFileSets, LoadKeepsSetsThatMayOnlyBeAwayWithoutLookingAtThem) {
+  const std::string share = "\\\\server\\share\\menu.txt";
+  FakeStore store;
+  StoreSets(store, {{share, -2, 'N' | (3 << 16)}, {"gone.txt", 1, 0}, {"E:\\stick.txt", 2, 0}, {"A.txt", 0, 0}});
+  FakeFiles files({kFolder + "\\A.txt"}, {"\\\\", "E:"});
+  Settings s;
+  LoadSettings(store, kFolder, files, s);
+  EXPECT_EQ(files.lookedAway, 0) << "the load looked at a path that may be away";
+  const std::vector<LoadedSet> used = UsedSets(s);
+  ASSERT_EQ(used.size(), 3u);
+  EXPECT_EQ(used[0].path, share);
+  EXPECT_EQ(used[0].key, 'N');
+  EXPECT_EQ(used[1].path, "E:\\stick.txt");
+  EXPECT_EQ(used[2].path, kFolder + "\\A.txt");
+  FakeStore saved;
+  ASSERT_TRUE(SaveSettings(saved, kFolder, s));
+  EXPECT_EQ(saved.Get("MenuFileSet", "MenuFile0").text, share);
+  EXPECT_EQ(saved.Get("MenuFileSet", "MenuFile1").text, "E:\\stick.txt");
+  EXPECT_EQ(saved.Get("MenuFileSet", "MenuFile2").text, "A.txt");
+}
+
 TEST(SettingsMenuFileSets, MoveToTop) {
   struct Row {
     int index;
@@ -605,6 +651,34 @@ TEST(SettingsSkipApps, ReadUntilFirstEmptyAndRewrittenWhole) {
   EXPECT_EQ(store.Get("SkipAppList", "SkipApp0").text, "C:\\B\\two.exe");
   EXPECT_FALSE(store.Has("SkipAppList", "SkipApp1"));
   EXPECT_FALSE(store.Has("SkipAppList", "SkipApp3"));
+}
+
+// A store that refuses one write (a full or locked registry) makes the save
+// answer false, whichever value it is, and every other value is still written.
+TEST(SettingsSave, AFailedWriteIsReportedAndTheRestStillWritten) {
+  Settings s;
+  s.MaxHistoryNum = 37;
+  s.SkipApps = {"C:\\A\\one.exe"};
+  s.LoopPlay = 4;
+  FakeStore whole;
+  EXPECT_TRUE(SaveSettings(whole, kFolder, s));
+  const FakeStore::Key refusals[] = {{"General", "Editor"},
+                                     {"General", "MaxHistoryNum"},
+                                     {"MenuFileSet", "MenuFile0"},
+                                     {"MenuFileSet", "MenuFile9-Key"},
+                                     {"SkipAppList", "<deleted>"},
+                                     {"SkipAppList", "SkipApp0"},
+                                     {"Macro", "MessageBeep"}};
+  for (const FakeStore::Key& refused : refusals) {
+    FakeStore store;
+    store.failing = {refused};
+    EXPECT_FALSE(SaveSettings(store, kFolder, s)) << refused.first << "\\" << refused.second;
+    EXPECT_EQ(store.order, whole.order) << "the save stopped at " << refused.second;
+    for (const auto& [key, value] : whole.values) {
+      if (key == refused) continue;
+      EXPECT_TRUE(store.Get(key.first, key.second) == value) << key.first << "\\" << key.second;
+    }
+  }
 }
 
 TEST(SettingsSkipApps, EndlessListIsCutAtItsBound) {

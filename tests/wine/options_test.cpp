@@ -587,9 +587,20 @@ TEST_F(OptionsSheet, SecondStartWhileTheSheetIsOpenBringsTheIconBackForGood) {
 // The editor and the sheet are modal: their owner is disabled while they are
 // up. That owner is Quillo's own window, never the program in front, which
 // would otherwise take no input meanwhile and stay disabled if Quillo died.
+// Quillo's window is topmost (the macro bar on top, the default): what it
+// owns must not float over every program, and when it closes the program
+// the user was in gets the keyboard back, not Quillo's hidden window.
 TEST_F(OptionsSheet, SheetAndEditorAreOwnedByQuilloNeverByTheProgramInFront) {
   HWND target = StartTargetThenQuillo();
   ASSERT_NE(target, nullptr);
+  auto topMost = [](HWND w) { return (GetWindowLongA(w, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; };
+  auto frontIsTarget = [&](const char* after) {
+    const bool back = WaitFor([&] { return GetForegroundWindow() == target; });
+    char cls[64] = {};
+    GetClassNameA(GetForegroundWindow(), cls, sizeof cls);
+    EXPECT_TRUE(back) << "after " << after << " the front is " << cls;
+  };
+  ASSERT_TRUE(WaitFor([&] { return topMost(frame_); })) << "Quillo's window is not topmost: this tests nothing";
   ASSERT_TRUE(PutClipboardText("one"));
   ASSERT_TRUE(HistoryBecomes({"one"}));
   ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == target; }));
@@ -598,16 +609,90 @@ TEST_F(OptionsSheet, SheetAndEditorAreOwnedByQuilloNeverByTheProgramInFront) {
   ASSERT_NE(editor, nullptr);
   EXPECT_EQ(GetWindow(editor, GW_OWNER), frame_);
   EXPECT_TRUE(IsWindowEnabled(target)) << "the program in front was disabled by the editor";
+  EXPECT_FALSE(topMost(editor)) << "the editor floats over every program";
   PostMessageA(editor, WM_COMMAND, IDCANCEL, 0);
   ASSERT_TRUE(WaitFor([&] { return !IsWindow(editor); }));
+  frontIsTarget("the editor");
+  EXPECT_TRUE(WaitFor([&] { return topMost(frame_); })) << "the editor left Quillo out of the topmost layer";
 
-  SetForegroundWindow(target);
-  ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == target; }));
   ASSERT_TRUE(OpenByCommand(kCmdOptions));
   EXPECT_EQ(GetWindow(sheet_, GW_OWNER), frame_);
   EXPECT_TRUE(IsWindowEnabled(target)) << "the program in front was disabled by the sheet";
+  EXPECT_FALSE(topMost(sheet_)) << "the sheet floats over every program";
+  Tap(VK_ESCAPE);
+  ASSERT_TRUE(SheetGone());
+  frontIsTarget("the sheet");
+  EXPECT_TRUE(WaitFor([&] { return topMost(frame_); })) << "the sheet left Quillo out of the topmost layer";
+
+  ASSERT_TRUE(OpenByCommand(kCmdMacroSheet));
+  EXPECT_FALSE(topMost(sheet_)) << "the macro sheet floats over every program";
+  Tap(VK_ESCAPE);
+  ASSERT_TRUE(SheetGone());
+  frontIsTarget("the macro sheet");
+
+  ASSERT_TRUE(OpenByCommand(kCmdOptions));
   Crash();
   EXPECT_TRUE(IsWindowEnabled(target)) << "the program in front stays disabled after Quillo is gone";
+}
+
+// A box of Quillo's while another program is in front (here Play with no
+// macro chosen, from the bar, which never takes the activation): owned by
+// none of that program's windows, which would take no input while it is up.
+TEST_F(OptionsSheet, BoxesOfQuilloNeverDisableTheProgramInFront) {
+  HWND target = StartTargetThenQuillo();
+  ASSERT_NE(target, nullptr);
+  MessageBoxWatcher::Instance().Take();
+  PostMessageA(frame_, WM_COMMAND, 32800, 0);  // the bar's Play
+  ASSERT_TRUE(MessageBoxWatcher::Instance().WaitForBoxes(1));
+  const std::vector<HWND> owners = MessageBoxWatcher::Instance().Owners();
+  ASSERT_EQ(owners.size(), 1u);
+  EXPECT_NE(owners[0], target) << "the box disabled the program in front";
+  DWORD pid = ProcessId();
+  if (owners[0] != nullptr) GetWindowThreadProcessId(owners[0], &pid);
+  EXPECT_EQ(pid, ProcessId()) << "the box is owned by another program's window";
+  EXPECT_EQ(MessageBoxWatcher::Instance().Take(), std::vector<std::string>{"Please select a target macro file."});
+  EXPECT_TRUE(IsWindowEnabled(target));
+}
+
+// A set on a share that is not there (yet) survives the start and an OK
+// that changed the list, in its place and with its shortcut, and the sheet
+// lists it without waiting on the network.
+TEST_F(OptionsSheet, MenuFileOnANetworkPathSurvivesTheStartAndOk) {
+  const std::string share = "\\\\quillo-nowhere\\share\\menu.txt";
+  WriteString(kMenuFileSetKey, "MenuFile0", share);
+  WriteDword(kMenuFileSetKey, "MenuFile0-Preset", 1);
+  WriteString(kMenuFileSetKey, "MenuFile1", "MenuTemp.txt");
+  WriteDword(kMenuFileSetKey, "MenuFile1-Preset", 0);
+  Start();
+  ASSERT_TRUE(OpenByCommand(kCmdOptions));
+  ASSERT_TRUE(NextPageShows(IDC_CUS_LIST));
+  auto count = [&] { return static_cast<int>(SendMessageA(Control(IDC_CUS_LIST), LB_GETCOUNT, 0, 0)); };
+  ASSERT_EQ(count(), 2) << "the set on the share is not listed";
+  wchar_t first[64] = {};
+  if (SendMessageW(Control(IDC_CUS_LIST), LB_GETTEXTLEN, 0, 0) < 64) {
+    SendMessageW(Control(IDC_CUS_LIST), LB_GETTEXT, 0, reinterpret_cast<LPARAM>(first));
+  }
+  EXPECT_STREQ(first, L"menu.txt");
+  // "MenuTemp.txt" moves up: the list was edited.
+  Press(VK_MENU, 'L');
+  ASSERT_TRUE(FocusBecomes(IDC_CUS_LIST));
+  Tap(VK_END);
+  ASSERT_TRUE(WaitFor([&] { return SendMessageA(Control(IDC_CUS_LIST), LB_GETCURSEL, 0, 0) == 1; }));
+  Press(VK_MENU, 'U');
+  ASSERT_TRUE(WaitFor([&] { return SendMessageA(Control(IDC_CUS_LIST), LB_GETCURSEL, 0, 0) == 0; }));
+  Tap(VK_RETURN);
+  ASSERT_TRUE(SheetGone());
+  char text[MAX_PATH] = {};
+  auto readText = [&](const char* name) {
+    DWORD size = sizeof text;
+    text[0] = '\0';
+    RegGetValueA(HKEY_CURRENT_USER, kMenuFileSetKey, name, RRF_RT_REG_SZ, nullptr, text, &size);
+    return std::string(text);
+  };
+  EXPECT_TRUE(WaitFor([&] { return readText("MenuFile0") == "MenuTemp.txt"; })) << "OK wrote no new order";
+  Crash();
+  EXPECT_EQ(readText("MenuFile1"), share);
+  EXPECT_EQ(ReadDword(kMenuFileSetKey, "MenuFile1-Preset", 9), 1u);
 }
 
 // The bar never takes the activation: its Edit button (the command it posts)
@@ -625,8 +710,20 @@ TEST_F(OptionsSheet, MacroBarEditLeavesTheProgramInFrontAlone) {
   EXPECT_EQ(TabCount(), 1);
   Tap(VK_ESCAPE);
   ASSERT_TRUE(SheetGone());
-  // From the tray, where our window holds the foreground, it is still handed back.
-  SetForegroundWindow(frame_);
+  // The sheet gave the front back to the program the user was in.
+  ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == target; }));
+  // From the tray, where our window holds the foreground, it is still handed
+  // back: a right click on the icon brings Quillo's window in front for its
+  // menu, which Esc closes.
+  ClickAt(TrayIconPoint(), FindWindowA("Shell_TrayWnd", nullptr), MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP);
+  auto menuOpen = [] {
+    HWND menu = FindWindowA("#32768", nullptr);
+    return menu != nullptr && IsWindowVisible(menu);
+  };
+  ASSERT_TRUE(WaitFor([&] { return menuOpen() && GetForegroundWindow() == frame_; })) << "no tray menu";
+  Tap(VK_ESCAPE);
+  ASSERT_TRUE(WaitFor([&] { return !menuOpen(); }));
+  ASSERT_EQ(GetForegroundWindow(), frame_);
   {
     EscapeCounter escapes;
     ASSERT_TRUE(escapes.hooked());

@@ -185,6 +185,32 @@ TEST_F(TrayIcon, SuspendSwitchesSetTheSharedFlagsAndTheIcon) {
   EXPECT_EQ(ReadDword(kGeneralKey, "SuspendHist", 0), 1u);
 }
 
+// The switches, and the order the chooser gives the menu-file sets, are in
+// the registry at once: a crash right after keeps every one of them.
+TEST_F(TrayIcon, SwitchesAndTheChosenMenuFileOrderReachTheRegistryAtOnce) {
+  Start();
+  ASSERT_TRUE(TipBecomes("Quillo"));
+  auto stored = [](const char* name) { return WaitFor([&] { return ReadDword(kGeneralKey, name, 9) == 1; }); };
+  Choose(kSuspendQuillo);
+  EXPECT_TRUE(stored("Suspend")) << "Suspend reached the registry only at Exit";
+  Choose(kSuspendHistory);
+  EXPECT_TRUE(stored("SuspendHist"));
+  Choose(kSuspendDialogExtension);
+  EXPECT_TRUE(stored("SuspendDirHist"));
+  // The chooser's pick of the second set, as the library sends it.
+  DWORD_PTR result = 0;
+  ASSERT_NE(SendMessageTimeoutA(frame_, 1034, 1, 0, SMTO_NORMAL, 5000, &result), 0);
+  char first[MAX_PATH] = {};
+  DWORD size = sizeof first;
+  RegGetValueA(HKEY_CURRENT_USER, kMenuFileSetKey, "MenuFile0", RRF_RT_REG_SZ, nullptr, first, &size);
+  EXPECT_STREQ(first, "MenuHelp.txt") << "the chosen set is not first in the registry";
+  quillo_.Kill();
+  quillo_ = Process();
+  frame_ = nullptr;
+  EXPECT_EQ(ReadDword(kGeneralKey, "Suspend", 9), 1u);
+  EXPECT_EQ(ReadDword(kGeneralKey, "SuspendDirHist", 9), 1u);
+}
+
 TEST_F(TrayIcon, EditScratchFileWithoutAFileSays2012AndOpensTheEditorWithOne) {
   Start();
   Choose(kEditScratchFile);

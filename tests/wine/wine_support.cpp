@@ -319,6 +319,7 @@ void MessageBoxWatcher::Poll() {
     EnterCriticalSection(&lock_);
     seen_.push_back(text);
     seenWide_.push_back(wide);
+    owners_.push_back(GetWindow(box, GW_OWNER));
     LeaveCriticalSection(&lock_);
     PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
   }
@@ -329,6 +330,7 @@ std::vector<std::string> MessageBoxWatcher::Take() {
   std::vector<std::string> out;
   out.swap(seen_);
   seenWide_.clear();
+  owners_.clear();
   LeaveCriticalSection(&lock_);
   return out;
 }
@@ -338,6 +340,14 @@ std::vector<std::wstring> MessageBoxWatcher::TakeWide() {
   std::vector<std::wstring> out;
   out.swap(seenWide_);
   seen_.clear();
+  owners_.clear();
+  LeaveCriticalSection(&lock_);
+  return out;
+}
+
+std::vector<HWND> MessageBoxWatcher::Owners() {
+  EnterCriticalSection(&lock_);
+  std::vector<HWND> out = owners_;
   LeaveCriticalSection(&lock_);
   return out;
 }

@@ -121,6 +121,9 @@ class MessageBoxWatcher {
   std::vector<std::wstring> TakeWide();
   // Waits until `count` boxes were seen since the last Take().
   bool WaitForBoxes(size_t count, DWORD ms = 10000);
+  // The owner of each box seen since the last Take() (null for none), as it
+  // was while the box was up; taking the texts clears these too.
+  std::vector<HWND> Owners();
 
  private:
   static DWORD WINAPI ThreadMain(void* self);
@@ -128,6 +131,7 @@ class MessageBoxWatcher {
   CRITICAL_SECTION lock_;
   std::vector<std::string> seen_;
   std::vector<std::wstring> seenWide_;
+  std::vector<HWND> owners_;
   std::vector<DWORD> pids_;
   HANDLE thread_ = nullptr;
   volatile LONG stop_ = 0;
