@@ -171,13 +171,26 @@ bool HistoryStore::ResizeHistory(int32_t capacity) {
 
 bool HistoryStore::KeepHeldStore(UniqueHandle held, int32_t capacity, const char* saved, int32_t savedCount) {
   mapping_ = std::move(held);
-  capacity_ = capacity < slots_ ? capacity : slots_;
-  pendingCapacity_ = capacity > capacity_ ? capacity : 0;
   MappedView view(mapping_.get(), FILE_MAP_WRITE);
   if (!view) {
     Warn(IDS_MAP_HISTORY);
     return false;
   }
+  // Whatever holds the name now is taken for the old store, but any program
+  // can have made an object of that name in the moment ours was let go: only
+  // the slots that lie inside what is mapped are used.
+  MEMORY_BASIC_INFORMATION region = {};
+  const size_t mapped = VirtualQuery(view.get(), &region, sizeof region) == sizeof region ? region.RegionSize : 0;
+  const size_t mappedSlots = mapped / static_cast<size_t>(kBlockSize);
+  if (mappedSlots < static_cast<size_t>(slots_)) slots_ = static_cast<int32_t>(mappedSlots);
+  if (slots_ < 1) {
+    mapping_.reset();
+    Publish(0);
+    Warn(IDS_MAP_HISTORY);
+    return false;
+  }
+  capacity_ = capacity < slots_ ? capacity : slots_;
+  pendingCapacity_ = capacity > capacity_ ? capacity : 0;
   // The saved copy, not the blocks as they are: a move to the top in another
   // process may have been caught half done.
   Publish(history::CopyEntries({view.get(), capacity_}, saved, savedCount));
@@ -188,7 +201,9 @@ void HistoryStore::RetryPendingResize() {
   if (pendingCapacity_ == 0 || !mapping_) return;
   const int32_t capacity = pendingCapacity_;
   pendingCapacity_ = 0;
-  ResizeHistory(capacity);
+  // A failure that left the store in place keeps the size asked for, to be
+  // tried again when the store is full once more.
+  if (!ResizeHistory(capacity) && mapping_ && pendingCapacity_ == 0) pendingCapacity_ = capacity;
 }
 
 bool HistoryStore::ReadHistoryFile(const char* path) {

@@ -23,6 +23,9 @@ namespace {
 
 constexpr UINT kHotKeyClearHistory = 0;
 constexpr UINT kChainTimeoutMs = 5000;
+// lParam of a text command's follow-up that we post ourselves when the cut
+// text was not stored (the hook library's requests carry wParam != 0).
+constexpr LPARAM kCutNotStored = 1;
 
 // Formats by which other programs mark clipboard content as not for a
 // history: ours leaves such content alone, as clipboard tools are asked to.
@@ -188,6 +191,8 @@ LRESULT CMainFrame::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
                                          : msg == kMsgConvArm  ? app::kConvert
                                                                : app::kDisclose;
         handover_.Request(command, GetTickCount(), static_cast<int>(lParam));
+      } else if (lParam == kCutNotStored) {
+        PutCutTextBack(std::string());
       } else {
         OnTextCommandFollowUp(msg);
       }
@@ -411,11 +416,17 @@ void CMainFrame::OnDrawClipboard() {
   if (nextViewer_ != nullptr) {
     SendMessageTimeoutA(nextViewer_, WM_DRAWCLIPBOARD, 0, 0, SMTO_ABORTIFHUNG, kChainTimeoutMs, nullptr);
   }
-  const unsigned followUp =
-      handover_.OnClipboardChange(IsClipboardFormatAvailable(CF_TEXT) != FALSE, skipped, GetTickCount());
+  const bool commandPending = handover_.pending() != app::kNoCommand;
+  const bool hasText = IsClipboardFormatAvailable(CF_TEXT) != FALSE;
+  const unsigned followUp = handover_.OnClipboardChange(hasText, skipped, GetTickCount());
   if (followUp != 0) {
     cutText_ = lastStored_;
     PostMessageA(hwnd_, followUp, 0, 0);
+  } else if (commandPending && hasText && skipped) {
+    // The cut text never reached the history (too large, the clipboard kept
+    // busy, a program we leave alone): the command cannot rework it, and the
+    // selection it cut is pasted back from the clipboard, after this message.
+    PostMessageA(hwnd_, kMsgEncloseArm, 0, kCutNotStored);
   }
 }
 
@@ -483,12 +494,18 @@ void CMainFrame::OnTextCommandFollowUp(UINT msg) {
   // The cut text is entry 0 now. The application in front may still be busy
   // with its cut: give it the configured time (pumping, so that further
   // clipboard changes are captured meanwhile) before its selection is pasted over.
-  if (!Wait(static_cast<DWORD>(settings_.EncloseTimeLag < 0 ? 0 : settings_.EncloseTimeLag))) return;
-  // Copies captured during the wait have pushed the cut text down: the second
-  // phase reworks entry 0, so it runs only while that is still the cut text.
+  // The cut text is taken before the wait: a further command's cut captured
+  // meanwhile replaces cutText_, and is not the text this command cut.
   const std::string cut = std::move(cutText_);
   cutText_.clear();
-  if (!history_.NewestEntryIs(cut)) return;
+  if (!Wait(static_cast<DWORD>(settings_.EncloseTimeLag < 0 ? 0 : settings_.EncloseTimeLag))) return;
+  // Copies captured during the wait have pushed the cut text down: the second
+  // phase reworks entry 0, so it runs only while that is still the cut text,
+  // and otherwise the user's text goes back as it was.
+  if (!history_.NewestEntryIs(cut)) {
+    PutCutTextBack(cut);
+    return;
+  }
   switch (msg) {
     case kMsgEncloseArm:
       EncloseText(nullptr, FALSE);
@@ -502,6 +519,23 @@ void CMainFrame::OnTextCommandFollowUp(UINT msg) {
     default:
       break;
   }
+}
+
+void CMainFrame::PutCutTextBack(const std::string& cut) {
+  // Another text command that cut meanwhile owns the clipboard and the place
+  // of the caret: its second phase runs, and this cut text stays in the history.
+  auto another = [this] { return !cutText_.empty() || handover_.pending() != app::kNoCommand; };
+  if (another()) return;
+  if (cut.empty()) {
+    // The clipboard still holds the cut text: the program may be busy with
+    // its cut as long as before a second phase.
+    if (!Wait(static_cast<DWORD>(settings_.EncloseTimeLag < 0 ? 0 : settings_.EncloseTimeLag))) return;
+    if (another()) return;
+  } else if (!CopyTextToClip(cut.c_str(), TRUE)) {
+    // Marked as ours: the text goes back without becoming a new entry.
+    return;
+  }
+  PasteText();
 }
 
 void CMainFrame::PlayKeyStrokes() {

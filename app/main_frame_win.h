@@ -45,6 +45,8 @@ class CMainFrame {
   void OnChangeCbChain(HWND removed, HWND next);
   LRESULT OnSkipQuery(ATOM atom);
   void OnTextCommandFollowUp(UINT msg);
+  // A cut whose second phase cannot run: the user's text goes back in place.
+  void PutCutTextBack(const std::string& cut);
   void PlayKeyStrokes();
   bool CreateMacroBar();
   void SaveMacroBarState();

@@ -47,6 +47,11 @@ const void* UnwindTables(HMODULE module) noexcept {
 
 void AdoptOwnUnwindTables(HMODULE module) noexcept {
   if (g_registered != nullptr) return;
+  // The start-up code hands the tables to the run-time DLL when the host has
+  // it loaded, and to our own registry otherwise. The look-up below makes the
+  // registry index every table of the library, under the loader lock, in each
+  // process we enter: ask only when the tables can have gone elsewhere.
+  if (GetModuleHandleA("libgcc_s_dw2-1.dll") == nullptr) return;
   // Every function of the library has its entry in the tables: when the
   // unwinder finds this one, the start-up code registered them with it.
   dwarf_eh_bases bases;

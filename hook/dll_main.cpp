@@ -17,10 +17,11 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
       DisableThreadLibraryCalls(instance);
       break;
     case DLL_PROCESS_DETACH:
-      quillo::hook::ReleaseProcessState();
       // At process exit the other threads are gone, maybe in the middle of
-      // an unwind that holds the registry's lock: leave the tables be then.
-      if (reserved == nullptr) quillo::ReleaseOwnUnwindTables();
+      // a menu call or an unwind that holds a lock we would need: the system
+      // takes back the menu, the heap and the process with it. Only an unload
+      // of the library from a living process gives them back here.
+      if (quillo::hook::DetachFromProcess(reserved != nullptr)) quillo::ReleaseOwnUnwindTables();
       break;
     default:
       break;

@@ -61,11 +61,12 @@ StackCaptionSettings CaptionSettings(size_t blockSize) noexcept {
 // the parsed menu or the store the first one still works on.
 class MenuShowScope {
  public:
-  MenuShowScope() noexcept : entered_(!State().showingMenu) {
-    if (entered_) State().showingMenu = true;
+  // A refused menu beeps, as every other menu that cannot open does.
+  MenuShowScope() noexcept : entered_(InterlockedCompareExchange(&State().showingMenu, 1, 0) == 0) {
+    if (!entered_) MessageBeep(kSimpleBeep);
   }
   ~MenuShowScope() {
-    if (entered_) State().showingMenu = false;
+    if (entered_) InterlockedExchange(&State().showingMenu, 0);
   }
   MenuShowScope(const MenuShowScope&) = delete;
   MenuShowScope& operator=(const MenuShowScope&) = delete;
@@ -357,13 +358,29 @@ bool BuildStackMenu(bool reportEmpty, StackMenu& out) noexcept {
 
   const size_t blockSize = history.blockSize();
   const StackCaptionSettings settings = CaptionSettings(blockSize);
+  // The resident program may shift every slot at any moment: each slot is
+  // read once, and what the menu shows and what it remembers of the entry
+  // both come from that one copy.
+  HANDLE heap = Heap();
+  char* copy = heap != nullptr ? static_cast<char*>(HeapAlloc(heap, 0, blockSize + 1)) : nullptr;
+  if (copy == nullptr) {
+    out.DestroyOwnedMenu();
+    out.count = 0;
+    return false;
+  }
+  struct CopyRelease {
+    HANDLE heap;
+    char* copy;
+    ~CopyRelease() { HeapFree(heap, 0, copy); }
+  } copyRelease{heap, copy};
   HMENU target = top;
   int subMenus = 0;
   for (int i = 0; i < out.count; ++i) {
+    std::memcpy(copy, history.view() + static_cast<size_t>(i) * blockSize, blockSize);
+    copy[blockSize] = '\0';
     char caption[kStackCaptionBytes];
-    GetStackItem(caption, sizeof caption, history.view(), i, true, false, settings);
-    out.marks[i] = MarkEntry(history.view() + static_cast<size_t>(i) * blockSize,
-                             SlotTextLength(history.view(), blockSize, i));
+    GetStackItem(caption, sizeof caption, copy, i, true, true, settings);
+    out.marks[i] = MarkEntry(copy, SlotTextLength(copy, blockSize, 0));
     if (i >= 10 && (i - 10) % 20 == 0) {
       HMENU sub = CreatePopupMenu();
       if (sub == nullptr) {

@@ -35,4 +35,10 @@ void ReleaseProcessState() noexcept {
   }
 }
 
+bool DetachFromProcess(bool processEnding) noexcept {
+  if (processEnding) return false;
+  ReleaseProcessState();
+  return true;
+}
+
 }  // namespace quillo::hook

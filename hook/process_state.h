@@ -17,7 +17,9 @@ struct ProcessState {
   DWORD lastCtrlRelease = 0;
   bool titleClickPassThrough = false;
   bool trackingMenu = false;       // this process is tracking one of our menus
-  bool showingMenu = false;        // a menu of ours, or the command chosen from it, is running
+  // A menu of ours, or the command chosen from it, is running (1 or 0). Two
+  // threads of the host may each open one: set and cleared by interlocked calls.
+  volatile LONG showingMenu = 0;
   int choiceMode = 1;              // +1 or -1: how the last menu choice was made
   int helpTopic = 0;               // F1 topic of the open library dialog, 0 = none
   SYSTEMTIME timeSnapshot = {};    // read by the date and time tags
@@ -37,5 +39,11 @@ HANDLE Heap();
 // when the library leaves the process. Runs under the loader lock: it shows
 // nothing and waits for nothing, whatever fails.
 void ReleaseProcessState() noexcept;
+
+// The library leaves the process: at its end (`processEnding`, DllMain's
+// reserved pointer set) nothing is touched, as other threads may have died
+// holding a lock the release would need; otherwise the state is released.
+// True when it was.
+bool DetachFromProcess(bool processEnding) noexcept;
 
 }  // namespace quillo::hook

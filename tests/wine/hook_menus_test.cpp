@@ -431,6 +431,31 @@ TEST_F(HookMenusStack, ExportedCaption_SlotOutsideTheView_GivesThePrefixAlone) {
   EXPECT_STREQ(caption, "101: ");
 }
 
+// Another program's copy rewrites the slots while the menu is built: what an
+// entry shows and what the menu remembers of it must be the same text, or a
+// choice of what was shown pastes what was not.
+TEST_F(HookMenusStack, SlotRewrittenWhileBuilt_CaptionAndRememberedEntryAreTheSameText) {
+  history_.Fill({"alpha", "other"});
+  std::atomic<bool> stop{false};
+  std::thread writer([&] {
+    for (bool flip = false; !stop.load(); flip = !flip) std::memcpy(history_.view(), flip ? "bravo" : "alpha", 6);
+  });
+  int mismatches = 0;
+  int builds = 0;
+  for (; builds < 3000 && mismatches == 0; ++builds) {
+    quillo::hook::StackMenu stack;
+    if (!quillo::hook::BuildStackMenu(false, stack)) continue;
+    const std::string caption = Caption(stack.menu, 0);
+    const std::string shown = caption.size() > 4 ? caption.substr(4) : std::string();  // after "&1: "
+    const auto mark = quillo::hook::MarkEntry(shown.data(), shown.size());
+    if (!quillo::hook::SameEntry(mark, stack.marks[0])) ++mismatches;
+  }
+  stop = true;
+  writer.join();
+  EXPECT_EQ(mismatches, 0) << "after " << builds << " builds";
+  EXPECT_EQ(Boxes(), std::vector<std::string>());
+}
+
 TEST_F(HookMenusStack, EmptyHistory_Reports2024OnlyWhenAsked) {
   quillo::hook::StackMenu stack;
   EXPECT_FALSE(quillo::hook::BuildStackMenu(false, stack));
@@ -786,7 +811,8 @@ TEST_F(HookMenusCustom, ShowMenuRequestWhileItsOwnMenuIsOpen_IsRefused) {
   const MenuRun run = TrackWhileDriving([] { ShowMenu(quillo::kMenuCustom, 0); }, nullptr, [&] {
     PostMessageA(window.hwnd(), quillo::kMsgShowMenu, quillo::kMenuCustom, 1);
     WaitFor([] { return ShowMenuWindow::entered.load() > 0; }, kDeadlineMs);
-    Sleep(300);
+    // Either the request is refused and returns, or a second menu opens.
+    WaitFor([] { return ShowMenuWindow::returned.load() > 0 || CountMenuWindows() > 1; }, kDeadlineMs);
     menusDuringRequest = CountMenuWindows();
     // A second menu, had one opened, is closed so the first gets the keys.
     if (menusDuringRequest > 1) Press(VK_ESCAPE);
@@ -973,7 +999,10 @@ TEST_F(HookMenusLeak, AThousandDisplaysOfEachMenu_LeaveNoMenusBrushesOrHeapBehin
   // itself keeps around (caches, the message queue); a leak of one object or
   // one small block per display goes far past them.
   constexpr unsigned kSlotAllowance = 16;
-  constexpr unsigned long long kHeapAllowance = 16 * 1024;
+  // The heaps move by a few hundred bytes either way between runs; 2 KB in
+  // 1,000 displays still catches a leak of a few bytes in every display
+  // (4 bytes a display shows as +4000).
+  constexpr unsigned long long kHeapAllowance = 2 * 1024;
   for (const auto& kind : kinds) {
     for (int i = 0; i < 20; ++i) ASSERT_TRUE(front.OpenAndClose(kind.show)) << kind.name << " warm-up " << i;
     const Holdings before = Measure();

@@ -42,4 +42,34 @@ TEST(HookProcessDetach, MenuTheHostDestroyed_ReleasedWithoutAMessageBox) {
   EXPECT_LT(took, 1000u) << "the release waited for something";
 }
 
+// At process exit the other threads died wherever they were, maybe inside
+// the heap or the menu code with its lock held: nothing is released then (the
+// system takes it all back), while an unload from a living process releases.
+TEST(HookProcessDetach, ProcessEnding_NothingReleased_UnloadReleasesAll) {
+  quillo::hook::ProcessState& state = State();
+  HMENU keptMenu = state.rootMenu;
+  HANDLE keptHeap = state.heap;
+  MessageBoxWatcher::Instance().Take();
+
+  HMENU menu = CreatePopupMenu();
+  ASSERT_NE(menu, nullptr);
+  HANDLE heap = HeapCreate(0, 8192, 0);
+  ASSERT_NE(heap, nullptr);
+  state.rootMenu = menu;
+  state.heap = heap;
+
+  EXPECT_FALSE(quillo::hook::DetachFromProcess(true));
+  EXPECT_EQ(state.rootMenu, menu);
+  EXPECT_EQ(state.heap, heap);
+  EXPECT_TRUE(IsMenu(menu));
+
+  EXPECT_TRUE(quillo::hook::DetachFromProcess(false));
+  EXPECT_EQ(state.rootMenu, nullptr);
+  EXPECT_EQ(state.heap, nullptr);
+  EXPECT_FALSE(IsMenu(menu));
+  state.rootMenu = keptMenu;
+  state.heap = keptHeap;
+  EXPECT_EQ(MessageBoxWatcher::Instance().Take(), std::vector<std::string>());
+}
+
 }  // namespace
