@@ -99,19 +99,23 @@ failed_indexes() {  # log
 # what decides. Sets APT_FAILED_SUITES to the suites with a missing index.
 APT_FAILED_SUITES=""
 apt_update() {  # sudo prefix (may be empty), log
-  local sudo=$1 log=$2 try tries=${QUILLO_APT_UPDATE_TRIES:-3} out="$BUILD/apt-update.log" failed=""
+  local sudo=$1 log=$2 try tries=${QUILLO_APT_UPDATE_TRIES:-3} out="$BUILD/apt-update.log" failed="" rc
   for try in $(seq 1 "$tries"); do
-    if $sudo apt-get update -q >"$out" 2>&1; then
-      cat "$out" >>"$log"
+    # apt's own words, untranslated: its "Err:" lines are what names the
+    # failed indexes. A host that cannot be reached is only a warning to
+    # apt-get (exit 0), so its Err lines count as a failure too.
+    rc=0
+    $sudo env LC_ALL=C apt-get update -q >"$out" 2>&1 || rc=$?
+    cat "$out" >>"$log"
+    failed=$(failed_indexes "$out")
+    if [ $rc -eq 0 ] && [ -z "$failed" ]; then
       APT_FAILED_SUITES=""
       return 0
     fi
-    cat "$out" >>"$log"
-    failed=$(failed_indexes "$out")
     say "apt-get update could not fetch (try $try of $tries): $(echo "${failed:-an index; see $log}" | tr '\n' ';' | sed 's/;$//; s/;/; /g')"
     [ "$try" -lt "$tries" ] && sleep "${QUILLO_APT_RETRY_PAUSE:-20}"
   done
-  APT_FAILED_SUITES=$(echo "$failed" | sed 's/[/ ].*//' | sort -u | tr '\n' ' ')
+  APT_FAILED_SUITES=$(echo "$failed" | sed 's/[/ ].*//' | sort -u | tr '\n' ' ' | sed 's/ $//')
   say "going on with the indexes that did arrive"
 }
 
@@ -121,8 +125,9 @@ apt_install() {  # sudo prefix, log, apt-get options before "install"..., --, pa
   local opts=()
   while [ "$1" != -- ]; do opts+=("$1"); shift; done
   shift
+  # Through env: sudo would drop the variables set before it.
   # shellcheck disable=SC2086
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get "${opts[@]}" install -y -q "$@" >>"$log" 2>&1
+  $sudo env LC_ALL=C DEBIAN_FRONTEND=noninteractive apt-get "${opts[@]}" install -y -q "$@" >>"$log" 2>&1
 }
 
 install_packages() {
@@ -159,7 +164,9 @@ install_packages() {
     local installed=0
     if [ -n "${APT_FAILED_SUITES// /}" ]; then
       local pref="$BUILD/apt-prefer-whole-suites.pref" s
-      : >"$pref"
+      # This file stands in for the machine's own preferences file: keep its
+      # pins first (apt takes the first that matches), then ours.
+      { cat /etc/apt/preferences 2>/dev/null || true; echo; } >"$pref"
       for s in $APT_FAILED_SUITES; do
         # A source names its suite by code name or by class; pin both.
         printf 'Package: *\nPin: release n=%s\nPin-Priority: 100\n\nPackage: *\nPin: release a=%s\nPin-Priority: 100\n\n' "$s" "$s" >>"$pref"
@@ -193,7 +200,7 @@ retried_entries() {  # log
     }
     /^ *[0-9]+\/[0-9]+ +Test +#[0-9]+: / {
       entry($0)
-      if ($0 ~ /\*\*\*/) { first[num] = name; order[++n] = num }
+      if ($0 ~ /\*\*\*/ && $0 !~ /Not Run \(Disabled\)/) { first[num] = name; order[++n] = num }
       next
     }
     /^ +Test +#[0-9]+: / {

@@ -49,13 +49,25 @@ run_case() {
   standin apt-get <<STANDIN
 #!/bin/sh
 echo "apt-get \$*" >>"$clone/calls"
+# apt translates its messages: "Err:" is "Fehl:" in German.
+err=Fehl
+[ "\${LC_ALL:-}" = C ] && err=Err
 if [ "\$1" = update ]; then
-  case "$apt" in sync*) ;; *) exit 0 ;; esac
+  case "$apt" in
+    sync*) ;;
+    unreachable)
+      # A host that cannot be reached is only a warning: exit 0.
+      echo "\$err:1 http://deb.example/debian bookworm InRelease"
+      echo "  Temporary failure resolving 'deb.example'"
+      echo "W: Failed to fetch http://deb.example/debian/dists/bookworm/InRelease  Temporary failure resolving 'deb.example'"
+      exit 0 ;;
+    *) exit 0 ;;
+  esac
   # What apt-get printed while one index of the security updates was in the
   # middle of a mirror sync.
   echo "Get:5 http://deb.example/debian bookworm-updates/main i386 Packages [6924 B]"
   echo "Ign:6 http://deb.example/debian-security bookworm-security/main i386 Packages"
-  echo "Err:6 http://deb.example/debian-security bookworm-security/main i386 Packages"
+  echo "\$err:6 http://deb.example/debian-security bookworm-security/main i386 Packages"
   echo "  File has unexpected size (374820 != 376004). Mirror sync in progress? [IP: 203.0.113.80 80]"
   echo "E: Failed to fetch http://deb.example/debian-security/dists/bookworm-security/main/binary-i386/Packages.xz  File has unexpected size (374820 != 376004). Mirror sync in progress?"
   echo "E: Some index files failed to download. They have been ignored, or old ones used instead."
@@ -135,6 +147,21 @@ else
   echo "note: this machine runs no 32-bit code, so the wine32 install case was not run"
   cases=4
 fi
+
+# The same fallback where no wine32 is asked for at all: any package that
+# needs the whole suites' versions takes it.
+NO_WINE=1 run_case mirror-sync-64 0 sync-pin QUILLO_NO_32BIT=1
+[ "$(calls 'Dir::Etc::Preferences=')" -ge 1 ] || fail "no second install with the whole suites preferred"
+[ "$(calls 'cmake reached')" = 2 ] || fail "the build step was not reached by both commands"
+cases=$((cases + 1))
+
+# A host that cannot be reached leaves apt-get update at exit 0 with Err
+# lines: that too is tried again and named.
+run_case unreachable 0 unreachable
+[ "$(calls 'apt-get update')" = 3 ] || fail "apt-get update was not tried three times by scripts/test"
+expect_out test "could not fetch (try 1 of 3): bookworm"
+[ "$(calls 'cmake reached')" = 2 ] || fail "the build step was not reached by both commands"
+cases=$((cases + 1))
 
 # A machine that runs no 32-bit code asks for neither wine32 nor the i386
 # architecture, also when both Wine loaders are missing.

@@ -484,15 +484,21 @@ QUILLO_CHILD(TouchFile) {
   return WriteFileBytes(args[0], std::vector<unsigned char>(args[1].begin(), args[1].end())) ? 0 : 1;
 }
 
-// How many processes this one started are still running (-1: unknown).
+// How many copies of this program that this process started are still
+// running (-1: unknown). The file name counts too: Wine hands out process ids
+// again, so a long-lived process may name a parent id that is now ours.
 int ChildrenOfThisProcess() {
+  char self[MAX_PATH] = "";
+  GetModuleFileNameA(nullptr, self, sizeof self);
+  const char* base = std::strrchr(self, '\\');
+  base = base != nullptr ? base + 1 : self;
   HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
   if (snap == INVALID_HANDLE_VALUE) return -1;
   int count = 0;
   PROCESSENTRY32 entry = {};
   entry.dwSize = sizeof entry;
   for (BOOL more = Process32First(snap, &entry); more; more = Process32Next(snap, &entry)) {
-    if (entry.th32ParentProcessID == GetCurrentProcessId()) ++count;
+    if (entry.th32ParentProcessID == GetCurrentProcessId() && lstrcmpiA(entry.szExeFile, base) == 0) ++count;
   }
   CloseHandle(snap);
   return count;
