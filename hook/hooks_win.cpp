@@ -23,6 +23,11 @@ class WinTriggerHost final : public TriggerHost {
   bool IsKeyDown(uint32_t vk) noexcept override { return GetKeyState(static_cast<int>(vk)) < 0; }
   uint32_t TickCount() noexcept override { return GetTickCount(); }
   void ShowMenu(MenuKind kind, int entry, bool atMouse) noexcept override {
+    // A resident program that died without removing its hooks (killed, or a
+    // system that keeps a dead thread's hooks, as Wine does) leaves them
+    // calling here: its settings are stale and nobody would take the choice.
+    const HWND resident = g_hwndQuillo;
+    if (resident == nullptr || !IsWindow(resident)) return;
     switch (kind) {
       case MenuKind::kCustom: ShowCustomMenu(entry, atMouse); break;
       case MenuKind::kStack: ShowStackMenu(atMouse); break;
