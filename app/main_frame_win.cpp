@@ -318,16 +318,17 @@ void CMainFrame::SaveMacroBarState() {
 void CMainFrame::ApplyTopMost() { SetFrameTopMost(settings_.DispTopMost != 0); }
 
 void CMainFrame::RemoveHooks() {
-  HHOOK* hooks[] = {&g_hKeyHook, &g_hMouseHook, &g_hSysMsgHook, &g_hCallWndHook};
-  for (HHOOK* h : hooks) {
-    if (*h == nullptr) continue;
-    if (!UnhookWindowsHookEx(*h)) QuilloMessageBox(IDS_UNINSTALL_HOOK, MB_OK | MB_ICONSTOP);
+  Handle32<HHOOK>* hooks[] = {&g_hKeyHook, &g_hMouseHook, &g_hSysMsgHook, &g_hCallWndHook};
+  for (Handle32<HHOOK>* h : hooks) {
+    const HHOOK hook = *h;
+    if (hook == nullptr) continue;
+    if (!UnhookWindowsHookEx(hook)) QuilloMessageBox(IDS_UNINSTALL_HOOK, MB_OK | MB_ICONSTOP);
     *h = nullptr;
   }
   // The library stays loaded in other programs after we end: let it know there
   // is no resident window any more, rather than have it post to a handle the
   // system may give to some other window.
-  if (g_hwndQuillo == hwnd_) g_hwndQuillo = nullptr;
+  if (g_hwndQuillo == hwnd_) PublishResidentWindow(nullptr);
 }
 
 void CMainFrame::EditHistory(bool fromTray) {

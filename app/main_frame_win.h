@@ -9,6 +9,7 @@
 #include <string>
 
 #include "capture.h"
+#include "deliverable_names.h"
 #include "history_store_win.h"
 #include "macros/macro_bar_win.h"
 #include "macros/macros_win.h"
@@ -29,7 +30,7 @@ class CMainFrame {
   bool Create();
   HWND hwnd() const { return hwnd_; }
 
-  static constexpr char kClassName[] = "QuilloMainFrame";
+  static constexpr const char* kClassName = kResidentWindowClass;
 
  private:
   static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);

@@ -16,6 +16,9 @@ namespace quillo {
 constexpr char kQuilloExe[] = "Quillo" QUILLO_FLAVOR_SUFFIX ".exe";
 constexpr char kHookDll[] = "QuilloHook" QUILLO_FLAVOR_SUFFIX ".dll";
 constexpr char kDlgExDll[] = "QuilloDlgEx" QUILLO_FLAVOR_SUFFIX ".dll";
+// The class of the resident program's hidden main window, which the libraries
+// check before they send it anything.
+constexpr char kResidentWindowClass[] = "QuilloMainFrame";
 constexpr int kFlavorBits = static_cast<int>(sizeof(void*) * 8);
 
 }  // namespace quillo

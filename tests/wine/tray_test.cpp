@@ -12,6 +12,8 @@
 #include "resident_fixture.h"
 #include "target_window.h"
 #include "tray/startup_shortcut_win.h"
+#include "quillo_dlgex.h"
+#include "quillo_hook.h"
 #include "wine_support.h"
 
 namespace quillo::wine {
@@ -134,12 +136,6 @@ class TrayIcon : public Resident {
     return lines;
   }
 
-  template <typename T>
-  T* Shared(const char* library, const char* name) {
-    HMODULE m = GetModuleHandleA(folder_.file(library).c_str());
-    if (m == nullptr) m = LoadLibraryA(folder_.file(library).c_str());
-    return m == nullptr ? nullptr : reinterpret_cast<T*>(reinterpret_cast<void*>(GetProcAddress(m, name)));
-  }
 };
 
 TEST_F(TrayIcon, AppearsShowsItsMenuOnARightClickAndGoesWithExit) {
@@ -157,9 +153,9 @@ TEST_F(TrayIcon, AppearsShowsItsMenuOnARightClickAndGoesWithExit) {
 }
 
 TEST_F(TrayIcon, SuspendSwitchesSetTheSharedFlagsAndTheIcon) {
-  BOOL* suspend = Shared<BOOL>(kHookDll, "g_bSuspend");
-  BOOL* suspendDialogs = Shared<BOOL>(kDlgExDll, "g_bSuspendDirHist");
-  HHOOK* dialogHook = Shared<HHOOK>(kDlgExDll, "g_hCallWndHook");
+  BOOL* suspend = &g_bSuspend;
+  BOOL* suspendDialogs = &g_bSuspendDirHist;
+  Handle32<HHOOK>* dialogHook = &g_hCallWndHook;
   ASSERT_TRUE(suspend != nullptr && suspendDialogs != nullptr && dialogHook != nullptr);
   Start();
   ASSERT_TRUE(TipBecomes("Quillo"));

@@ -1,5 +1,7 @@
 #include "wine_support.h"
 
+#include "shared_block_win.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <map>
@@ -395,6 +397,22 @@ bool WriteFileBytes(const std::string& path, const std::vector<unsigned char>& b
                    put == bytes.size());
   CloseHandle(h);
   return ok;
+}
+
+HWND CreateResidentStandIn(WNDPROC proc, DWORD style, HWND parent, bool publish) {
+  static const ATOM atom = [] {
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = kResidentWindowClass;
+    return RegisterClassA(&wc);
+  }();
+  (void)atom;
+  HWND hwnd = CreateWindowExA(0, kResidentWindowClass, "Resident stand-in", style, 0, 0, 10, 10, parent, nullptr,
+                              GetModuleHandleA(nullptr), nullptr);
+  if (hwnd != nullptr && proc != nullptr) SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(proc));
+  if (hwnd != nullptr && publish) PublishResidentWindow(hwnd);
+  return hwnd;
 }
 
 }  // namespace quillo::wine

@@ -56,7 +56,7 @@ class Process {
 };
 
 // The resident program's main window class.
-constexpr char kFrameClass[] = "QuilloMainFrame";
+constexpr const char* kFrameClass = kResidentWindowClass;
 
 // Starts the copy of Quillo.exe in `folder` and waits until it has finished
 // starting: its window made, in the clipboard-viewer chain, and its start-up
@@ -147,5 +147,11 @@ bool RunsInExpectedCodePage();
 // Reads a whole file; empty when it cannot be read.
 std::vector<unsigned char> ReadFileBytes(const std::string& path);
 bool WriteFileBytes(const std::string& path, const std::vector<unsigned char>& bytes);
+
+// A stand-in for the resident window in this process: of the resident
+// program's class (the libraries send to no other), handled by `proc` (or
+// DefWindowProcA), and published in the shared block as the resident window
+// unless `publish` is false. Destroy it with DestroyWindow.
+HWND CreateResidentStandIn(WNDPROC proc, DWORD style = 0, HWND parent = HWND_MESSAGE, bool publish = true);
 
 }  // namespace quillo::wine
