@@ -39,6 +39,10 @@ set(DLGEX_PORTABLE_SOURCES
   ${QUILLO_ROOT}/dlgex/dialog_record.cpp
 )
 
+set(COMPANION_PORTABLE_SOURCES
+  ${QUILLO_ROOT}/companion/thread_tracker.cpp
+)
+
 # The native stand-in for the platform's lead-byte test, linked into every
 # native target (unit tests, fuzzers, benchmarks).
 set(NATIVE_SEAM_SOURCES
