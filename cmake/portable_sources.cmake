@@ -33,6 +33,10 @@ set(APP_PORTABLE_SOURCES
   ${QUILLO_ROOT}/app/history_editor/history_slots.cpp
   ${QUILLO_ROOT}/app/options/option_pages.cpp
 )
+# The 32-bit companion's command line.
+set(COMPANION_PORTABLE_SOURCES
+  ${QUILLO_ROOT}/companion/companion_args.cpp
+)
 set(DLGEX_PORTABLE_SOURCES
   ${QUILLO_ROOT}/dlgex/folder_info.cpp
   ${QUILLO_ROOT}/dlgex/folder_entry.cpp
