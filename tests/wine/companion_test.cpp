@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <tlhelp32.h>
+#include <psapi.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -347,6 +348,59 @@ TEST_F(CompanionAbsent, CompanionThatCannotRun_TipSaysThat32BitProgramsAreNotRea
   Start();
   EXPECT_TRUE(TipBecomes(std::string("Quillo") + kNotReachedNote));
   EXPECT_TRUE(quillo_.running());
+}
+
+}  // namespace
+}  // namespace quillo::wine
+
+namespace quillo::wine {
+namespace {
+
+// Whether process `pid` has a module named `name` loaded, its 32-bit ones included.
+bool HasModule(DWORD pid, const char* name) {
+  HANDLE h = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
+  if (h == nullptr) return false;
+  HMODULE mods[512];
+  DWORD needed = 0;
+  bool found = false;
+  if (EnumProcessModulesEx(h, mods, sizeof mods, &needed, LIST_MODULES_ALL)) {
+    for (DWORD i = 0; i < needed / sizeof(HMODULE) && i < 512 && !found; ++i) {
+      char base[MAX_PATH] = {};
+      GetModuleBaseNameA(h, mods[i], base, sizeof base);
+      found = lstrcmpiA(base, name) == 0;
+    }
+  } else {
+    std::printf("EnumProcessModulesEx failed: %lu\n", GetLastError());
+  }
+  CloseHandle(h);
+  return found;
+}
+
+// The point of it all: a 32-bit program gets the 32-bit hook library once a
+// key reaches it while the companion's hooks are in, and not before.
+TEST_F(CompanionJourney, A32BitProgramLoadsThe32BitHookLibraryOnlyWhileTheCompanionHoldsItsHooks) {
+  Process notepad = Process::Start("C:\\windows\\syswow64\\notepad.exe");
+  HWND front = nullptr;
+  ASSERT_TRUE(WaitFor([&] {
+    front = GetForegroundWindow();
+    char cls[32] = {};
+    GetClassNameA(front, cls, sizeof cls);
+    return lstrcmpiA(cls, "Notepad") == 0;
+  })) << "no 32-bit notepad in front";
+  const DWORD pid = WindowPid(front);
+  ASSERT_TRUE(Is32Bit(pid));
+  // The module list of a 32-bit process can be read from here.
+  ASSERT_TRUE(HasModule(pid, "kernel32.dll"));
+  Tap(VK_SHIFT);
+  EXPECT_FALSE(WaitFor([&] { return HasModule(pid, kHook32); }, 1500)) << "loaded without a companion";
+  Start();
+  ASSERT_NE(WaitReady(), 0u);
+  ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == front || SetForegroundWindow(front); }));
+  Tap(VK_SHIFT);
+  EXPECT_TRUE(WaitFor([&] { return HasModule(pid, kHook32); }, 5000)) << "the keyboard hook never reached it";
+  EXPECT_TRUE(HasModule(pid, kDlgEx32)) << "the call-window hook never reached it";
+  EXPECT_FALSE(HasModule(pid, kHookDll)) << "the 64-bit library in a 32-bit program";
+  notepad.Kill();
 }
 
 }  // namespace
