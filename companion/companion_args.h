@@ -20,6 +20,7 @@ enum CompanionExit : int {
   kExitNoOwner = 4,         // the owner process is gone, or the window is not its
   kExitNoHooks = 5,         // a hook could not be installed
   kExitNotHeard = 6,        // the owner's window took no message
+  kExitNotReadyInTime = 7,  // ended by the owner: it never reported its hooks in
 };
 
 struct CompanionArgs {

@@ -76,6 +76,7 @@ bool CompanionLauncher::Launch() {
     return false;
   }
   ResumeThread(thread.get());
+  SetTimer(window_, kCompanionReadyTimer, kCompanionReadyMs, nullptr);
   return true;
 }
 
@@ -94,7 +95,10 @@ void CompanionLauncher::Release() {
   process_.reset();
   pid_ = 0;
   threadId_ = 0;
-  if (ready_ && window_ != nullptr && IsWindow(window_)) RemovePropA(window_, kCompanionProp);
+  if (window_ != nullptr && IsWindow(window_)) {
+    KillTimer(window_, kCompanionReadyTimer);
+    if (ready_) RemovePropA(window_, kCompanionProp);
+  }
   ready_ = false;
 }
 
@@ -103,8 +107,16 @@ bool CompanionLauncher::OnMessage(UINT msg, WPARAM wParam, LPARAM) {
     // Only the process we started counts; another one's word is ignored.
     if (process_ && !stopped_ && static_cast<DWORD>(wParam) == pid_ && !ready_) {
       ready_ = true;
+      KillTimer(window_, kCompanionReadyTimer);
       SetPropA(window_, kCompanionProp, reinterpret_cast<HANDLE>(static_cast<uintptr_t>(pid_)));
     }
+    return true;
+  }
+  if (msg == WM_TIMER && wParam == kCompanionReadyTimer) {
+    KillTimer(window_, kCompanionReadyTimer);
+    // Hung on its way up: ended here, its end is reported as any other, and
+    // as it never got ready it is not started again.
+    if (process_ && !ready_ && !stopped_) TerminateProcess(process_.get(), companion::kExitNotReadyInTime);
     return true;
   }
   if (msg != kMsgCompanionEnded) return false;

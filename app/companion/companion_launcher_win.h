@@ -18,6 +18,11 @@ namespace quillo {
 // ended; wParam = the launch it belongs to. Private to this process.
 constexpr UINT kMsgCompanionEnded = WM_APP + 17;
 
+// The main window's timer that bounds the companion's start: one that has not
+// reported its hooks in by then is ended, and counts as one that cannot run.
+constexpr UINT_PTR kCompanionReadyTimer = 0x51C0;
+constexpr UINT kCompanionReadyMs = 15000;
+
 // The property of the main window that holds the process id of the ready
 // companion, for whoever wants to know which process serves 32-bit programs.
 constexpr char kCompanionProp[] = "Quillo.Companion";
@@ -32,7 +37,8 @@ class CompanionLauncher {
   // Starts the companion from `folder` for the main window `window`.
   void Start(HWND window, const std::string& folder);
   // The companion's messages to the main window (its ready message, our
-  // watch's report of its end); true when `msg` was one of them.
+  // watch's report of its end, the start's deadline); true when `msg` was
+  // one of them.
   bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam);
   // Asks the companion to end, waits at most 5 s, then ends it; no restart
   // after this.

@@ -319,6 +319,33 @@ TEST_F(CompanionJourney, CompanionThatEndsBeforeItIsReadyIsNotStartedAgain) {
   EXPECT_TRUE(quillo_.running());
 }
 
+TEST_F(CompanionJourney, CompanionThatNeverReportsIsEndedAfterFifteenSecondsAndNotStartedAgain) {
+  // A 32-bit program that runs but never reports in: notepad in its place.
+  ASSERT_TRUE(CopyFileA("C:\\windows\\syswow64\\notepad.exe", folder_.file(kCompanionExe).c_str(), FALSE));
+  const DWORD start = GetTickCount();
+  Start();
+  DWORD pid = 0;
+  ASSERT_TRUE(WaitFor([&] {
+    const auto pids = CompanionPids();
+    pid = pids.size() == 1 ? pids[0] : 0;
+    return pid != 0;
+  })) << "the stand-in was not started";
+  HANDLE h = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+  ASSERT_NE(h, nullptr);
+  EXPECT_EQ(WaitForSingleObject(h, 5000), static_cast<DWORD>(WAIT_TIMEOUT)) << "ended long before its time";
+  const DWORD r = WaitForSingleObject(h, 30000);
+  const DWORD endedMs = GetTickCount() - start;
+  DWORD code = 0;
+  GetExitCodeProcess(h, &code);
+  CloseHandle(h);
+  ASSERT_EQ(r, static_cast<DWORD>(WAIT_OBJECT_0)) << "a companion that never got ready was left running";
+  EXPECT_EQ(code, static_cast<DWORD>(companion::kExitNotReadyInTime));
+  EXPECT_GE(endedMs, 14000u);
+  EXPECT_TRUE(TipBecomes(std::string("Quillo") + kNotReachedNote));
+  EXPECT_EQ(CompanionPids(), std::vector<DWORD>()) << "started again";
+  EXPECT_EQ(ReadyCompanion(frame_), 0u);
+}
+
 class CompanionAbsent : public Resident {
  protected:
   void SetUp() override {
