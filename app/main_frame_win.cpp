@@ -133,6 +133,12 @@ LRESULT CMainFrame::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
     tray_.Restore();
     return 0;
   }
+#ifdef _WIN64
+  if (companion_.OnMessage(msg, wParam, lParam)) {
+    ShowTrayState();  // the tip tells when 32-bit programs are no longer reached
+    return 0;
+  }
+#endif
   switch (msg) {
     case WM_CREATE:
       return OnCreate() ? 0 : -1;
@@ -297,6 +303,11 @@ bool CMainFrame::OnCreate() {
   RegisterClearHistoryKey(hwnd_, GetModuleHandleA(nullptr), settings_);
   if (!CreateMacroBar()) return false;
   ApplyTopMost();
+#ifdef _WIN64
+  // Our own hooks are in: now the 32-bit ones, for 32-bit programs.
+  companion_.Start(hwnd_, folder_);
+  ShowTrayState();
+#endif
   return true;
 }
 
@@ -387,6 +398,10 @@ void CMainFrame::OnClose() {
 }
 
 void CMainFrame::OnDestroy() {
+#ifdef _WIN64
+  // Its hooks post to this window: it goes first.
+  companion_.Stop();
+#endif
   // A playback must not go on typing after the hooks and the window are gone,
   // and a recording in progress is kept as far as it got.
   if (macros_) macros_->Shutdown();
