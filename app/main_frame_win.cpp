@@ -283,6 +283,9 @@ bool CMainFrame::OnCreate() {
   // loaded: a copy of ours that ended with a sheet open left the flag set,
   // and the hooks would ignore every trigger from now on.
   g_bOnDlgDisp = FALSE;
+  // The settings are in the block before the hooks can act on them: a block
+  // made or reset at this start holds none yet.
+  ApplySettingsToSharedBlock(settings_);
   const bool hooked = SetHookProc(hwnd_) != 0 && (settings_.SuspendDirHist || SetDlgHookProc(hwnd_) != 0);
   if (!hooked) {
     QuilloMessageBox(IDS_INSTALL_HOOK);
@@ -299,7 +302,6 @@ bool CMainFrame::OnCreate() {
   nextViewer_ = SetClipboardViewer(hwnd_);
   inChain_ = true;
   if (settings_.SaveHist) history_.ReadHistoryFile(nullptr);
-  ApplySettingsToSharedBlock(settings_);
   RegisterClearHistoryKey(hwnd_, GetModuleHandleA(nullptr), settings_);
   if (!CreateMacroBar()) return false;
   ApplyTopMost();

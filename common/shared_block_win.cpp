@@ -99,8 +99,13 @@ PSID OwnUserSid(unsigned char* buffer, DWORD size) noexcept {
   return reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid;
 }
 
-// The contents the block starts with; everything else is zero.
+// The contents the block starts with; everything else is zero. No trigger is
+// set (zero would be "Shift twice") until the resident program writes the
+// settings.
 void Fill(SharedBlock& b) noexcept {
+  b.nStackKey = kTriggerNone;
+  b.nChangeKey = kTriggerNone;
+  for (MenuFileSet& set : b.CustomMenuSet) set.trigger = kTriggerNone;
   std::memcpy(b.szCommentOpen, ">>>>", 5);
   std::memcpy(b.szCommentClose, "<<<<", 5);
   b.bDirHistShare = 1;  // "Same contents" until the settings say otherwise
@@ -131,10 +136,10 @@ bool SharedBlockReady() noexcept {
   if (view == nullptr) {
     // A process that may not open the block (another user's, one of lower
     // integrity) would try on every event: once a second is enough.
-    static volatile LONG lastTry = 0;
-    const LONG now = static_cast<LONG>(GetTickCount());
-    const LONG last = lastTry;
-    if (last != 0 && now - last >= 0 && now - last < 1000) return false;
+    static volatile DWORD lastTry = 0;
+    const DWORD now = GetTickCount();
+    const DWORD last = lastTry;
+    if (last != 0 && now - last < 1000) return false;
     lastTry = now == 0 ? 1 : now;
     HANDLE mapping = nullptr;
     view = MapExisting(&mapping);
@@ -171,15 +176,40 @@ PSECURITY_DESCRIPTOR MakeSessionObjectSecurity() noexcept {
 bool HasSessionObjectSecurity(HANDLE object) noexcept {
   alignas(8) unsigned char userBuffer[256];
   PSID user = OwnUserSid(userBuffer, sizeof userBuffer);
-  if (user == nullptr) return false;
+  char sidText[192];
+  DWORD integrity = 0;
+  if (user == nullptr || !TokenFacts(sidText, sizeof sidText, &integrity)) return false;
+  const DWORD lowest = integrity < SECURITY_MANDATORY_MEDIUM_RID ? integrity : SECURITY_MANDATORY_MEDIUM_RID;
   PSID owner = nullptr;
   PACL dacl = nullptr;
+  PACL sacl = nullptr;
   PSECURITY_DESCRIPTOR sd = nullptr;
-  if (GetSecurityInfo(object, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
-                      nullptr, &dacl, nullptr, &sd) != ERROR_SUCCESS) {
+  if (GetSecurityInfo(object, SE_KERNEL_OBJECT,
+                      OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION | LABEL_SECURITY_INFORMATION, &owner,
+                      nullptr, &dacl, &sacl, &sd) != ERROR_SUCCESS) {
     return false;
   }
   bool ours = owner != nullptr && EqualSid(owner, user) && dacl != nullptr;
+  // The label: a program of lower integrity that made the object first would
+  // carry its own, low one, and keep its handle to write through. Ours says
+  // no read up and no write up, at medium (or our own level, if lower).
+  bool labelled = false;
+  for (DWORD i = 0; ours && sacl != nullptr && i < sacl->AceCount; ++i) {
+    void* ace = nullptr;
+    if (!GetAce(sacl, i, &ace)) {
+      ours = false;
+      break;
+    }
+    if (static_cast<const ACE_HEADER*>(ace)->AceType != SYSTEM_MANDATORY_LABEL_ACE_TYPE) continue;
+    const auto* label = static_cast<const SYSTEM_MANDATORY_LABEL_ACE*>(ace);
+    PSID level = reinterpret_cast<PSID>(const_cast<DWORD*>(&label->SidStart));
+    const DWORD policy = SYSTEM_MANDATORY_LABEL_NO_WRITE_UP | SYSTEM_MANDATORY_LABEL_NO_READ_UP;
+    const bool high = IsValidSid(level) && *GetSidSubAuthorityCount(level) > 0 &&
+                      *GetSidSubAuthority(level, *GetSidSubAuthorityCount(level) - 1) >= lowest;
+    labelled = high && (label->Mask & policy) == policy;
+    if (!labelled) ours = false;
+  }
+  ours = ours && labelled;
   for (DWORD i = 0; ours && i < dacl->AceCount; ++i) {
     void* ace = nullptr;
     if (!GetAce(dacl, i, &ace)) {
@@ -257,9 +287,11 @@ bool IsResidentWindow(HWND window) noexcept {
   if (window == nullptr || !SharedBlockReady()) return false;
   const DWORD published = g_sharedView->residentProcessId;
   DWORD pid = 0;
+  // The block is this session's own, and only this user's programs can write
+  // it: the process it names is of this session. (Asking the system for that
+  // process's session would need rights a program does not have on an
+  // elevated resident program.)
   if (published == 0 || GetWindowThreadProcessId(window, &pid) == 0 || pid != published) return false;
-  DWORD session = 0;
-  if (!ProcessIdToSessionId(pid, &session) || session != OwnSessionId()) return false;
   char cls[32];
   return GetClassNameA(window, cls, sizeof cls) > 0 && std::strcmp(cls, kResidentWindowClass) == 0;
 }

@@ -26,7 +26,8 @@ static_assert(offsetof(SharedBlock, hwndQuillo) == 2888, "the settings keep thei
 extern SharedBlock* g_sharedView;
 
 // The view, mapping it on first use; while the block cannot be had, an inert
-// block of this process (everything suspended, no resident window).
+// block of this process (all zero: no resident window to send anything to;
+// the hook procedures check SharedBlockReady before they look at settings).
 SharedBlock& OpenSharedBlock() noexcept;
 inline SharedBlock& Shared() noexcept {
   SharedBlock* view = g_sharedView;
@@ -73,17 +74,21 @@ inline Handle32<HHOOK>& OwnCallWndHook() noexcept {
 
 // Security for a named object of this session that only this user's programs
 // of at least medium integrity (or this process's own, if lower) may open:
-// owner and sole grantee the user (query, read and write of a section, and
-// reading the security), a protected DACL, and a mandatory label with
-// no-read-up and no-write-up. Null on failure; free with LocalFree.
+// owner and sole grantee the user (all access to the section, so that a
+// resident program started again can take it again), a protected DACL, and a
+// mandatory label with no-read-up and no-write-up. Null on failure; free with
+// LocalFree.
 PSECURITY_DESCRIPTOR MakeSessionObjectSecurity() noexcept;
-// True when `object` (a kernel object handle) carries the security that
-// MakeSessionObjectSecurity gives: owned by this user and granting no one else.
+// True when `object` (a kernel object handle, opened with READ_CONTROL)
+// carries the security that MakeSessionObjectSecurity gives: owned by this
+// user, granting no one else, labelled no-read-up and no-write-up at medium
+// (or this process's level, if lower). An object without a label is refused.
 bool HasSessionObjectSecurity(HANDLE object) noexcept;
 
-// True when `window` is the resident window the block names, is still owned
-// by the process that published it, and that process runs in this session.
-// The libraries send nothing to a window that fails this.
+// True when `window` is of the resident program's class and is owned by the
+// process the block names as the resident program's (the block being this
+// session's, that process is of this session). The libraries send nothing to
+// a window that fails this.
 bool IsResidentWindow(HWND window) noexcept;
 // Publishes `window` (of this session's resident program) as the resident
 // window, with its process.

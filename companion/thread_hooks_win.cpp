@@ -34,6 +34,11 @@ size_t ThreadHooks::Refresh() noexcept {
   threads_.clear();
   Collect c{&threads_};
   EnumWindows(CollectThread, reinterpret_cast<LPARAM>(&c));
+  // The thread that has the keyboard focus may own no top-level window (a
+  // child window of another thread's frame): it is hooked too.
+  GUITHREADINFO info = {};
+  info.cbSize = sizeof info;
+  if (GetGUIThreadInfo(0, &info) && info.hwndFocus != nullptr) CollectThread(info.hwndFocus, reinterpret_cast<LPARAM>(&c));
   return tracker_.Round(threads_, *this);
 }
 

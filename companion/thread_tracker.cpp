@@ -14,12 +14,18 @@ ThreadTracker::Entry* ThreadTracker::Find(uint32_t thread) noexcept {
 bool ThreadTracker::ServesCached(uint32_t process, TrackerHost& host) noexcept {
   for (ProcessVerdict& p : processes_) {
     if (p.process == process) {
+      // A "no" is asked again now and then: the number may now belong to
+      // another program that ended and was replaced between two rounds.
+      if (!p.serves && ++p.rounds >= kReaskRounds) {
+        p.serves = host.Serves(process);
+        p.rounds = 0;
+      }
       p.seen = true;
       return p.serves;
     }
   }
   const bool serves = host.Serves(process);
-  if (processes_.size() < kMaxThreads) processes_.push_back({process, serves, true});
+  if (processes_.size() < kMaxThreads) processes_.push_back({process, serves, true, 0});
   return serves;
 }
 
@@ -42,7 +48,10 @@ size_t ThreadTracker::Round(const std::vector<WindowThread>& now, TrackerHost& h
     }
     if (e->seen) continue;  // a second window of the same thread
     e->seen = true;
-    if (e->hooked || !ServesCached(w.process, host)) continue;
+    // Asked (or its cached answer marked as still in use) for every thread,
+    // hooked or not, so the answer lives as long as the process's windows.
+    const bool serves = ServesCached(w.process, host);
+    if (e->hooked || !serves) continue;
     if (e->retryIn > 0) {
       --e->retryIn;
       continue;

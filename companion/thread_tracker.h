@@ -20,7 +20,8 @@ class TrackerHost {
  public:
   virtual ~TrackerHost() = default;
   // Whether the companion serves `process` at all (its bitness, this session,
-  // not the companion itself). Asked once per process while it has windows.
+  // not the companion itself). Asked once per process while it has windows;
+  // a "no" is asked again every kReaskRounds rounds.
   virtual bool Serves(uint32_t process) noexcept = 0;
   // Hooks `thread`; false when the system refused.
   virtual bool Hook(uint32_t thread) noexcept = 0;
@@ -32,6 +33,9 @@ class ThreadTracker {
   // A thread the system refused (a program of higher integrity) is tried
   // again only after this many rounds.
   static constexpr int kRetryRounds = 20;
+  // A process the companion does not serve is asked about again after this
+  // many rounds.
+  static constexpr int kReaskRounds = 20;
   // More threads than this are not tracked (and not hooked).
   static constexpr size_t kMaxThreads = 4096;
 
@@ -62,6 +66,7 @@ class ThreadTracker {
     uint32_t process;
     bool serves;
     bool seen;
+    int rounds;  // since a "no" was last asked
   };
   Entry* Find(uint32_t thread) noexcept;
   bool ServesCached(uint32_t process, TrackerHost& host) noexcept;

@@ -96,8 +96,28 @@ TEST(ThreadTracker, ARefusedThreadIsTriedAgainOnlyAfterItsRounds) {
 TEST(ThreadTracker, AsksWhetherItServesAProcessOncePerLifeOfItsWindows) {
   FakeHost host;
   ThreadTracker tracker;
-  for (int i = 0; i < 5; ++i) tracker.Round({{1, 10}, {2, 10}, {3, 20}}, host);
+  for (int i = 0; i < 5; ++i) tracker.Round({{1, 10}, {3, 20}}, host);
   EXPECT_EQ(host.servesAsked, 2);
+  // A new thread of a process whose threads are all hooked: the answer is
+  // still known.
+  tracker.Round({{1, 10}, {2, 10}, {3, 20}}, host);
+  EXPECT_EQ(host.servesAsked, 2);
+  EXPECT_TRUE(tracker.IsHooked(2));
+}
+
+// A process number can pass to another program between two rounds: a "no"
+// is asked again after a while, and the new program's threads get hooked.
+TEST(ThreadTracker, ANoIsAskedAgainSoAReusedProcessNumberIsServed) {
+  FakeHost host;
+  ThreadTracker tracker;
+  tracker.Round({{3, 20}}, host);
+  EXPECT_EQ(host.servesAsked, 1);
+  host.servedProcesses.insert(20);
+  for (int i = 1; i < ThreadTracker::kReaskRounds; ++i) tracker.Round({{3, 20}}, host);
+  EXPECT_FALSE(tracker.IsHooked(3));
+  tracker.Round({{3, 20}}, host);
+  EXPECT_EQ(host.servesAsked, 2);
+  EXPECT_TRUE(tracker.IsHooked(3));
 }
 
 TEST(ThreadTracker, StopsTrackingAtItsBoundAndIgnoresThreadZero) {

@@ -895,7 +895,7 @@ class DialogLifeTest : public ::testing::Test {
     ASSERT_NE(dll_, nullptr);
     auto set = reinterpret_cast<BOOL (*)(HWND)>(reinterpret_cast<void*>(GetProcAddress(dll_, "SetDlgHookProc")));
     hook_ = &g_hCallWndHook;  // the block the copy maps is this process's too
-    ASSERT_TRUE(set != nullptr && hook_ != nullptr);
+    ASSERT_NE(set, nullptr);
     resident_ = CreateWindowExA(0, "STATIC", "resident", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     ASSERT_EQ(set(resident_), 1);
   }

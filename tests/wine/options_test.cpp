@@ -259,7 +259,6 @@ TEST_F(OptionsSheet, ShowsTheStoredValuesCancelKeepsThemAndOkWritesEveryPage) {
   BOOL* recMouse = &g_bRecMouse;
   BOOL* dirHistShare = &g_bDirHistShare;
   BOOL* onDialog = &g_bOnDlgDisp;
-  ASSERT_TRUE(menuPos != nullptr && recMouse != nullptr && dirHistShare != nullptr && onDialog != nullptr);
   Start();
   // One change on each page, after checking that the page shows the stored value.
   auto changeEveryPage = [&] {
@@ -486,7 +485,6 @@ TEST_F(OptionsSheet, ChoosersSetTheEditorAndFillTheMenuFileAndSkipLists) {
 TEST_F(OptionsSheet, MacroSheetHoldsTheMacroPageAndOkReachesTheRecordingSwitches) {
   BOOL* recKey = &g_bRecKey;
   BOOL* recMouse = &g_bRecMouse;
-  ASSERT_TRUE(recKey != nullptr && recMouse != nullptr);
   Start();
   // The settings reach the shared block at the end of the start-up.
   ASSERT_TRUE(WaitFor([&] { return *recMouse == TRUE; }));
@@ -546,7 +544,6 @@ TEST_F(OptionsSheet, OkWritesTheSettingsAtOnceSoACrashLosesNothing) {
 // (this test program does): the next start clears it, so triggers work.
 TEST_F(OptionsSheet, StartAfterACrashWithTheSheetOpenTurnsTriggersBackOn) {
   BOOL* onDialog = &g_bOnDlgDisp;
-  ASSERT_NE(onDialog, nullptr);
   Start();
   ASSERT_TRUE(OpenByCommand(kCmdOptions));
   ASSERT_EQ(*onDialog, TRUE);

@@ -264,10 +264,16 @@ TEST(SharedBlockSecurity, AnObjectMadeOtherwiseIsNotTakenForOurs) {
     bool ours;
   } rows[] = {
       {"", true},
-      {"O:" + user + "D:P(A;;0x000F001F;;;" + user + ")", true},
-      {"O:" + user + "D:P(A;;0x000F001F;;;" + user + ")(A;;0x4;;;WD)", false},  // everyone may read
-      {"O:" + user + "D:P(A;;0x000F001F;;;BU)", false},                        // the users' group
-      {"O:" + user + "D:P(A;;0x000F001F;;;" + user + ")(A;;0x000F001F;;;AN)", false},
+      {"O:" + user + "D:P(A;;0x000F001F;;;" + user + ")S:(ML;;NWNR;;;ME)", true},
+      {"O:" + user + "D:P(A;;0x000F001F;;;" + user + ")(A;;0x4;;;WD)S:(ML;;NWNR;;;ME)", false},  // everyone reads
+      {"O:" + user + "D:P(A;;0x000F001F;;;BU)S:(ML;;NWNR;;;ME)", false},  // the users' group
+      {"O:" + user + "D:P(A;;0x000F001F;;;" + user + ")(A;;0x000F001F;;;AN)S:(ML;;NWNR;;;ME)", false},
+      {"O:" + user + "S:(ML;;NWNR;;;ME)", false},                          // no access list: everyone
+      // What a program of low integrity would make: its own low label.
+      {"O:" + user + "D:P(A;;0x000F001F;;;" + user + ")S:(ML;;NWNR;;;LW)", false},
+      {"O:" + user + "D:P(A;;0x000F001F;;;" + user + ")S:(ML;;NW;;;ME)", false},  // lower ones may read
+      {"O:" + user + "D:P(A;;0x000F001F;;;" + user + ")", false},                  // no label at all
+      {"O:BAD:P(A;;0x000F001F;;;" + user + ")S:(ML;;NWNR;;;ME)", false},          // owned by others
   };
   int n = 0;
   for (const Row& row : rows) {
@@ -293,6 +299,18 @@ TEST(SharedBlockSecurity, AnObjectMadeOtherwiseIsNotTakenForOurs) {
     CloseHandle(opened);
     CloseHandle(made);
   }
+}
+
+// A block made or reset holds no trigger until the settings are written:
+// zero would mean "Shift twice" for every one of them.
+TEST(SharedBlock, AFreshBlockHoldsNoTrigger) {
+  g_nStackKey = 1;
+  g_CustomMenuSet[4].trigger = 0;
+  ResetSharedBlock();
+  EXPECT_EQ(g_nStackKey, -1);
+  EXPECT_EQ(g_nChangeKey, -1);
+  for (const MenuFileSet& set : g_CustomMenuSet) EXPECT_EQ(set.trigger, -1);
+  EXPECT_STREQ(Shared().szCommentOpen, ">>>>");
 }
 
 // A resident program killed while recording a macro, with a dialog of its

@@ -117,7 +117,6 @@ TEST_F(TrayIcon, SuspendSwitchesSetTheSharedFlagsAndTheIcon) {
   BOOL* suspend = &g_bSuspend;
   BOOL* suspendDialogs = &g_bSuspendDirHist;
   Handle32<HHOOK>* dialogHook = &g_hCallWndHook;
-  ASSERT_TRUE(suspend != nullptr && suspendDialogs != nullptr && dialogHook != nullptr);
   Start();
   ASSERT_TRUE(TipBecomes(TipOf("Quillo")));
   EXPECT_EQ(*suspend, FALSE);
