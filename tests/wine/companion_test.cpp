@@ -16,6 +16,7 @@
 #include "companion_args.h"
 #include "companion_launcher_win.h"
 #include "deliverable_names.h"
+#include "quillo_hook.h"
 #include "quillo_messages.h"
 #include "resident_fixture.h"
 #include "target_window.h"
@@ -428,6 +429,214 @@ TEST_F(CompanionJourney, A32BitProgramLoadsThe32BitHookLibraryOnlyWhileTheCompan
   EXPECT_TRUE(HasModule(pid, kDlgEx32)) << "the call-window hook never reached it";
   EXPECT_FALSE(HasModule(pid, kHookDll)) << "the 64-bit library in a 32-bit program";
   notepad.Kill();
+}
+
+
+// ---- One Quillo for programs of both bitnesses ----
+
+// A notepad of each bitness: Wine's 64-bit one and its 32-bit one.
+struct Notepad {
+  HWND frame = nullptr;
+  HWND edit = nullptr;
+  DWORD pid = 0;
+};
+
+BOOL CALLBACK FindNotepads(HWND hwnd, LPARAM param) {
+  auto* found = reinterpret_cast<std::vector<HWND>*>(param);
+  char cls[32] = {};
+  GetClassNameA(hwnd, cls, sizeof cls);
+  if (lstrcmpiA(cls, "Notepad") == 0 && IsWindowVisible(hwnd)) found->push_back(hwnd);
+  return TRUE;
+}
+
+BOOL CALLBACK CountMenus(HWND hwnd, LPARAM param) {
+  char cls[16] = {};
+  GetClassNameA(hwnd, cls, sizeof cls);
+  if (lstrcmpA(cls, "#32768") == 0 && IsWindowVisible(hwnd)) ++*reinterpret_cast<int*>(param);
+  return TRUE;
+}
+
+// Visible pop-up menus on the whole desktop, of any program.
+int OpenMenus() {
+  int n = 0;
+  EnumWindows(CountMenus, reinterpret_cast<LPARAM>(&n));
+  return n;
+}
+
+class BothFlavorsJourney : public CompanionJourney {
+ protected:
+  void TearDown() override {
+    notepad32_.Kill();
+    notepad64_.Kill();
+    CompanionJourney::TearDown();
+  }
+
+  // Starts the owner and both notepads; false when a step failed.
+  bool StartAll() {
+    Start();
+    if (frame_ == nullptr || WaitReady() == 0) return false;
+    // The stack menu of an empty history is a message instead.
+    if (!PutClipboardText("an entry") || !HistoryBecomes({"an entry"})) return false;
+    notepad64_ = Process::Start("notepad.exe");
+    notepad32_ = Process::Start("C:\\windows\\syswow64\\notepad.exe");
+    return WaitFor([&] {
+      std::vector<HWND> found;
+      EnumWindows(FindNotepads, reinterpret_cast<LPARAM>(&found));
+      for (HWND w : found) {
+        Notepad& n = Is32Bit(WindowPid(w)) ? n32_ : n64_;
+        n.frame = w;
+        n.pid = WindowPid(w);
+        n.edit = FindWindowExA(w, nullptr, "Edit", nullptr);
+      }
+      return n32_.edit != nullptr && n64_.edit != nullptr;
+    });
+  }
+
+  static bool Front(const Notepad& n) {
+    return WaitFor([&] { return GetForegroundWindow() == n.frame || (SetForegroundWindow(n.frame), false); });
+  }
+
+  // The notepad copies its own selection: the clipboard is set by its process.
+  static void CopyIn(const Notepad& n, const char* text) {
+    SendMessageA(n.edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+    SendMessageA(n.edit, EM_SETSEL, 0, -1);
+    SendMessageA(n.edit, WM_COPY, 0, 0);
+  }
+
+  // Ctrl twice in `n`, in front: true when its menu shows. The companion
+  // hooks a new program's thread within a fraction of a second, so a press
+  // that came first is tried again.
+  static bool MenuAfterDoubleCtrl(const Notepad& n, int tries = 3) {
+    for (int i = 0; i < tries; ++i) {
+      if (!Front(n)) return false;
+      Tap(VK_CONTROL);
+      Tap(VK_CONTROL);
+      if (WaitFor([&] { return OpenMenuOf(n.pid) != nullptr; }, 3000)) return true;
+    }
+    return false;
+  }
+
+  Process notepad32_, notepad64_;
+  Notepad n32_, n64_;
+};
+
+// Double Ctrl in a 32-bit and in a 64-bit program each opens exactly one
+// menu, in that program, and the entry chosen is pasted there; a text copied
+// in either is offered in the other.
+TEST_F(BothFlavorsJourney, EachBitnessGetsOneMenuAndTheHistoryCopiedInTheOther) {
+  ASSERT_TRUE(StartAll());
+  CopyIn(n32_, "copied in thirty-two");
+  ASSERT_TRUE(HistoryBecomes({"copied in thirty-two", "an entry"}));
+  SendMessageA(n64_.edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
+  ASSERT_TRUE(MenuAfterDoubleCtrl(n64_)) << "no menu in the 64-bit notepad";
+  EXPECT_EQ(OpenMenus(), 1) << "one double Ctrl, one menu on the whole desktop";
+  Tap('1');
+  EXPECT_TRUE(WaitFor([&] { return WindowText(n64_.edit) == "copied in thirty-two"; })) << WindowText(n64_.edit);
+
+  CopyIn(n64_, "copied in sixty-four");
+  ASSERT_TRUE(HistoryBecomes({"copied in sixty-four", "copied in thirty-two", "an entry"}));
+  SendMessageA(n32_.edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
+  ASSERT_TRUE(MenuAfterDoubleCtrl(n32_)) << "no menu in the 32-bit notepad";
+  EXPECT_EQ(OpenMenus(), 1) << "one double Ctrl, one menu on the whole desktop";
+  EXPECT_TRUE(HasModule(n32_.pid, kHook32));
+  EXPECT_FALSE(HasModule(n32_.pid, kHookDll));
+  Tap('2');
+  EXPECT_TRUE(WaitFor([&] { return WindowText(n32_.edit) == "copied in thirty-two"; })) << WindowText(n32_.edit);
+}
+
+// The suspend switch, set from the tray menu, holds in both bitnesses from
+// the next key on, and so does switching it off again.
+TEST_F(BothFlavorsJourney, SuspendHoldsInBothBitnessesFromTheNextKey) {
+  ASSERT_TRUE(StartAll());
+  ASSERT_TRUE(MenuAfterDoubleCtrl(n32_)) << "no menu before the switch";
+  Tap(VK_ESCAPE);
+  ASSERT_TRUE(WaitFor([] { return OpenMenus() == 0; }));
+  ChooseFromTrayMenu(9);  // "Suspend"
+  ASSERT_TRUE(WaitFor([] { return g_bSuspend == TRUE; }));
+  for (const Notepad* n : {&n32_, &n64_}) {
+    SCOPED_TRACE(n == &n32_ ? "32-bit" : "64-bit");
+    EXPECT_FALSE(MenuAfterDoubleCtrl(*n, 1)) << "a menu while suspended";
+  }
+  ChooseFromTrayMenu(9);
+  ASSERT_TRUE(WaitFor([] { return g_bSuspend == FALSE; }));
+  for (const Notepad* n : {&n64_, &n32_}) {
+    SCOPED_TRACE(n == &n32_ ? "32-bit" : "64-bit");
+    EXPECT_TRUE(MenuAfterDoubleCtrl(*n, 1)) << "no menu after the switch went off";
+    Tap(VK_ESCAPE);
+    EXPECT_TRUE(WaitFor([] { return OpenMenus() == 0; }));
+  }
+}
+
+// A killed owner takes its companion with it, and the hooks that Wine keeps
+// calling afterwards open no menu in either bitness.
+TEST_F(BothFlavorsJourney, AfterAKilledOwnerNoHookOfEitherBitnessActs) {
+  ASSERT_TRUE(StartAll());
+  for (const Notepad* n : {&n32_, &n64_}) {
+    ASSERT_TRUE(MenuAfterDoubleCtrl(*n)) << (n == &n32_ ? "32-bit" : "64-bit");
+    Tap(VK_ESCAPE);
+    ASSERT_TRUE(WaitFor([] { return OpenMenus() == 0; }));
+  }
+  quillo_.Kill();
+  frame_ = nullptr;
+  ASSERT_TRUE(WaitFor([] { return CompanionPids().empty(); }, 5000)) << "the companion outlived its owner";
+  for (const Notepad* n : {&n32_, &n64_}) {
+    SCOPED_TRACE(n == &n32_ ? "32-bit" : "64-bit");
+    EXPECT_FALSE(MenuAfterDoubleCtrl(*n, 1)) << "a hook acted for a dead owner";
+  }
+}
+
+// Figures, not limits: second Ctrl release to a visible menu in a 32-bit
+// notepad, under the 64-bit owner with its companion and under the 32-bit
+// Quillo.exe alone, in one run.
+TEST_F(BothFlavorsJourney, FiguresMenuTimeIn32BitProgramUnderOwnerAndUnderQuilloExeAlone) {
+  ASSERT_TRUE(StartAll());
+  ASSERT_TRUE(MenuAfterDoubleCtrl(n32_));
+  Tap(VK_ESCAPE);
+  ASSERT_TRUE(WaitFor([] { return OpenMenus() == 0; }));
+  auto measure = [&](const char* who) {
+    LARGE_INTEGER f, t0, t1;
+    QueryPerformanceFrequency(&f);
+    double best = 1e9, total = 0;
+    int n = 0;
+    for (int i = 0; i < 10; ++i) {
+      if (!Front(n32_)) break;
+      Tap(VK_CONTROL);
+      Key(VK_CONTROL);
+      QueryPerformanceCounter(&t0);
+      Key(VK_CONTROL, true);
+      if (!WaitFor([&] { return OpenMenuOf(n32_.pid) != nullptr; }, 3000, 1)) continue;
+      QueryPerformanceCounter(&t1);
+      const double ms = 1000.0 * static_cast<double>(t1.QuadPart - t0.QuadPart) / static_cast<double>(f.QuadPart);
+      best = ms < best ? ms : best;
+      total += ms;
+      ++n;
+      Tap(VK_ESCAPE);
+      WaitFor([] { return OpenMenus() == 0; });
+    }
+    std::printf("[ figure ] 32-bit notepad, second Ctrl release to visible menu, %s: best %.1f ms, mean %.1f ms (%d of 10)\n",
+                who, best, n > 0 ? total / n : 0.0, n);
+    return n;
+  };
+  EXPECT_GT(measure("Quillo64.exe with its companion"), 0);
+  Stop();
+  ASSERT_TRUE(WaitFor([] { return CompanionPids().empty(); }, kEndMs));
+  // The 32-bit program alone, from a folder of its own.
+  ProgramFolder alone({"MenuTemp.txt"});
+  ASSERT_TRUE(alone.ok());
+  const std::string bin32 = Bin32();
+  for (const char* f : {"Quillo.exe", kHook32, kDlgEx32}) {
+    ASSERT_TRUE(CopyFileA((bin32 + "\\" + f).c_str(), alone.file(f).c_str(), FALSE)) << f;
+  }
+  Process quillo32;
+  const HWND frame32 = StartQuillo(alone.path(), quillo32, "Quillo.exe");
+  DWORD code = 0;
+  ASSERT_NE(frame32, nullptr) << "Quillo.exe did not start; ended: " << quillo32.Wait(0, &code) << " with " << code;
+  ASSERT_TRUE(MenuAfterDoubleCtrl(n32_));
+  Tap(VK_ESCAPE);
+  WaitFor([] { return OpenMenus() == 0; });
+  EXPECT_GT(measure("Quillo.exe alone"), 0);
+  PostMessageA(frame32, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(quillo32.Wait(30000));
 }
 
 }  // namespace

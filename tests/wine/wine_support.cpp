@@ -119,8 +119,8 @@ bool Process::WaitIdle(DWORD ms) const {
   return process_ != nullptr && WaitForInputIdle(process_, ms) == 0;
 }
 
-HWND StartQuillo(const std::string& folder, Process& process) {
-  process = Process::Start("\"" + folder + "\\" + quillo::kQuilloExe + "\"", folder);
+HWND StartQuillo(const std::string& folder, Process& process, const char* exe) {
+  process = Process::Start("\"" + folder + "\\" + exe + "\"", folder);
   if (!process.valid()) return nullptr;
   HWND frame = nullptr;
   if (!WaitFor([&] { return (frame = FindWindowA(kFrameClass, nullptr)) != nullptr; }, 20000)) return nullptr;

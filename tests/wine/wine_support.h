@@ -62,7 +62,8 @@ constexpr const char* kFrameClass = kResidentWindowClass;
 // starting: its window made, in the clipboard-viewer chain, and its start-up
 // steps (hot key, macro bar) done, which is when it first waits for input.
 // Returns its window, or nullptr when it did not come up in time.
-HWND StartQuillo(const std::string& folder, Process& process);
+// `exe` names the program when it is not this flavor's own.
+HWND StartQuillo(const std::string& folder, Process& process, const char* exe = kQuilloExe);
 
 // Re-runs this test program as a child: `exe --child NAME args...`. The child
 // runs the function registered under NAME and exits with its result.
