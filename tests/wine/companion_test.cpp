@@ -196,6 +196,23 @@ TEST_F(CompanionJourney, OwnerStartsOne32BitCompanionThatGetsReadyAndExitEndsIt)
   EXPECT_FALSE(MutexExists());
 }
 
+// A blank in the program folder: the companion's path is quoted, or it would
+// read the rest of the path as its arguments and refuse them.
+TEST_F(CompanionJourney, OwnerInAFolderWithABlankStartsItsCompanion) {
+  const std::string blank = folder_.file("Program Files");
+  ASSERT_TRUE(CreateDirectoryA(blank.c_str(), nullptr));
+  for (const char* f : {kQuilloExe, kHookDll, kDlgExDll, "MenuTemp.txt", kCompanionExe, kHook32, kDlgEx32}) {
+    ASSERT_TRUE(CopyFileA(folder_.file(f).c_str(), (blank + "\\" + f).c_str(), FALSE)) << f;
+  }
+  frame_ = StartQuillo(blank, quillo_);
+  ASSERT_NE(frame_, nullptr);
+  const DWORD pid = WaitReady();
+  ASSERT_NE(pid, 0u) << "no companion got ready from a folder with a blank";
+  EXPECT_EQ(CompanionPids(), std::vector<DWORD>{pid});
+  Stop();
+  EXPECT_TRUE(WaitFor([] { return CompanionPids().empty(); }, kEndMs));
+}
+
 TEST_F(CompanionJourney, KilledOwnerTakesItsCompanionWithinSeconds) {
   Start();
   const DWORD pid = WaitReady();
