@@ -384,6 +384,32 @@ TEST_F(CompanionAbsent, MissingCompanionFile_TipAndAboutSayThat32BitProgramsAreN
   EXPECT_TRUE(WaitFor([] { return FindWindowA("#32770", "About Quillo") == nullptr; }));
 }
 
+// Exit with a companion that hears no quit message: the owner waits 5 s,
+// then ends it, and ends itself.
+TEST_F(CompanionAbsent, ExitEndsACompanionThatIgnoresTheQuitMessageAfterFiveSeconds) {
+  ASSERT_TRUE(CopyFileA(folder_.file("quillo_wine_tests.exe").c_str(), folder_.file(kCompanionExe).c_str(), FALSE));
+  Start();
+  DWORD pid = 0;
+  ASSERT_TRUE(WaitFor([&] {
+    const auto pids = CompanionPids();
+    pid = pids.size() == 1 ? pids[0] : 0;
+    return pid != 0;
+  })) << "the stand-in was not started";
+  HANDLE h = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+  ASSERT_NE(h, nullptr);
+  const DWORD start = GetTickCount();
+  Stop();  // Exit; the fixture checks that the owner ends with 0
+  const DWORD stopMs = GetTickCount() - start;
+  EXPECT_EQ(WaitForSingleObject(h, 0), static_cast<DWORD>(WAIT_OBJECT_0)) << "the stand-in outlived its owner";
+  DWORD code = 0;
+  GetExitCodeProcess(h, &code);
+  CloseHandle(h);
+  EXPECT_EQ(code, 1u) << "not ended by the owner";
+  std::printf("[ figure ] Exit with a deaf companion took %lu ms\n", static_cast<unsigned long>(stopMs));
+  EXPECT_GE(stopMs, 4900u);
+  EXPECT_LT(stopMs, 15000u);
+}
+
 TEST_F(CompanionAbsent, CompanionThatCannotRun_TipSaysThat32BitProgramsAreNotReached) {
   // What a machine without 32-bit support makes of the program: nothing
   // that runs.
