@@ -1,7 +1,7 @@
 // QuilloCompanion.exe: on 64-bit Windows the 64-bit resident program starts
-// this 32-bit process, whose one job is to hold the global hooks of the 32-bit
-// libraries, so that 32-bit programs load them too. It shows nothing, and
-// lives exactly as long as its owner wants it.
+// this 32-bit process, whose one job is to hook the threads of 32-bit programs
+// with the 32-bit libraries, so that 32-bit programs load them too. It shows
+// nothing, and lives exactly as long as its owner wants it.
 #include <windows.h>
 
 #include <cstdint>

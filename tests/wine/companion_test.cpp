@@ -197,6 +197,23 @@ TEST_F(CompanionJourney, OwnerStartsOne32BitCompanionThatGetsReadyAndExitEndsIt)
   EXPECT_FALSE(MutexExists());
 }
 
+// A blank in the program folder: the companion's path is quoted, or it would
+// read the rest of the path as its arguments and refuse them.
+TEST_F(CompanionJourney, OwnerInAFolderWithABlankStartsItsCompanion) {
+  const std::string blank = folder_.file("Program Files");
+  ASSERT_TRUE(CreateDirectoryA(blank.c_str(), nullptr));
+  for (const char* f : {kQuilloExe, kHookDll, kDlgExDll, "MenuTemp.txt", kCompanionExe, kHook32, kDlgEx32}) {
+    ASSERT_TRUE(CopyFileA(folder_.file(f).c_str(), (blank + "\\" + f).c_str(), FALSE)) << f;
+  }
+  frame_ = StartQuillo(blank, quillo_);
+  ASSERT_NE(frame_, nullptr);
+  const DWORD pid = WaitReady();
+  ASSERT_NE(pid, 0u) << "no companion got ready from a folder with a blank";
+  EXPECT_EQ(CompanionPids(), std::vector<DWORD>{pid});
+  Stop();
+  EXPECT_TRUE(WaitFor([] { return CompanionPids().empty(); }, kEndMs));
+}
+
 TEST_F(CompanionJourney, KilledOwnerTakesItsCompanionWithinSeconds) {
   Start();
   const DWORD pid = WaitReady();
@@ -366,6 +383,32 @@ TEST_F(CompanionAbsent, MissingCompanionFile_TipAndAboutSayThat32BitProgramsAreN
   EXPECT_EQ(WindowText(GetDlgItem(about, 1001)), kNotReachedAbout);
   Tap(VK_RETURN);
   EXPECT_TRUE(WaitFor([] { return FindWindowA("#32770", "About Quillo") == nullptr; }));
+}
+
+// Exit with a companion that hears no quit message: the owner waits 5 s,
+// then ends it, and ends itself.
+TEST_F(CompanionAbsent, ExitEndsACompanionThatIgnoresTheQuitMessageAfterFiveSeconds) {
+  ASSERT_TRUE(CopyFileA(folder_.file("quillo_wine_tests.exe").c_str(), folder_.file(kCompanionExe).c_str(), FALSE));
+  Start();
+  DWORD pid = 0;
+  ASSERT_TRUE(WaitFor([&] {
+    const auto pids = CompanionPids();
+    pid = pids.size() == 1 ? pids[0] : 0;
+    return pid != 0;
+  })) << "the stand-in was not started";
+  HANDLE h = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+  ASSERT_NE(h, nullptr);
+  const DWORD start = GetTickCount();
+  Stop();  // Exit; the fixture checks that the owner ends with 0
+  const DWORD stopMs = GetTickCount() - start;
+  EXPECT_EQ(WaitForSingleObject(h, 0), static_cast<DWORD>(WAIT_OBJECT_0)) << "the stand-in outlived its owner";
+  DWORD code = 0;
+  GetExitCodeProcess(h, &code);
+  CloseHandle(h);
+  EXPECT_EQ(code, 1u) << "not ended by the owner";
+  std::printf("[ figure ] Exit with a deaf companion took %lu ms\n", static_cast<unsigned long>(stopMs));
+  EXPECT_GE(stopMs, 4900u);
+  EXPECT_LT(stopMs, 15000u);
 }
 
 TEST_F(CompanionAbsent, CompanionThatCannotRun_TipSaysThat32BitProgramsAreNotReached) {

@@ -14,6 +14,7 @@ int main(int argc, char** argv) {
   }
   if (argc >= 3 && std::string(argv[1]) == "--child") return quillo::wine::DispatchChild(argc, argv);
   if (const int editor = quillo::wine::StandInEditor(); editor >= 0) return editor;
+  if (const int companion = quillo::wine::StandInCompanion(); companion >= 0) return companion;
   testing::InitGoogleTest(&argc, argv);
   if (!quillo::wine::RunsInExpectedCodePage()) return 1;
   quillo::wine::MessageBoxWatcher::Instance().Start();

@@ -178,6 +178,14 @@ int StandInEditor() {
   return written == line.size() ? 0 : 1;
 }
 
+int StandInCompanion() {
+  const std::string exe = ExePath();
+  const size_t name = exe.find_last_of('\\') + 1;
+  if (lstrcmpiA(exe.c_str() + name, kCompanionExe) != 0) return -1;
+  Sleep(60000);
+  return 0;
+}
+
 bool WaitFor(const std::function<bool()>& condition, DWORD ms, DWORD pollMs) {
   const DWORD start = GetTickCount();
   for (;;) {

@@ -85,6 +85,10 @@ int DispatchChild(int argc, char** argv);  // used by main()
 constexpr char kStandInEditor[] = "StandInEditor.exe";
 constexpr char kStandInEditorLog[] = "editor.log";
 int StandInEditor();
+// A copy of this test program named kCompanionExe stands in for a companion
+// that hangs: its only thread sleeps for a minute without a message queue,
+// deaf to any quit message. StandInCompanion() answers -1 under another name.
+int StandInCompanion();
 #define QUILLO_CHILD(name)                                                     \
   static int name(const std::vector<std::string>& args);                      \
   static ::quillo::wine::ChildRegistrar name##_registrar(#name, name);         \
