@@ -45,9 +45,15 @@ HANDLE HistoryStore::CreateHistoryTempFile() {
 HANDLE HistoryStore::CreateMapping(int32_t capacity, bool* existed) {
   *existed = false;
   const DWORD bytes = kBlockSize * static_cast<DWORD>(capacity);
-  HANDLE h = CreateFileMappingA(tempFile_.get(), nullptr, PAGE_READWRITE, 0, bytes,
-                                kHistoryMappingName);
-  if (h != nullptr && GetLastError() == ERROR_ALREADY_EXISTS) {
+  // The user's copied texts: only the user's own programs, and none of lower
+  // integrity, may read them.
+  PSECURITY_DESCRIPTOR sd = MakeSessionObjectSecurity();
+  if (sd == nullptr) return nullptr;
+  SECURITY_ATTRIBUTES sa = {sizeof sa, sd, FALSE};
+  HANDLE h = CreateFileMappingA(tempFile_.get(), &sa, PAGE_READWRITE, 0, bytes, kHistoryMappingName);
+  const DWORD error = GetLastError();
+  LocalFree(sd);
+  if (h != nullptr && error == ERROR_ALREADY_EXISTS) {
     // Someone still holds a mapping of that name (an earlier instance, or a
     // hook mid-operation): its size and file are not ours, so it is unusable.
     CloseHandle(h);

@@ -133,6 +133,12 @@ LRESULT CMainFrame::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
     tray_.Restore();
     return 0;
   }
+#ifdef _WIN64
+  if (companion_.OnMessage(msg, wParam, lParam)) {
+    ShowTrayState();  // the tip tells when 32-bit programs are no longer reached
+    return 0;
+  }
+#endif
   switch (msg) {
     case WM_CREATE:
       return OnCreate() ? 0 : -1;
@@ -277,6 +283,9 @@ bool CMainFrame::OnCreate() {
   // loaded: a copy of ours that ended with a sheet open left the flag set,
   // and the hooks would ignore every trigger from now on.
   g_bOnDlgDisp = FALSE;
+  // The settings are in the block before the hooks can act on them: a block
+  // made or reset at this start holds none yet.
+  ApplySettingsToSharedBlock(settings_);
   const bool hooked = SetHookProc(hwnd_) != 0 && (settings_.SuspendDirHist || SetDlgHookProc(hwnd_) != 0);
   if (!hooked) {
     QuilloMessageBox(IDS_INSTALL_HOOK);
@@ -293,10 +302,14 @@ bool CMainFrame::OnCreate() {
   nextViewer_ = SetClipboardViewer(hwnd_);
   inChain_ = true;
   if (settings_.SaveHist) history_.ReadHistoryFile(nullptr);
-  ApplySettingsToSharedBlock(settings_);
   RegisterClearHistoryKey(hwnd_, GetModuleHandleA(nullptr), settings_);
   if (!CreateMacroBar()) return false;
   ApplyTopMost();
+#ifdef _WIN64
+  // Our own hooks are in: now the 32-bit ones, for 32-bit programs.
+  companion_.Start(hwnd_, folder_);
+  ShowTrayState();
+#endif
   return true;
 }
 
@@ -318,16 +331,17 @@ void CMainFrame::SaveMacroBarState() {
 void CMainFrame::ApplyTopMost() { SetFrameTopMost(settings_.DispTopMost != 0); }
 
 void CMainFrame::RemoveHooks() {
-  HHOOK* hooks[] = {&g_hKeyHook, &g_hMouseHook, &g_hSysMsgHook, &g_hCallWndHook};
-  for (HHOOK* h : hooks) {
-    if (*h == nullptr) continue;
-    if (!UnhookWindowsHookEx(*h)) QuilloMessageBox(IDS_UNINSTALL_HOOK, MB_OK | MB_ICONSTOP);
+  Handle32<HHOOK>* hooks[] = {&g_hKeyHook, &g_hMouseHook, &g_hSysMsgHook, &g_hCallWndHook};
+  for (Handle32<HHOOK>* h : hooks) {
+    const HHOOK hook = *h;
+    if (hook == nullptr) continue;
+    if (!UnhookWindowsHookEx(hook)) QuilloMessageBox(IDS_UNINSTALL_HOOK, MB_OK | MB_ICONSTOP);
     *h = nullptr;
   }
   // The library stays loaded in other programs after we end: let it know there
   // is no resident window any more, rather than have it post to a handle the
   // system may give to some other window.
-  if (g_hwndQuillo == hwnd_) g_hwndQuillo = nullptr;
+  if (g_hwndQuillo == hwnd_) PublishResidentWindow(nullptr);
 }
 
 void CMainFrame::EditHistory(bool fromTray) {
@@ -386,6 +400,10 @@ void CMainFrame::OnClose() {
 }
 
 void CMainFrame::OnDestroy() {
+#ifdef _WIN64
+  // Its hooks post to this window: it goes first.
+  companion_.Stop();
+#endif
   // A playback must not go on typing after the hooks and the window are gone,
   // and a recording in progress is kept as far as it got.
   if (macros_) macros_->Shutdown();

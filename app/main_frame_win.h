@@ -9,6 +9,10 @@
 #include <string>
 
 #include "capture.h"
+#include "deliverable_names.h"
+#ifdef _WIN64
+#include "companion/companion_launcher_win.h"
+#endif
 #include "history_store_win.h"
 #include "macros/macro_bar_win.h"
 #include "macros/macros_win.h"
@@ -29,7 +33,7 @@ class CMainFrame {
   bool Create();
   HWND hwnd() const { return hwnd_; }
 
-  static constexpr char kClassName[] = "QuilloMainFrame";
+  static constexpr const char* kClassName = kResidentWindowClass;
 
  private:
   static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
@@ -104,6 +108,9 @@ class CMainFrame {
   bool sheetOpen_ = false;  // the options sheet or the macro sheet is shown
   bool editorOpen_ = false;  // the history editor is shown
   int lifts_ = 0;  // open windows of ours that keep the main window out of the topmost layer
+#ifdef _WIN64
+  CompanionLauncher companion_;  // holds the 32-bit hooks for 32-bit programs
+#endif
 };
 
 }  // namespace quillo

@@ -42,7 +42,7 @@ bool CQuilloApp::InitInstance() {
   HANDLE existing = OpenMutexA(MUTEX_ALL_ACCESS, FALSE, kInstanceMutex);
   if (existing != nullptr) {
     CloseHandle(existing);
-    if (g_hwndQuillo != nullptr) PostMessageA(g_hwndQuillo, kMsgShowIcon, 0, 0);
+    if (HWND first = ResidentWindow()) PostMessageA(first, kMsgShowIcon, 0, 0);
     return false;
   }
   mutex_.reset(CreateMutexA(nullptr, FALSE, kInstanceMutex));
@@ -52,6 +52,17 @@ bool CQuilloApp::InitInstance() {
     mutex_.reset();
     return false;
   }
+  // Everything the libraries read lives in the session's shared block: it
+  // must be there before the settings go into it. One that someone else made
+  // under our name could be read or changed by them: refuse to start.
+  const SharedBlockMade block = CreateSharedBlock();
+  if (block == SharedBlockMade::kForeign || block == SharedBlockMade::kFailed) {
+    QuilloMessageBox(block == SharedBlockMade::kForeign ? IDS_SHARED_BLOCK_FOREIGN : IDS_SHARED_BLOCK_FAILED,
+                     MB_OK | MB_ICONSTOP);
+    mutex_.reset();
+    return false;
+  }
+  if (block == SharedBlockMade::kReused) ResetSharedBlock();
   folder_ = ModuleFolder(nullptr);
   comReady_ = SUCCEEDED(CoInitialize(nullptr));
   EnsureDefaultMenuFile();

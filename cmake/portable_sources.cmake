@@ -33,6 +33,14 @@ set(APP_PORTABLE_SOURCES
   ${QUILLO_ROOT}/app/history_editor/history_slots.cpp
   ${QUILLO_ROOT}/app/options/option_pages.cpp
 )
+# The 32-bit companion's command line, and the 64-bit owner's restart rule.
+set(COMPANION_PORTABLE_SOURCES
+  ${QUILLO_ROOT}/companion/companion_args.cpp
+  ${QUILLO_ROOT}/companion/thread_tracker.cpp
+)
+set(APP_COMPANION_PORTABLE_SOURCES
+  ${QUILLO_ROOT}/app/companion/restart_policy.cpp
+)
 set(DLGEX_PORTABLE_SOURCES
   ${QUILLO_ROOT}/dlgex/folder_info.cpp
   ${QUILLO_ROOT}/dlgex/folder_entry.cpp

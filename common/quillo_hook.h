@@ -1,12 +1,11 @@
 // The contract between Quillo.exe and QuilloHook.dll: exported functions and the
-// exported variables of the library's shared settings block. Plain C types only;
-// the variables are declared in layout order (the block's byte layout is part of
-// the contract: a process that has an older copy of the library loaded sees it).
+// names of the shared settings block's fields. Plain C types only.
 #pragma once
 
 #include <windows.h>
 
 #include "quillo_records.h"
+#include "shared_block_win.h"
 
 #ifdef QUILLO_HOOK_BUILD
 #define QUILLO_HOOK_API extern "C" __declspec(dllexport)
@@ -14,44 +13,47 @@
 #define QUILLO_HOOK_API extern "C" __declspec(dllimport)
 #endif
 
-// ---- Shared settings block (one copy for every process that loads the library) ----
-QUILLO_HOOK_API HHOOK g_hKeyHook;
-QUILLO_HOOK_API HHOOK g_hMouseHook;
-QUILLO_HOOK_API HHOOK g_hSysMsgHook;
-QUILLO_HOOK_API UINT g_cfQuilloMarker;     // "Quillo Marker" clipboard format, 0 = none
-QUILLO_HOOK_API int g_nNumClipHistory;     // entries in the history store
-QUILLO_HOOK_API DWORD g_dwBlockSize;       // bytes per history entry slot (20480)
-QUILLO_HOOK_API int g_nStackKey;           // trigger code of the stack menu
-QUILLO_HOOK_API WORD g_wStackKey;
-QUILLO_HOOK_API WORD g_wStackMod;
-QUILLO_HOOK_API int g_nChangeKey;          // trigger code of the menu-file chooser
-QUILLO_HOOK_API WORD g_wChangeKey;
-QUILLO_HOOK_API WORD g_wChangeMod;
-QUILLO_HOOK_API int g_nMenuPos;            // 0 caret, 1 pointer, 2 below the menu bar
-QUILLO_HOOK_API int g_nPasteCmd;           // 0 Ctrl+V, 1 Shift+Insert, 2 Ctrl+Y
-QUILLO_HOOK_API int g_nCutCmd;             // 0 Ctrl+X, 1 Shift+Delete, 2 Ctrl+W
-QUILLO_HOOK_API int g_nCharNum;            // stack-menu caption width in cells, 1..100
-QUILLO_HOOK_API BOOL g_bMoveStackTop;
-QUILLO_HOOK_API BOOL g_bDirectPaste;
-QUILLO_HOOK_API BOOL g_bSkipTopSpace;
-QUILLO_HOOK_API BOOL g_bSuspend;
-QUILLO_HOOK_API BOOL g_bCutLastRet;
-QUILLO_HOOK_API BOOL g_bCutLastRet2;
-QUILLO_HOOK_API BOOL g_bCopyOnly;
-QUILLO_HOOK_API BOOL g_bResetCursor;
-QUILLO_HOOK_API BOOL g_bImeAdjust;
-QUILLO_HOOK_API BOOL g_bOnDlgDisp;
-QUILLO_HOOK_API int g_nTitleMenu;          // 0 none, 1 custom, 2 stack, 3 both
-QUILLO_HOOK_API quillo::MenuFileSet g_CustomMenuSet[quillo::kMenuFileSetCount];
-QUILLO_HOOK_API char g_szQuote[24];
-QUILLO_HOOK_API char g_szKeyClearHist[32];
-QUILLO_HOOK_API char g_szKeyDirectPaste[32];
-QUILLO_HOOK_API BOOL g_bIgnoreKey;
-QUILLO_HOOK_API BOOL g_bIgnoreMouse;
-QUILLO_HOOK_API BOOL g_bRecKey;
-QUILLO_HOOK_API BOOL g_bRecMouse;
-QUILLO_HOOK_API BOOL g_bCutMouseMove;
-QUILLO_HOOK_API HWND g_hwndQuillo;         // the resident window
+// ---- The shared settings block ----
+// Each name reads like a variable and names a field of the session's shared
+// block (shared_block_win.h), which both flavors of the library and the
+// resident program map. The hook handles are this flavor's own.
+#define g_hKeyHook (::quillo::OwnKeyHook())
+#define g_hMouseHook (::quillo::OwnMouseHook())
+#define g_hSysMsgHook (::quillo::OwnSysMsgHook())
+#define g_cfQuilloMarker (::quillo::Shared().cfQuilloMarker) // "Quillo Marker" clipboard format, 0 = none
+#define g_nNumClipHistory (::quillo::Shared().nNumClipHistory) // entries in the history store
+#define g_dwBlockSize (::quillo::Shared().dwBlockSize)       // bytes per history entry slot (20480)
+#define g_nStackKey (::quillo::Shared().nStackKey)           // trigger code of the stack menu
+#define g_wStackKey (::quillo::Shared().wStackKey)
+#define g_wStackMod (::quillo::Shared().wStackMod)
+#define g_nChangeKey (::quillo::Shared().nChangeKey)         // trigger code of the menu-file chooser
+#define g_wChangeKey (::quillo::Shared().wChangeKey)
+#define g_wChangeMod (::quillo::Shared().wChangeMod)
+#define g_nMenuPos (::quillo::Shared().nMenuPos)             // 0 caret, 1 pointer, 2 below the menu bar
+#define g_nPasteCmd (::quillo::Shared().nPasteCmd)           // 0 Ctrl+V, 1 Shift+Insert, 2 Ctrl+Y
+#define g_nCutCmd (::quillo::Shared().nCutCmd)               // 0 Ctrl+X, 1 Shift+Delete, 2 Ctrl+W
+#define g_nCharNum (::quillo::Shared().nCharNum)             // stack-menu caption width in cells, 1..100
+#define g_bMoveStackTop (::quillo::Shared().bMoveStackTop)
+#define g_bDirectPaste (::quillo::Shared().bDirectPaste)
+#define g_bSkipTopSpace (::quillo::Shared().bSkipTopSpace)
+#define g_bSuspend (::quillo::Shared().bSuspend)
+#define g_bCutLastRet (::quillo::Shared().bCutLastRet)
+#define g_bCutLastRet2 (::quillo::Shared().bCutLastRet2)
+#define g_bCopyOnly (::quillo::Shared().bCopyOnly)
+#define g_bResetCursor (::quillo::Shared().bResetCursor)
+#define g_bImeAdjust (::quillo::Shared().bImeAdjust)
+#define g_bOnDlgDisp (::quillo::Shared().bOnDlgDisp)
+#define g_nTitleMenu (::quillo::Shared().nTitleMenu)         // 0 none, 1 custom, 2 stack, 3 both
+#define g_CustomMenuSet (::quillo::Shared().CustomMenuSet)
+#define g_szQuote (::quillo::Shared().szQuote)
+#define g_szKeyClearHist (::quillo::Shared().szKeyClearHist)
+#define g_szKeyDirectPaste (::quillo::Shared().szKeyDirectPaste)
+#define g_bIgnoreKey (::quillo::Shared().bIgnoreKey)
+#define g_bIgnoreMouse (::quillo::Shared().bIgnoreMouse)
+#define g_bRecKey (::quillo::Shared().bRecKey)
+#define g_bRecMouse (::quillo::Shared().bRecMouse)
+#define g_bCutMouseMove (::quillo::Shared().bCutMouseMove)
+#define g_hwndQuillo (::quillo::Shared().hwndQuillo)         // the resident window
 
 // ---- Exported functions ----
 // Copies path, trigger, key and modifiers into entry `index` (0-9) of g_CustomMenuSet.
@@ -62,6 +64,11 @@ QUILLO_HOOK_API void GenerateKeyStroke(UINT virtualKey);
 // keeps `resident` as the window the library reports to. 1 when all three are
 // installed, else 0 (handles already obtained stay in the block).
 QUILLO_HOOK_API BOOL SetHookProc(HWND resident);
+// Installs the keyboard, mouse and message-filter hooks for thread `threadId`
+// only (a thread of another program of this flavor's bitness), into
+// `hooks[0..2]`; the companion of the other bitness reaches its programs so.
+// 1 when all three are installed; else 0, with none left installed.
+QUILLO_HOOK_API BOOL SetThreadHooks(DWORD threadId, HHOOK* hooks);
 // Bracket keys the program synthesises so that a macro recording leaves them out.
 QUILLO_HOOK_API void SuspendRec();
 QUILLO_HOOK_API void ResumeRec();

@@ -15,6 +15,8 @@ constexpr unsigned kMsgSkipQuery = kWmUser + 12;      // 1036: file-dialog exten
 constexpr unsigned kMsgConvArm = kWmUser + 13;        // 1037: ConvText, first phase (lParam = kind)
 constexpr unsigned kMsgShowMenu = kWmUser + 14;       // 1038: show menu kind wParam for entry lParam
 constexpr unsigned kMsgDiscloseArm = kWmUser + 16;    // 1040: DiscloseText, first phase
+// 1041: the 32-bit companion's hooks are in; wParam = its process id.
+constexpr unsigned kMsgCompanionReady = kWmUser + 17;
 
 // WM_COMMAND identifiers posted to the resident window.
 constexpr unsigned kCmdClearHistory = 32775;

@@ -4,6 +4,7 @@
 #include <commdlg.h>
 
 #include "dialog_record.h"
+#include "foreign_calls.h"
 #include "folder_menu_win.h"
 #include "quillo_dlgex.h"
 #include "quillo_messages.h"
@@ -98,6 +99,19 @@ const OPENFILENAMEA* FileDialogRecord(HWND dlg, LPARAM param) {
   return FindRecord(param);
 }
 
+// This process installed the hook (the resident program or the companion of
+// the other bitness): dialogs of other programs may be reported here too.
+bool g_installedHere = false;
+
+// Whether a dialog's creation reaches us on behalf of another program
+// (foreign_calls.h): its window, and the record behind it, are not ours.
+bool OnBehalfOfAnother(HWND dialog) {
+  if (!g_installedHere) return false;
+  DWORD process = 0;
+  if (dialog != nullptr) GetWindowThreadProcessId(dialog, &process);
+  return IsCallOnBehalfOfAnother(true, GetCurrentProcessId(), process);
+}
+
 // Asks the resident program whether this program is on its skip list. No
 // answer (no resident window, no atom, a resident program that does not
 // answer within the time) means "not skipped"; the wait is bounded, so a hung
@@ -107,8 +121,8 @@ bool IsSkippedProgram() {
   const DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
   if (n == 0 || n >= MAX_PATH) return false;
   path[255] = '\0';  // an atom holds 255 characters at most
-  HWND resident = g_hwndResident;
-  if (resident == nullptr || !IsWindow(resident)) return false;
+  HWND resident = quillo::DlgResidentWindow();
+  if (resident == nullptr) return false;
   const ATOM atom = GlobalAddAtomA(path);
   if (atom == 0) return false;
   DWORD_PTR answer = 0;
@@ -120,9 +134,9 @@ bool IsSkippedProgram() {
 
 LRESULT CALLBACK CallWndProc(int code, WPARAM wParam, LPARAM lParam) {
   // Most messages leave after two comparisons; only a dialog's creation is looked at.
-  if (code == HC_ACTION && !g_bSuspendDirHist) {
+  if (code == HC_ACTION && quillo::SharedBlockReady() && !g_bSuspendDirHist) {
     const auto* msg = reinterpret_cast<const CWPSTRUCT*>(lParam);
-    if (msg != nullptr && msg->message == WM_INITDIALOG) {
+    if (msg != nullptr && msg->message == WM_INITDIALOG && !OnBehalfOfAnother(msg->hwnd)) {
       const OPENFILENAMEA* record = FileDialogRecord(msg->hwnd, msg->lParam);
       if (record != nullptr && !IsSkippedProgram()) ExtendDialog(msg->hwnd, record);
     }
@@ -133,11 +147,22 @@ LRESULT CALLBACK CallWndProc(int code, WPARAM wParam, LPARAM lParam) {
 }  // namespace
 }  // namespace quillo::dlgex
 
+HHOOK SetDlgThreadHook(DWORD threadId) {
+  using namespace quillo::dlgex;
+  if (threadId == 0) return nullptr;
+  g_installedHere = true;
+  return SetWindowsHookExA(WH_CALLWNDPROC, CallWndProc, g_hInstance, threadId);
+}
+
 BOOL SetDlgHookProc(HWND resident) {
   using namespace quillo::dlgex;
+  g_installedHere = true;
   HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROC, CallWndProc, g_hInstance, 0);
   if (hook == nullptr) return 0;
   g_hCallWndHook = hook;
+  DWORD process = 0;
+  GetWindowThreadProcessId(resident, &process);
+  ::quillo::Shared().residentProcessId = process;
   g_hwndResident = resident;
   g_nPlatformClass = PlatformClass();
   return 1;

@@ -1,14 +1,13 @@
-// Fields of the extension's shared block that are not exported.
+// Fields of the extension's part of the session's shared block that are not
+// part of the contract with the resident program.
 #pragma once
 
 #include <windows.h>
 
-namespace quillo::dlgex {
+#include "shared_block_win.h"
 
-extern HWND g_hwndResident;    // set by SetDlgHookProc
-extern int g_nPlatformClass;   // 0 = Windows 95, otherwise a later system
-extern char g_szHistoryCaption[16];
-extern char g_szShortcutCaption[16];
-extern char g_szAddCaption[32];
-
-}  // namespace quillo::dlgex
+#define g_hwndResident (::quillo::Shared().hwndDlgResident)  // set by SetDlgHookProc
+#define g_nPlatformClass (::quillo::Shared().nPlatformClass)  // 0 = Windows 95, otherwise a later system
+#define g_szHistoryCaption (::quillo::Shared().szHistoryCaption)
+#define g_szShortcutCaption (::quillo::Shared().szShortcutCaption)
+#define g_szAddCaption (::quillo::Shared().szAddCaption)

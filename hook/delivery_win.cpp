@@ -242,7 +242,7 @@ int SetItemToClipUnsafe(int id) {
   if (keyBytes != 0) {
     // The resident program takes text and key strokes off the clipboard and
     // plays them in turn; nothing is pasted from here.
-    const HWND resident = g_hwndQuillo;
+    const HWND resident = ResidentWindow();
     if (resident != nullptr) PostMessageA(resident, WM_COMMAND, kCmdPlayKeyStrokes, 0);
     return -1;
   }
@@ -420,12 +420,12 @@ using quillo::hook::KeybdOutput;
 
 QUILLO_HOOK_API void PasteText() {
   KeybdOutput keys;
-  quillo::hook::SendPasteKeys(g_nPasteCmd, g_bCopyOnly != FALSE, quillo::hook::g_bRecording != FALSE, keys);
+  quillo::hook::SendPasteKeys(g_nPasteCmd, g_bCopyOnly != FALSE, g_bRecording != FALSE, keys);
 }
 
 QUILLO_HOOK_API void CutText() {
   KeybdOutput keys;
-  quillo::hook::SendCutKeys(g_nCutCmd, quillo::hook::g_bRecording != FALSE, keys);
+  quillo::hook::SendCutKeys(g_nCutCmd, g_bRecording != FALSE, keys);
 }
 
 QUILLO_HOOK_API BOOL CopyTextToClip(const char* text, BOOL marker) {

@@ -3,6 +3,7 @@
 
 #include "own_unwind_tables_win.h"
 #include "process_state.h"
+#include "shared_block_win.h"
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
   quillo::hook::ProcessState& state = quillo::hook::State();
@@ -21,7 +22,10 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
       // a menu call or an unwind that holds a lock we would need: the system
       // takes back the menu, the heap and the process with it. Only an unload
       // of the library from a living process gives them back here.
-      if (quillo::hook::DetachFromProcess(reserved != nullptr)) quillo::ReleaseOwnUnwindTables();
+      if (quillo::hook::DetachFromProcess(reserved != nullptr)) {
+        quillo::ReleaseOwnUnwindTables();
+        quillo::ReleaseSharedBlock();
+      }
       break;
     default:
       break;

@@ -9,6 +9,7 @@
 // no file, no message to another process. Keep it so.
 
 #include "dialog_support_win.h"
+#include "foreign_calls.h"
 #include "macros/recorder_win.h"
 #include "menus_win.h"
 #include "process_state.h"
@@ -26,8 +27,7 @@ class WinTriggerHost final : public TriggerHost {
     // A resident program that died without removing its hooks (killed, or a
     // system that keeps a dead thread's hooks, as Wine does) leaves them
     // calling here: its settings are stale and nobody would take the choice.
-    const HWND resident = g_hwndQuillo;
-    if (resident == nullptr || !IsWindow(resident)) return;
+    if (ResidentWindow() == nullptr) return;
     switch (kind) {
       case MenuKind::kCustom: ShowCustomMenu(entry, atMouse); break;
       case MenuKind::kStack: ShowStackMenu(atMouse); break;
@@ -78,7 +78,21 @@ TriggerSettings ReadSettings() {
   return s;
 }
 
+// Whether an event for `window` reaches us on behalf of another program
+// (foreign_calls.h). Costs nothing outside the installing process.
+bool OnBehalfOfAnother(HWND window) noexcept {
+  if (!State().installedHere) return false;
+  DWORD process = 0;
+  if (window != nullptr) GetWindowThreadProcessId(window, &process);
+  return IsCallOnBehalfOfAnother(true, GetCurrentProcessId(), process);
+}
+
 LRESULT CALLBACK KeyboardProc(int code, WPARAM wParam, LPARAM lParam) {
+  // Without the session's block (not made yet, or closed to this program)
+  // there is nothing to act on.
+  if (!SharedBlockReady() || OnBehalfOfAnother(GetForegroundWindow())) {
+    return CallNextHookEx(g_hKeyHook, code, wParam, lParam);
+  }
   TriggerHandler handler(g_host, g_triggerState);
   const KeyEvent event = DecodeKeyEvent(static_cast<uint32_t>(wParam), static_cast<uint32_t>(lParam));
   if (handler.OnKeyboard(code, event, ReadSettings()) == HookVerdict::kSwallow) return 1;
@@ -86,7 +100,8 @@ LRESULT CALLBACK KeyboardProc(int code, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT CALLBACK MouseProc(int code, WPARAM wParam, LPARAM lParam) {
-  if (code == HC_ACTION && lParam != 0) {
+  if (code == HC_ACTION && lParam != 0 && SharedBlockReady() &&
+      !OnBehalfOfAnother(reinterpret_cast<const MOUSEHOOKSTRUCT*>(lParam)->hwnd)) {
     const auto* info = reinterpret_cast<const MOUSEHOOKSTRUCT*>(lParam);
     MouseEvent event;
     event.message = static_cast<uint32_t>(wParam);
@@ -101,7 +116,7 @@ LRESULT CALLBACK MouseProc(int code, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT CALLBACK SysMsgProc(int code, WPARAM wParam, LPARAM lParam) {
-  if (lParam != 0) {
+  if (lParam != 0 && SharedBlockReady() && !OnBehalfOfAnother(reinterpret_cast<const MSG*>(lParam)->hwnd)) {
     const auto* msg = reinterpret_cast<const MSG*>(lParam);
     FilterMessage m;
     m.message = msg->message;
@@ -119,14 +134,34 @@ LRESULT CALLBACK SysMsgProc(int code, WPARAM wParam, LPARAM lParam) {
 BOOL SetHookProc(HWND resident) {
   using namespace quillo::hook;
   const HINSTANCE instance = State().instance;
+  // Set first: the hooks may be called here for other programs at once.
+  State().installedHere = true;
   g_hKeyHook = SetWindowsHookExA(WH_KEYBOARD, KeyboardProc, instance, 0);
   g_hMouseHook = SetWindowsHookExA(WH_MOUSE, MouseProc, instance, 0);
   g_hSysMsgHook = SetWindowsHookExA(WH_SYSMSGFILTER, SysMsgProc, instance, 0);
   // Handles already obtained stay in the block for the resident program to
   // remove; the resident window is only published when all three exist.
   if (g_hKeyHook == nullptr || g_hMouseHook == nullptr || g_hSysMsgHook == nullptr) return 0;
-  g_hwndQuillo = resident;
+  quillo::PublishResidentWindow(resident);
   return 1;
+}
+
+BOOL SetThreadHooks(DWORD threadId, HHOOK* hooks) {
+  using namespace quillo::hook;
+  if (hooks == nullptr || threadId == 0) return 0;
+  const HINSTANCE instance = State().instance;
+  State().installedHere = true;
+  hooks[0] = SetWindowsHookExA(WH_KEYBOARD, KeyboardProc, instance, threadId);
+  hooks[1] = SetWindowsHookExA(WH_MOUSE, MouseProc, instance, threadId);
+  // The system-wide message filter has no per-thread form: the thread's own
+  // message filter sees the same menus and dialogs of that thread.
+  hooks[2] = SetWindowsHookExA(WH_MSGFILTER, SysMsgProc, instance, threadId);
+  if (hooks[0] != nullptr && hooks[1] != nullptr && hooks[2] != nullptr) return 1;
+  for (int i = 0; i < 3; ++i) {
+    if (hooks[i] != nullptr) UnhookWindowsHookEx(hooks[i]);
+    hooks[i] = nullptr;
+  }
+  return 0;
 }
 
 // The recording suspension markers: a key event with virtual key 0 that the

@@ -41,7 +41,7 @@ void Warn(UINT id, const char* arg = nullptr) noexcept {
 // Posting to a null window would put the message into this thread's own
 // queue, where the application in front would receive it.
 void PostToResident(UINT message, WPARAM wParam, LPARAM lParam) noexcept {
-  HWND resident = g_hwndQuillo;
+  HWND resident = ResidentWindow();
   if (resident != nullptr) PostMessageA(resident, message, wParam, lParam);
 }
 
@@ -110,8 +110,8 @@ bool CheckMenuHost(int kind, int n) noexcept {
   }
   if (!IsIconic(front) && focus != nullptr) return true;
 
-  HWND resident = g_hwndQuillo;
-  if (resident == nullptr || !IsWindow(resident)) {
+  HWND resident = ResidentWindow();
+  if (resident == nullptr) {
     MessageBeep(kSimpleBeep);
     return false;
   }

@@ -17,6 +17,9 @@ struct ProcessState {
   DWORD lastCtrlRelease = 0;
   bool titleClickPassThrough = false;
   bool trackingMenu = false;       // this process is tracking one of our menus
+  // This process installed the hooks (the resident program, or the companion
+  // of the other bitness): calls for other programs' windows arrive here too.
+  bool installedHere = false;
   // A menu of ours, or the command chosen from it, is running (1 or 0). Two
   // threads of the host may each open one: set and cleared by interlocked calls.
   volatile LONG showingMenu = 0;

@@ -404,14 +404,14 @@ bool WinTagHost::FileExists(const char* path) {
 }
 
 bool WinTagHost::OpenFile(const char* file, const char* parameters) {
-  const HINSTANCE result = ShellExecuteA(g_hwndQuillo, "open", file,
+  const HINSTANCE result = ShellExecuteA(ResidentWindow(), "open", file,
                                          parameters != nullptr && parameters[0] != '\0' ? parameters : nullptr,
                                          nullptr, SW_SHOWNORMAL);
   return reinterpret_cast<INT_PTR>(result) > 32;
 }
 
 void WinTagHost::PlayMacro(const char* name) {
-  HWND resident = g_hwndQuillo;
+  HWND resident = ResidentWindow();
   if (resident == nullptr) return;
   if (name != nullptr) {
     // The name must be the current macro before the play command arrives, so
@@ -428,7 +428,7 @@ void WinTagHost::PlayMacro(const char* name) {
 }
 
 void WinTagHost::RecordMacro() {
-  if (g_hwndQuillo != nullptr) PostMessageA(g_hwndQuillo, WM_COMMAND, kCmdRecordMacro, 0);
+  if (HWND resident = ResidentWindow()) PostMessageA(resident, WM_COMMAND, kCmdRecordMacro, 0);
 }
 
 bool WinTagHost::CurrentFolder(std::string& folder) {

@@ -22,12 +22,18 @@ constexpr char kTextFilter[] = "Text Documents (*.txt)\0*.txt\0All Files (*.*)\0
 
 struct AboutData {
   std::string folder;
+  bool notReached32;  // the 64-bit flavor's companion cannot run
 };
 
 INT_PTR CALLBACK AboutProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_INITDIALOG:
       SetWindowLongPtrA(dialog, DWLP_USER, lParam);
+      if (const auto* data = reinterpret_cast<const AboutData*>(lParam); data != nullptr && data->notReached32) {
+        char note[256] = {};
+        LoadStringA(GetModuleHandleA(nullptr), IDS_ABOUT_32BIT_NOT_REACHED, note, sizeof note);
+        SetDlgItemTextA(dialog, IDC_ABOUT_NOTE, note);
+      }
       SetForegroundWindow(dialog);
       return TRUE;
     case WM_COMMAND:
@@ -61,6 +67,9 @@ INT_PTR CALLBACK AboutProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam) 
 }  // namespace
 
 void CMainFrame::ShowTrayState() {
+#ifdef _WIN64
+  tray_.SetTipNote(companion_.notReached() ? IDS_TIP_32BIT_NOT_REACHED : 0);
+#endif
   tray_.ShowState(settings_.Suspend, settings_.DirectPaste, settings_.SuspendHist);
 }
 
@@ -161,7 +170,11 @@ bool CMainFrame::OnTrayCommand(UINT command) {
       OpenHelp(hwnd_, HelpFile(), HELP_FINDER, 0);
       return true;
     case ID_TRAY_ABOUT: {
-      AboutData data{folder_};
+#ifdef _WIN64
+      AboutData data{folder_, companion_.notReached()};
+#else
+      AboutData data{folder_, false};
+#endif
       DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_ABOUTBOX), hwnd_, AboutProc,
                       reinterpret_cast<LPARAM>(&data));
       return true;

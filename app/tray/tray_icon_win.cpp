@@ -22,7 +22,10 @@ void CTrayIcon::SetNotificationWnd(HWND owner, UINT message) {
 
 bool CTrayIcon::SetIcon(UINT id) {
   char tip[64] = {};
-  LoadStringA(resources_, id, tip, sizeof tip);
+  const int length = LoadStringA(resources_, id, tip, sizeof tip);
+  if (noteId_ != 0 && length > 0 && length < static_cast<int>(sizeof tip) - 1) {
+    LoadStringA(resources_, noteId_, tip + length, static_cast<int>(sizeof tip) - length);
+  }
   lstrcpynA(data_.szTip, tip, 64);
   // The notification area draws small icons; LR_SHARED: the system keeps the
   // handle for as long as the program runs, so nothing is ever leaked by a change.

@@ -23,6 +23,9 @@ class CTrayIcon {
   bool SetIcon(HICON icon);
   // The icon of the state the flags describe.
   bool ShowState(bool suspend, bool directPaste, bool suspendHistory);
+  // A note of string `id` (0: none) that follows every state's tip, cut to
+  // the 63 characters a tip holds; it takes effect at the next change.
+  void SetTipNote(UINT id) { noteId_ = id; }
   // The shell's notification area was (re)created: add the icon again.
   void Restore();
   UINT id() const { return data_.uID; }
@@ -32,6 +35,7 @@ class CTrayIcon {
   const bool& hidden_;
   NOTIFYICONDATAA data_;
   UINT shownId_;
+  UINT noteId_ = 0;
 };
 
 }  // namespace quillo

@@ -11,6 +11,7 @@
 #define IDR_MAINFRAME 128
 #define IDD_ABOUTBOX 100
 #define IDC_ABOUT_HOMEPAGE 1000
+#define IDC_ABOUT_NOTE 1001
 
 #define ID_TRAY_OPTIONS 32771
 #define ID_TRAY_SUSPEND 32772
@@ -33,3 +34,6 @@
 
 #define IDS_NO_URL_FILE 2008
 #define IDS_ICON_HIDDEN 2041
+// 64-bit flavor: its 32-bit companion cannot run.
+#define IDS_TIP_32BIT_NOT_REACHED 2090
+#define IDS_ABOUT_32BIT_NOT_REACHED 2091

@@ -16,7 +16,7 @@ constexpr UINT kRecordSendTimeoutMs = 1000;
 class WinRecorderHost final : public RecorderHost {
  public:
   void SendRecord(const EventRecord& record) noexcept override {
-    const HWND resident = g_hwndQuillo;
+    const HWND resident = ResidentWindow();
     if (resident == nullptr) return;  // lost without a report
     EventRecord copy = record;  // lives on this stack for the time of the send
     COPYDATASTRUCT data;
@@ -30,7 +30,7 @@ class WinRecorderHost final : public RecorderHost {
   uint32_t TickCount() noexcept override { return GetTickCount(); }
   void Beep() noexcept override { MessageBeep(0xFFFFFFFF); }
   void PostStop() noexcept override {
-    if (g_hwndQuillo != nullptr) PostMessageA(g_hwndQuillo, WM_COMMAND, kCmdStopMacro, 0);
+    if (HWND resident = ResidentWindow()) PostMessageA(resident, WM_COMMAND, kCmdStopMacro, 0);
   }
 };
 
@@ -63,6 +63,6 @@ BOOL MacroRecording(BOOL flag) {
 }
 
 BOOL MacroPlaying(BOOL flag) {
-  quillo::hook::g_bPlaying = flag ? 1 : 0;
-  return quillo::hook::g_bPlaying;
+  g_bPlaying = flag ? 1 : 0;
+  return g_bPlaying;
 }

@@ -108,7 +108,7 @@ bool AskForm(bool disclose, std::string& form) {
 // only makes sense when it heard us: without a resident program nobody would
 // paste anything back, and the user's selection would simply be gone.
 bool ArmResident(UINT message, LPARAM lParam) {
-  HWND resident = g_hwndQuillo;
+  HWND resident = ResidentWindow();
   if (resident == nullptr) return false;
   DWORD_PTR answer = 0;
   return SendMessageTimeoutA(resident, message, 1, lParam, SMTO_ABORTIFHUNG, kSendTimeoutMs, &answer) != 0;

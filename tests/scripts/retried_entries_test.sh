@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The names scripts/test gives of the entries that failed a first run, read
-# from real ctest output: a small ctest project with fourteen entries, of which
-# one below 10 and one above 10 fail only their first run, and one below 10
-# and one above 10 fail both, run the way scripts/test runs the Wine tests.
+# from real ctest output: a small ctest project with fifteen entries, of which
+# one below 10 and one above 10 fail only their first run, one below 10 and
+# one above 10 fail both, and one cannot run here (skipped, as a 32-bit
+# journey on a machine without 32-bit code), run the way scripts/test runs the
+# Wine tests.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 . "$root/scripts/lib/common.sh"
@@ -24,13 +26,16 @@ printf 'f="%s/ran-$1"; [ -e "$f" ] && exit 0; : >"$f"; exit 1\n' "$work" >"$work
   echo "add_test(NAME flaky_high COMMAND sh $work/once.sh high)"
   echo 'add_test(NAME broken_high COMMAND sh -c "exit 1")'
   echo 'add_test(NAME steady_14 COMMAND sh -c "exit 0")'
+  echo 'add_test(NAME skipped_15 COMMAND sh -c "exit 77")'
+  echo 'set_tests_properties(skipped_15 PROPERTIES SKIP_RETURN_CODE 77)'
 } >"$work/CMakeLists.txt"
 cmake -S "$work" -B "$work/b" >"$work/cmake.log" 2>&1 || { cat "$work/cmake.log"; exit 1; }
 (cd "$work/b" && ctest --repeat until-pass:2) >"$work/ctest.log" 2>&1
 # The case is only worth something if ctest printed what it prints in a real
 # run: a counter padded with a space below 10, and a second-run line.
-grep -q '^ [0-9]/14 Test  *#4: flaky_low .*\*\*\*Failed' "$work/ctest.log" || fail "ctest printed no padded first-run line for entry 4"
+grep -q '^ [0-9]/15 Test  *#4: flaky_low .*\*\*\*Failed' "$work/ctest.log" || fail "ctest printed no padded first-run line for entry 4"
 grep -q '^  *Test #12: flaky_high .*Passed' "$work/ctest.log" || fail "ctest printed no second-run line for entry 12"
+grep -q '^15/15 Test  *#15: skipped_15 .*\*\*\*Skipped' "$work/ctest.log" || fail "ctest printed no skipped line for entry 15"
 
 got=$(retried_entries "$work/ctest.log" | sort | tr '\n' ',')
 want=$(printf '%s\n' "broken_high failed" "broken_low failed" "flaky_high passed" "flaky_low passed" | sort | tr '\n' ',')

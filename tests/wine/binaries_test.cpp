@@ -41,6 +41,26 @@ TEST(Binaries, LibrariesImportOnlySystemDllsAndReportTheirSizes) {
 }
 
 #if defined(__i386__)
+// The 64-bit program's companion, built in this tree only: a 32-bit program
+// that needs nothing but the system and our two libraries beside it.
+TEST(Binaries, CompanionIs32BitAndImportsOnlySystemDllsAndOurLibraries) {
+  const auto bytes = ReadFileBytes(ExeFolder() + "\\" + kCompanionExe);
+  ASSERT_FALSE(bytes.empty()) << kCompanionExe;
+  std::vector<std::string> imports;
+  int bits = 0;
+  ASSERT_TRUE(ReadPeImports(bytes, imports, &bits)) << kCompanionExe << " is not a PE image";
+  EXPECT_EQ(bits, 32);
+  bool hook = false, dlgex = false;
+  for (const auto& imp : imports) {
+    hook = hook || lstrcmpiA(imp.c_str(), kHookDll) == 0;
+    dlgex = dlgex || lstrcmpiA(imp.c_str(), kDlgExDll) == 0;
+    EXPECT_TRUE(IsSystemDll(imp) || lstrcmpiA(imp.c_str(), kHookDll) == 0 || lstrcmpiA(imp.c_str(), kDlgExDll) == 0)
+        << kCompanionExe << " imports " << imp;
+  }
+  EXPECT_TRUE(hook && dlgex) << "the hooks come from the 32-bit libraries";
+  std::printf("[ size ] %s: %zu bytes\n", kCompanionExe, bytes.size());
+}
+
 // A host program that has the 32-bit tool chain's run-time library loaded
 // before ours, then an exception inside our library: the text command's copy
 // of a form longer than any free stretch of the address space fails with

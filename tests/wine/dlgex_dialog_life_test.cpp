@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "quillo_dlgex.h"
 #include "wine_support.h"
 
 namespace quillo::wine {
@@ -893,8 +894,8 @@ class DialogLifeTest : public ::testing::Test {
     dll_ = LoadLibraryA(folder_.file(kDlgExDll).c_str());
     ASSERT_NE(dll_, nullptr);
     auto set = reinterpret_cast<BOOL (*)(HWND)>(reinterpret_cast<void*>(GetProcAddress(dll_, "SetDlgHookProc")));
-    hook_ = reinterpret_cast<HHOOK*>(reinterpret_cast<void*>(GetProcAddress(dll_, "g_hCallWndHook")));
-    ASSERT_TRUE(set != nullptr && hook_ != nullptr);
+    hook_ = &g_hCallWndHook;  // the block the copy maps is this process's too
+    ASSERT_NE(set, nullptr);
     resident_ = CreateWindowExA(0, "STATIC", "resident", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     ASSERT_EQ(set(resident_), 1);
   }
@@ -933,7 +934,7 @@ class DialogLifeTest : public ::testing::Test {
   std::string start_, listed_, info_;
   HMODULE dll_ = nullptr;
   HWND resident_ = nullptr;
-  HHOOK* hook_ = nullptr;
+  Handle32<HHOOK>* hook_ = nullptr;
 };
 
 using DlgExLifetime = DialogLifeTest;

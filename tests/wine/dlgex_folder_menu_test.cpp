@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "target_window.h"
+#include "quillo_dlgex.h"
 #include "wine_support.h"
 
 namespace quillo::wine {
@@ -254,11 +255,12 @@ class FolderDialogTest : public ::testing::Test {
     dll_ = LoadLibraryA(folder_.file(kDlgExDll).c_str());
     ASSERT_NE(dll_, nullptr);
     auto set = reinterpret_cast<BOOL (*)(HWND)>(reinterpret_cast<void*>(GetProcAddress(dll_, "SetDlgHookProc")));
-    hook_ = reinterpret_cast<HHOOK*>(reinterpret_cast<void*>(GetProcAddress(dll_, "g_hCallWndHook")));
-    suspend_ = reinterpret_cast<BOOL*>(reinterpret_cast<void*>(GetProcAddress(dll_, "g_bSuspendDirHist")));
-    share_ = reinterpret_cast<BOOL*>(reinterpret_cast<void*>(GetProcAddress(dll_, "g_bDirHistShare")));
-    ASSERT_TRUE(set != nullptr && hook_ != nullptr && suspend_ != nullptr && share_ != nullptr);
-    // The resident window answers the skip query with 0 (a static control's procedure does).
+    hook_ = &g_hCallWndHook;  // the block the copy maps is this process's too
+    suspend_ = &g_bSuspendDirHist;
+    share_ = &g_bDirHistShare;
+    ASSERT_NE(set, nullptr);
+    // Not the resident program's window: the extension asks it nothing, so no
+    // program counts as skipped.
     resident_ = CreateWindowExA(0, "STATIC", "resident", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     ASSERT_EQ(set(resident_), 1);
   }
@@ -306,7 +308,7 @@ class FolderDialogTest : public ::testing::Test {
   std::string start_, listed_, info_;
   HMODULE dll_ = nullptr;
   HWND resident_ = nullptr;
-  HHOOK* hook_ = nullptr;
+  Handle32<HHOOK>* hook_ = nullptr;
   BOOL* suspend_ = nullptr;
   BOOL* share_ = nullptr;
 };

@@ -134,8 +134,7 @@ class DeliveryWindows {
                              100, 400, 200, nullptr, nullptr, wc.hInstance, nullptr);
     edit_ = CreateWindowExA(0, "EDIT", "", WS_CHILD | WS_VISIBLE | ES_MULTILINE | ES_AUTOVSCROLL | WS_BORDER, 5, 5,
                             380, 150, front_, nullptr, wc.hInstance, nullptr);
-    resident_ = CreateWindowExA(0, "QuilloDeliveryTest", "Resident stand-in", 0, 0, 0, 0, 0, HWND_MESSAGE,
-                                nullptr, wc.hInstance, nullptr);
+    resident_ = quillo::wine::CreateResidentStandIn(nullptr, 0, HWND_MESSAGE, false);
     g_editProc = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrA(edit_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(LoggingEditProc)));
   }
@@ -212,7 +211,7 @@ class SettingsGuard {
   SettingsGuard()
       : marker_(g_cfQuilloMarker), cut_(g_bCutLastRet), cut2_(g_bCutLastRet2), paste_(g_nPasteCmd),
         cutCmd_(g_nCutCmd), copyOnly_(g_bCopyOnly), resident_(g_hwndQuillo), count_(g_nNumClipHistory),
-        block_(g_dwBlockSize), recording_(quillo::hook::g_bRecording), choice_(State().choiceMode) {
+        block_(g_dwBlockSize), recording_(g_bRecording), choice_(State().choiceMode) {
     std::memcpy(quote_, g_szQuote, sizeof quote_);
   }
   ~SettingsGuard() {
@@ -222,10 +221,10 @@ class SettingsGuard {
     g_nPasteCmd = paste_;
     g_nCutCmd = cutCmd_;
     g_bCopyOnly = copyOnly_;
-    g_hwndQuillo = resident_;
+    quillo::PublishResidentWindow(resident_);
     g_nNumClipHistory = count_;
     g_dwBlockSize = block_;
-    quillo::hook::g_bRecording = recording_;
+    g_bRecording = recording_;
     State().choiceMode = choice_;
     std::memcpy(g_szQuote, quote_, sizeof quote_);
   }
@@ -256,8 +255,8 @@ class HookDeliveryBase : public ::testing::Test {
     g_nPasteCmd = 0;
     g_nCutCmd = 0;
     g_bCopyOnly = FALSE;
-    quillo::hook::g_bRecording = FALSE;
-    g_hwndQuillo = windows_.resident();
+    g_bRecording = FALSE;
+    quillo::PublishResidentWindow(windows_.resident());
     State().choiceMode = 1;
     std::strcpy(g_szQuote, "> ");
     windows_.TakeResidentCommands();
@@ -776,7 +775,7 @@ TEST_F(HookDeliveryKeys, CopyOnlyTypesNothing) {
 }
 
 TEST_F(HookDeliveryKeys, WhileRecordingThePasteKeysAreBracketedByTheSuspensionKey) {
-  quillo::hook::g_bRecording = TRUE;
+  g_bRecording = TRUE;
   ASSERT_TRUE(CopyTextToClip("pasted text", TRUE));
   PasteText();
   Keys before;

@@ -266,21 +266,13 @@ class ResidentStandIn {
     DWORD tick;
   };
   ResidentStandIn() {
-    static const ATOM atom = [] {
-      WNDCLASSA wc = {};
-      wc.lpfnWndProc = Proc;
-      wc.hInstance = GetModuleHandleA(nullptr);
-      wc.lpszClassName = "QuilloMenusResident";
-      return RegisterClassA(&wc);
-    }();
-    (void)atom;
-    hwnd_ = CreateWindowExA(0, "QuilloMenusResident", "Resident", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-                            GetModuleHandleA(nullptr), nullptr);
+    hwnd_ = quillo::wine::CreateResidentStandIn(nullptr, WS_POPUP, nullptr, false);
     SetWindowLongPtrA(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    g_hwndQuillo = hwnd_;
+    SetWindowLongPtrA(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Proc));
+    quillo::PublishResidentWindow(hwnd_);
   }
   ~ResidentStandIn() {
-    g_hwndQuillo = nullptr;
+    quillo::PublishResidentWindow(nullptr);
     DestroyWindow(hwnd_);
   }
   ResidentStandIn(const ResidentStandIn&) = delete;

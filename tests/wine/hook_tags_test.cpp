@@ -571,14 +571,9 @@ class ResidentStandIn {
  public:
   ResidentStandIn() {
     thread_ = std::thread([this] {
-      WNDCLASSA wc = {};
-      wc.lpfnWndProc = Proc;
-      wc.hInstance = GetModuleHandleA(nullptr);
-      wc.lpszClassName = "QuilloTagsResident";
-      RegisterClassA(&wc);
-      HWND hwnd = CreateWindowExA(0, wc.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                  wc.hInstance, nullptr);
+      HWND hwnd = quillo::wine::CreateResidentStandIn(nullptr, 0, HWND_MESSAGE, false);
       SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+      SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Proc));
       hwnd_ = hwnd;
       MSG msg;
       while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
@@ -634,7 +629,7 @@ TEST_F(HookTagsActions, MacroTagsSendTheNameThenPostPlayOrRecord) {
   ResidentStandIn resident;
   ASSERT_NE(resident.hwnd(), nullptr);
   const HWND saved = g_hwndQuillo;
-  g_hwndQuillo = resident.hwnd();
+  quillo::PublishResidentWindow(resident.hwnd());
   struct Row {
     const char* body;
     Texts expected;
@@ -652,7 +647,56 @@ TEST_F(HookTagsActions, MacroTagsSendTheNameThenPostPlayOrRecord) {
     EXPECT_TRUE(WaitFor([&] { return resident.Count() >= row.expected.size(); }, kDeadlineMs));
     EXPECT_EQ(resident.Take(), row.expected);
   }
-  g_hwndQuillo = saved;
+  quillo::PublishResidentWindow(saved);
+}
+
+// The tags send only to the resident program's window: a window of another
+// class, or of the right class but not of the process that published it
+// (a window a program of lower integrity made to catch what Quillo is sent),
+// gets nothing.
+std::atomic<int> g_strangerMessages{0};
+LRESULT CALLBACK StrangerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_COPYDATA || message == WM_COMMAND) ++g_strangerMessages;
+  return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+TEST_F(HookTagsActions, MacroTagsSendNothingToAWindowThatIsNotTheResidentPrograms) {
+  ResidentStandIn resident;
+  ASSERT_NE(resident.hwnd(), nullptr);
+  const HWND saved = g_hwndQuillo;
+  HWND stranger = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+  ASSERT_NE(stranger, nullptr);
+  SetWindowLongPtrA(stranger, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(StrangerProc));
+  g_strangerMessages = 0;
+  struct Row {
+    const char* what;
+    HWND window;
+    bool otherProcess;
+  } rows[] = {{"another class", stranger, false}, {"published by another process", resident.hwnd(), true}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    quillo::PublishResidentWindow(row.window);
+    if (row.otherProcess) Shared().residentProcessId = GetCurrentProcessId() ^ 0x40;
+    for (const char* tag : {"x[!M\"demo.mcr\"]y", "[!R]"}) {
+      std::string body = tag;
+      EXPECT_FALSE(Expand(body).ok);
+    }
+    MSG m;
+    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
+    EXPECT_EQ(g_strangerMessages.load(), 0);
+    // A marker posted now arrives after anything the tags posted before it.
+    PostMessageA(resident.hwnd(), WM_COMMAND, 1, 0);
+    EXPECT_TRUE(WaitFor([&] { return resident.Count() >= 1; }, kDeadlineMs));
+    EXPECT_EQ(resident.Take(), Texts({"command 1 0"}));
+  }
+  // The same tags reach the resident program's own window.
+  quillo::PublishResidentWindow(resident.hwnd());
+  std::string body = "[!R]";
+  EXPECT_FALSE(Expand(body).ok);
+  EXPECT_TRUE(WaitFor([&] { return resident.Count() >= 1; }, kDeadlineMs));
+  EXPECT_EQ(resident.Take(), Texts({"command 32801 0"}));
+  DestroyWindow(stranger);
+  quillo::PublishResidentWindow(saved);
 }
 
 std::string ClipboardText() {

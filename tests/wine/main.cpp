@@ -2,11 +2,19 @@
 // it acts as the second process of a cross-process test instead.
 #include <gtest/gtest.h>
 
+#include "shared_block_win.h"
 #include "wine_support.h"
 
 int main(int argc, char** argv) {
+  // The tests read and write the session's shared block directly, as the
+  // resident program does: it must be there, with its first contents.
+  if (quillo::CreateSharedBlock() == quillo::SharedBlockMade::kReused &&
+      !(argc >= 3 && std::string(argv[1]) == "--child")) {
+    quillo::ResetSharedBlock();
+  }
   if (argc >= 3 && std::string(argv[1]) == "--child") return quillo::wine::DispatchChild(argc, argv);
   if (const int editor = quillo::wine::StandInEditor(); editor >= 0) return editor;
+  if (const int companion = quillo::wine::StandInCompanion(); companion >= 0) return companion;
   testing::InitGoogleTest(&argc, argv);
   if (!quillo::wine::RunsInExpectedCodePage()) return 1;
   quillo::wine::MessageBoxWatcher::Instance().Start();

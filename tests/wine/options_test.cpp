@@ -17,6 +17,8 @@
 #include "tray/startup_shortcut_win.h"
 #include "resident_fixture.h"
 #include "target_window.h"
+#include "quillo_dlgex.h"
+#include "quillo_hook.h"
 #include "wine_support.h"
 
 namespace quillo::wine {
@@ -131,12 +133,6 @@ class OptionsSheet : public Resident {
     return boxes.size() == 1 ? boxes[0] : "(more than one box)";
   }
 
-  template <typename T>
-  T* Shared(const char* library, const char* name) {
-    HMODULE m = GetModuleHandleA(folder_.file(library).c_str());
-    if (m == nullptr) m = LoadLibraryA(folder_.file(library).c_str());
-    return m == nullptr ? nullptr : reinterpret_cast<T*>(reinterpret_cast<void*>(GetProcAddress(m, name)));
-  }
 
   // "History number :" 0 on the StackMenu page, refused by the range check
   // when the page is left and again on OK: the Japanese text names the range
@@ -259,11 +255,10 @@ TEST_F(OptionsSheet, ShowsTheStoredValuesCancelKeepsThemAndOkWritesEveryPage) {
   WriteDword(kGeneralKey, "EncloseTimeLag", 700);
   WriteDword(kGeneralKey, "MaxHistoryNum", 30);
   WriteDword(kGeneralKey, "DirHistShare", 0);
-  int* menuPos = Shared<int>(kHookDll, "g_nMenuPos");
-  BOOL* recMouse = Shared<BOOL>(kHookDll, "g_bRecMouse");
-  BOOL* dirHistShare = Shared<BOOL>(kDlgExDll, "g_bDirHistShare");
-  BOOL* onDialog = Shared<BOOL>(kHookDll, "g_bOnDlgDisp");
-  ASSERT_TRUE(menuPos != nullptr && recMouse != nullptr && dirHistShare != nullptr && onDialog != nullptr);
+  int* menuPos = &g_nMenuPos;
+  BOOL* recMouse = &g_bRecMouse;
+  BOOL* dirHistShare = &g_bDirHistShare;
+  BOOL* onDialog = &g_bOnDlgDisp;
   Start();
   // One change on each page, after checking that the page shows the stored value.
   auto changeEveryPage = [&] {
@@ -488,9 +483,8 @@ TEST_F(OptionsSheet, ChoosersSetTheEditorAndFillTheMenuFileAndSkipLists) {
 }
 
 TEST_F(OptionsSheet, MacroSheetHoldsTheMacroPageAndOkReachesTheRecordingSwitches) {
-  BOOL* recKey = Shared<BOOL>(kHookDll, "g_bRecKey");
-  BOOL* recMouse = Shared<BOOL>(kHookDll, "g_bRecMouse");
-  ASSERT_TRUE(recKey != nullptr && recMouse != nullptr);
+  BOOL* recKey = &g_bRecKey;
+  BOOL* recMouse = &g_bRecMouse;
   Start();
   // The settings reach the shared block at the end of the start-up.
   ASSERT_TRUE(WaitFor([&] { return *recMouse == TRUE; }));
@@ -549,8 +543,7 @@ TEST_F(OptionsSheet, OkWritesTheSettingsAtOnceSoACrashLosesNothing) {
 // shared block, which lives on while any program has the library loaded
 // (this test program does): the next start clears it, so triggers work.
 TEST_F(OptionsSheet, StartAfterACrashWithTheSheetOpenTurnsTriggersBackOn) {
-  BOOL* onDialog = Shared<BOOL>(kHookDll, "g_bOnDlgDisp");
-  ASSERT_NE(onDialog, nullptr);
+  BOOL* onDialog = &g_bOnDlgDisp;
   Start();
   ASSERT_TRUE(OpenByCommand(kCmdOptions));
   ASSERT_EQ(*onDialog, TRUE);

@@ -1,5 +1,7 @@
 #include "resident_fixture.h"
 
+#include <commctrl.h>
+
 #include <cstring>
 
 #include "history_store_win.h"
@@ -102,6 +104,53 @@ POINT TrayIconPoint() {
   RECT r = {};
   GetWindowRect(FindWindowA("Shell_TrayWnd", nullptr), &r);
   return {r.right - 10, (r.top + r.bottom) / 2};
+}
+
+namespace {
+
+struct TipSearch {
+  const std::string* tip;
+  bool found;
+};
+
+BOOL CALLBACK FindTip(HWND hwnd, LPARAM lParam) {
+  auto* s = reinterpret_cast<TipSearch*>(lParam);
+  char cls[64] = {};
+  GetClassNameA(hwnd, cls, sizeof cls);
+  if (lstrcmpiA(cls, TOOLTIPS_CLASSA) == 0 && IsWindowVisible(hwnd) && WindowText(hwnd) == *s->tip) {
+    s->found = true;
+  }
+  return !s->found;
+}
+
+}  // namespace
+
+bool TipShown(const std::string& tip) {
+  TipSearch s{&tip, false};
+  EnumWindows(FindTip, reinterpret_cast<LPARAM>(&s));
+  return s.found;
+}
+
+// Each icon's tool tip is a window that takes the tip as its text while it is
+// shown: the mouse rests on the icon until a tip window reads `tip`.
+bool TipBecomes(const std::string& tip, DWORD ms) {
+  const DWORD start = GetTickCount();
+  int moves = 0;
+  return WaitFor(
+      [&] {
+        // A fresh arrival on the icon every 1.5 s starts the tip's delay again.
+        if ((GetTickCount() - start) / 1500 >= static_cast<DWORD>(moves)) {
+          const POINT p = TrayIconPoint();
+          MouseAt(p.x - 300, p.y - 300);
+          MouseAt(p.x - (moves++ % 2), p.y);
+        }
+        return TipShown(tip);
+      },
+      ms, 50);
+}
+
+std::string TipOf(const char* tip) {
+  return kFlavorBits == 64 ? std::string(tip) + kNotReachedNote : std::string(tip);
 }
 
 void Resident::ChooseFromTrayMenu(int downs) {

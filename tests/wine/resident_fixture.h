@@ -37,6 +37,17 @@ void ClickOn(HWND window);
 // place of the task bar.
 POINT TrayIconPoint();
 
+// The note the 64-bit flavor adds to every tip when its 32-bit companion
+// cannot run.
+constexpr char kNotReachedNote[] = " - 32-bit programs are not reached";
+// The tip of state `tip` as the fixture's Quillo shows it: the 64-bit flavor
+// started without its companion in the folder adds the note.
+std::string TipOf(const char* tip);
+// Whether a tool tip reading `tip` is shown now.
+bool TipShown(const std::string& tip);
+// Rests the mouse on the icon until a tip reading `tip` shows, at most `ms`.
+bool TipBecomes(const std::string& tip, DWORD ms = 10000);
+
 class Resident : public ::testing::Test {
  protected:
   void SetUp() override;

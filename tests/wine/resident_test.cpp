@@ -101,18 +101,12 @@ TEST_F(Resident, SecondStartAsksTheFirstToShowItsIconAndEnds) {
 }
 
 TEST_F(Resident, FreshUserGetsEveryDefaultWrittenAtExit) {
-  // Hold the program folder's library, as every program the hooks reached
-  // does, to see what it is told of the resident window.
-  HMODULE library = LoadLibraryA(folder_.file(kHookDll).c_str());
-  ASSERT_NE(library, nullptr);
-  auto* resident = reinterpret_cast<HWND*>(reinterpret_cast<void*>(GetProcAddress(library, "g_hwndQuillo")));
-  ASSERT_NE(resident, nullptr);
+  // What every program the hooks reached is told of the resident window.
   Start();
-  EXPECT_EQ(*resident, frame_);
+  EXPECT_EQ(static_cast<HWND>(g_hwndQuillo), frame_);
   Stop();
   // Gone with the program: nobody posts to a handle the system may reuse.
-  EXPECT_EQ(*resident, nullptr);
-  FreeLibrary(library);
+  EXPECT_EQ(static_cast<HWND>(g_hwndQuillo), nullptr);
   struct Row {
     const char* name;
     DWORD value;

@@ -1,114 +1,64 @@
-// The shared settings block: one copy for every process that loads the library.
+// The session's shared block: one for the resident program and both flavors'
+// libraries in every process, closed to everyone else.
 #include <gtest/gtest.h>
+
+#include <aclapi.h>
+#include <sddl.h>
 
 #include <cstdio>
 #include <cstring>
-#include <type_traits>
+#include <string>
 #include <vector>
 
+#include "history_store_win.h"
+#include "quillo_dlgex.h"
 #include "quillo_hook.h"
+#include "shared_block_win.h"
 #include "wine_support.h"
 
 namespace quillo::wine {
 namespace {
 
-const char* Base() { return reinterpret_cast<const char*>(&g_hKeyHook); }
-long OffsetOf(const void* field) { return static_cast<const char*>(field) - Base(); }
-
-struct Field {
-  const char* name;
-  const void* address;
-  size_t size;
-  size_t alignment;
-};
-
-// The alignment the platform's ABI gives a global variable: its type's own,
-// and on x86_64 at least 16 bytes for an array of 16 bytes or more.
-constexpr size_t AbiAlignment(size_t size, size_t typeAlignment, bool isArray) {
-  return sizeof(void*) == 8 && isArray && size >= 16 && typeAlignment < 16 ? 16 : typeAlignment;
+long OffsetOf(const void* field) {
+  return static_cast<long>(static_cast<const char*>(field) - reinterpret_cast<const char*>(&Shared()));
 }
 
-// The exported fields in declaration order. Their offsets are not listed but
-// computed the way the block is laid out in each flavor: every field at the
-// next multiple of its alignment (handles are 4 bytes in the 32-bit flavor and
-// 8 in the 64-bit one).
-#define QUILLO_FIELD(f) \
-  Field{#f, &f, sizeof f, AbiAlignment(sizeof f, alignof(decltype(f)), std::is_array_v<decltype(f)>)}
-const std::vector<Field>& ExportedFields() {
-  static const std::vector<Field> fields = {
-      QUILLO_FIELD(g_hKeyHook),       QUILLO_FIELD(g_hMouseHook),       QUILLO_FIELD(g_hSysMsgHook),
-      QUILLO_FIELD(g_cfQuilloMarker), QUILLO_FIELD(g_nNumClipHistory),  QUILLO_FIELD(g_dwBlockSize),
-      QUILLO_FIELD(g_nStackKey),      QUILLO_FIELD(g_wStackKey),        QUILLO_FIELD(g_wStackMod),
-      QUILLO_FIELD(g_nChangeKey),     QUILLO_FIELD(g_wChangeKey),       QUILLO_FIELD(g_wChangeMod),
-      QUILLO_FIELD(g_nMenuPos),       QUILLO_FIELD(g_nPasteCmd),        QUILLO_FIELD(g_nCutCmd),
-      QUILLO_FIELD(g_nCharNum),       QUILLO_FIELD(g_bMoveStackTop),    QUILLO_FIELD(g_bDirectPaste),
-      QUILLO_FIELD(g_bSkipTopSpace),  QUILLO_FIELD(g_bSuspend),         QUILLO_FIELD(g_bCutLastRet),
-      QUILLO_FIELD(g_bCutLastRet2),   QUILLO_FIELD(g_bCopyOnly),        QUILLO_FIELD(g_bResetCursor),
-      QUILLO_FIELD(g_bImeAdjust),     QUILLO_FIELD(g_bOnDlgDisp),       QUILLO_FIELD(g_nTitleMenu),
-      QUILLO_FIELD(g_CustomMenuSet),  QUILLO_FIELD(g_szQuote),          QUILLO_FIELD(g_szKeyClearHist),
-      QUILLO_FIELD(g_szKeyDirectPaste), QUILLO_FIELD(g_bIgnoreKey),     QUILLO_FIELD(g_bIgnoreMouse),
-      QUILLO_FIELD(g_bRecKey),        QUILLO_FIELD(g_bRecMouse),        QUILLO_FIELD(g_bCutMouseMove),
-      QUILLO_FIELD(g_hwndQuillo),
+// The names the resident program and the libraries use reach the block at
+// the offsets older 32-bit libraries had, in this flavor too: a 32-bit and a
+// 64-bit process read the same bytes the same way.
+TEST(SharedBlock, NamesReachTheSameOffsetsInEitherFlavor) {
+  ASSERT_TRUE(SharedBlockReady());
+  struct Row {
+    const char* name;
+    const void* field;
+    long offset;
+  } rows[] = {
+      {"g_cfQuilloMarker", &g_cfQuilloMarker, 12}, {"g_nNumClipHistory", &g_nNumClipHistory, 16},
+      {"g_dwBlockSize", &g_dwBlockSize, 20},       {"g_wStackMod", &g_wStackMod, 30},
+      {"g_nMenuPos", &g_nMenuPos, 40},             {"g_bSuspend", &g_bSuspend, 68},
+      {"g_nTitleMenu", &g_nTitleMenu, 96},         {"g_CustomMenuSet", &g_CustomMenuSet, 100},
+      {"g_szQuote", &g_szQuote, 2780},             {"g_szKeyDirectPaste", &g_szKeyDirectPaste, 2836},
+      {"g_bCutMouseMove", &g_bCutMouseMove, 2884}, {"g_hwndQuillo", &g_hwndQuillo, 2888},
+      {"g_bSuspendDirHist", &g_bSuspendDirHist, 3208}, {"g_bDirHistShare", &g_bDirHistShare, 3212},
+      // This flavor's own hook handles.
+      {"g_hKeyHook", &g_hKeyHook, sizeof(void*) == 8 ? 3188 : 0},
+      {"g_hSysMsgHook", &g_hSysMsgHook, sizeof(void*) == 8 ? 3196 : 8},
+      {"g_hCallWndHook", &g_hCallWndHook, sizeof(void*) == 8 ? 3204 : 3200},
   };
-  return fields;
-}
-#undef QUILLO_FIELD
-
-// Offset of each field in the natural layout, and where the last one ends.
-std::vector<size_t> NaturalOffsets(size_t* end) {
-  std::vector<size_t> offsets;
-  size_t at = 0;
-  for (const auto& f : ExportedFields()) {
-    at = (at + f.alignment - 1) / f.alignment * f.alignment;
-    offsets.push_back(at);
-    at += f.size;
-  }
-  *end = at;
-  return offsets;
-}
-
-TEST(SharedBlock, FieldsSitInLayoutOrderWithNaturalAlignment) {
-  size_t end = 0;
-  const auto offsets = NaturalOffsets(&end);
-  const auto& fields = ExportedFields();
-  EXPECT_EQ(fields[0].size, sizeof(void*)) << "hook handles are pointer-sized";
-  if (sizeof(void*) == 4) {
-    EXPECT_EQ(end, 2892u) << "the 32-bit block keeps the layout older copies know";
-  }
-  for (size_t i = 0; i < fields.size(); ++i) {
-    EXPECT_EQ(static_cast<size_t>(OffsetOf(fields[i].address)), offsets[i]) << fields[i].name;
-  }
-  // Each exported name reaches the same bytes through GetProcAddress.
+  for (const Row& r : rows) EXPECT_EQ(OffsetOf(r.field), r.offset) << r.name;
+  EXPECT_EQ(sizeof g_hwndQuillo, 4u);
+  // The libraries export their functions, and no longer any variable: the
+  // block is not in their data.
   HMODULE hook = GetModuleHandleA(kHookDll);
+  HMODULE dlgex = GetModuleHandleA(kDlgExDll);
   ASSERT_NE(hook, nullptr);
-  for (const auto& f : fields) {
-    EXPECT_EQ(reinterpret_cast<const void*>(GetProcAddress(hook, f.name)), f.address) << f.name;
+  ASSERT_NE(dlgex, nullptr);
+  for (const char* f : {"SetHookProc", "SetCustomMenuSet", "MacroRecording", "ShowMenu", "EncloseText"}) {
+    EXPECT_NE(GetProcAddress(hook, f), nullptr) << f;
   }
-}
-
-// Run from a fresh copy of the library, which nothing has written yet.
-QUILLO_CHILD(CheckFreshBlock) {
-  (void)args;
-  // Taken from the export table so the compiler sees no bounded object here.
-  const char* base = reinterpret_cast<const char*>(
-      GetProcAddress(GetModuleHandleA(kHookDll), "g_hKeyHook"));
-  if (base == nullptr) return 9;
-  size_t end = 0;
-  NaturalOffsets(&end);
-  // Everything is zero up to the end of g_hwndQuillo...
-  for (size_t i = 0; i < end; ++i) {
-    if (base[i] != 0) return 10;
-  }
-  // ...and the two comment-block markers follow it, the only initial contents.
-  if (std::memcmp(base + end, ">>>>\0\0\0\0", 8) != 0) return 11;
-  if (std::memcmp(base + end + 8, "<<<<\0\0\0\0", 8) != 0) return 12;
-  return 0;
-}
-
-TEST(SharedBlock, StartsAsZeroButTheCommentMarkers) {
-  ProgramFolder folder({kHookDll, kDlgExDll, "quillo_wine_tests.exe"});
-  ASSERT_TRUE(folder.ok());
-  EXPECT_EQ(RunChild("CheckFreshBlock", "", 30000, folder.file("quillo_wine_tests.exe")), 0);
+  EXPECT_NE(GetProcAddress(dlgex, "SetDlgHookProc"), nullptr);
+  EXPECT_EQ(GetProcAddress(hook, "g_hKeyHook"), nullptr);
+  EXPECT_EQ(GetProcAddress(dlgex, "g_bSuspendDirHist"), nullptr);
 }
 
 MenuFileSet Pattern(int i) {
@@ -187,6 +137,243 @@ TEST(SharedBlock, SetCustomMenuSetIgnoresBadIndexesAndBoundsThePath) {
   EXPECT_EQ(g_CustomMenuSet[9].trigger, 5);
   EXPECT_EQ(g_CustomMenuSet[8].path[0], '\0');
   std::memset(g_CustomMenuSet, 0, sizeof g_CustomMenuSet);
+}
+
+
+// ---- Closed to other sessions, users and programs of lower integrity ----
+
+std::string UserSid() {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return "";
+  alignas(8) unsigned char buffer[256];
+  DWORD size = 0;
+  std::string text;
+  char* sid = nullptr;
+  if (GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &size) &&
+      ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &sid)) {
+    text = sid;
+    LocalFree(sid);
+  }
+  CloseHandle(token);
+  return text;
+}
+
+std::string SidText(PSID sid) {
+  char* text = nullptr;
+  if (sid == nullptr || !ConvertSidToStringSidA(sid, &text)) return "<none>";
+  std::string out = text;
+  LocalFree(text);
+  return out;
+}
+
+// One entry of an access list, as text: "A 0xF001F S-1-5-21-...".
+std::string AceText(void* ace) {
+  const auto* header = static_cast<const ACE_HEADER*>(ace);
+  const auto* allowed = static_cast<const ACCESS_ALLOWED_ACE*>(ace);
+  char line[64];
+  std::snprintf(line, sizeof line, "%s 0x%lX ",
+                header->AceType == ACCESS_ALLOWED_ACE_TYPE          ? "A"
+                : header->AceType == SYSTEM_MANDATORY_LABEL_ACE_TYPE ? "ML"
+                                                                     : "other",
+                static_cast<unsigned long>(allowed->Mask));
+  return line + SidText(const_cast<DWORD*>(&allowed->SidStart));
+}
+
+struct SecurityView {
+  std::string owner;
+  std::vector<std::string> dacl;
+  std::vector<std::string> label;
+  bool protectedDacl = false;
+};
+
+SecurityView ReadSecurity(HANDLE object) {
+  SecurityView v;
+  PSID owner = nullptr;
+  PACL dacl = nullptr;
+  PACL sacl = nullptr;
+  PSECURITY_DESCRIPTOR sd = nullptr;
+  if (GetSecurityInfo(object, SE_KERNEL_OBJECT,
+                      OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION | LABEL_SECURITY_INFORMATION, &owner,
+                      nullptr, &dacl, &sacl, &sd) != ERROR_SUCCESS) {
+    v.owner = "<unreadable>";
+    return v;
+  }
+  v.owner = SidText(owner);
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  if (GetSecurityDescriptorControl(sd, &control, &revision)) v.protectedDacl = (control & SE_DACL_PROTECTED) != 0;
+  for (DWORD i = 0; dacl != nullptr && i < dacl->AceCount; ++i) {
+    void* ace = nullptr;
+    if (GetAce(dacl, i, &ace)) v.dacl.push_back(AceText(ace));
+  }
+  for (DWORD i = 0; sacl != nullptr && i < sacl->AceCount; ++i) {
+    void* ace = nullptr;
+    if (GetAce(sacl, i, &ace)) v.label.push_back(AceText(ace));
+  }
+  LocalFree(sd);
+  return v;
+}
+
+TEST(SharedBlockSecurity, TheNameIsTheSessionsOwn) {
+  DWORD session = 0;
+  ASSERT_TRUE(ProcessIdToSessionId(GetCurrentProcessId(), &session));
+  char name[64];
+  SharedBlockName(name, sizeof name);
+  EXPECT_EQ(std::string(name), "Local\\QuilloSharedBlock1.S" + std::to_string(session));
+}
+
+// What the block and the history mapping grant, read back from the objects:
+// the user alone, and programs below medium integrity nothing.
+TEST(SharedBlockSecurity, BlockAndHistoryGrantTheUserAloneAndNothingBelowMediumIntegrity) {
+  const std::string user = UserSid();
+  ASSERT_FALSE(user.empty());
+  char name[64];
+  SharedBlockName(name, sizeof name);
+  HANDLE block = OpenFileMappingA(READ_CONTROL, FALSE, name);
+  ASSERT_NE(block, nullptr) << GetLastError();
+  const SecurityView v = ReadSecurity(block);
+  CloseHandle(block);
+  EXPECT_EQ(v.owner, user);
+  EXPECT_TRUE(v.protectedDacl) << "nothing inherited from the namespace";
+  EXPECT_EQ(v.dacl, std::vector<std::string>({"A 0xF001F " + user}));
+  EXPECT_EQ(v.label, std::vector<std::string>({"ML 0x3 S-1-16-8192"})) << "no read up, no write up, medium";
+
+  // The history: the texts the user copied.
+  ProgramFolder folder({kHookDll});
+  ASSERT_TRUE(folder.ok());
+  HistoryStore store(GetModuleHandleA(nullptr), folder.path());
+  ASSERT_TRUE(store.CreateHistoryStore(5));
+  HANDLE history = OpenFileMappingA(READ_CONTROL, FALSE, "QuilloPageMapObject");
+  ASSERT_NE(history, nullptr) << GetLastError();
+  const SecurityView h = ReadSecurity(history);
+  CloseHandle(history);
+  store.CloseHistoryStore();
+  EXPECT_EQ(h.owner, user);
+  EXPECT_TRUE(h.protectedDacl);
+  EXPECT_EQ(h.dacl, std::vector<std::string>({"A 0xF001F " + user}));
+  EXPECT_EQ(h.label, std::vector<std::string>({"ML 0x3 S-1-16-8192"}));
+}
+
+// The resident program takes a block that is there already only when it is
+// ours: owned by the user and granting no one else.
+TEST(SharedBlockSecurity, AnObjectMadeOtherwiseIsNotTakenForOurs) {
+  const std::string user = UserSid();
+  ASSERT_FALSE(user.empty());
+  struct Row {
+    std::string sddl;  // empty: the product's own
+    bool ours;
+  } rows[] = {
+      {"", true},
+      {"O:" + user + "D:P(A;;0x000F001F;;;" + user + ")S:(ML;;NWNR;;;ME)", true},
+      {"O:" + user + "D:P(A;;0x000F001F;;;" + user + ")(A;;0x4;;;WD)S:(ML;;NWNR;;;ME)", false},  // everyone reads
+      {"O:" + user + "D:P(A;;0x000F001F;;;BU)S:(ML;;NWNR;;;ME)", false},  // the users' group
+      {"O:" + user + "D:P(A;;0x000F001F;;;" + user + ")(A;;0x000F001F;;;AN)S:(ML;;NWNR;;;ME)", false},
+      {"O:" + user + "S:(ML;;NWNR;;;ME)", false},                          // no access list: everyone
+      // What a program of low integrity would make: its own low label.
+      {"O:" + user + "D:P(A;;0x000F001F;;;" + user + ")S:(ML;;NWNR;;;LW)", false},
+      {"O:" + user + "D:P(A;;0x000F001F;;;" + user + ")S:(ML;;NW;;;ME)", false},  // lower ones may read
+      {"O:" + user + "D:P(A;;0x000F001F;;;" + user + ")", false},                  // no label at all
+      {"O:BAD:P(A;;0x000F001F;;;" + user + ")S:(ML;;NWNR;;;ME)", false},          // owned by others
+  };
+  int n = 0;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.sddl);
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    if (row.sddl.empty()) {
+      sd = MakeSessionObjectSecurity();
+    } else {
+      ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(row.sddl.c_str(), SDDL_REVISION_1, &sd,
+                                                                       nullptr));
+    }
+    ASSERT_NE(sd, nullptr);
+    SECURITY_ATTRIBUTES sa = {sizeof sa, sd, FALSE};
+    const std::string name = "Local\\QuilloSecurityProbe" + std::to_string(GetCurrentProcessId()) + "." +
+                             std::to_string(n++);
+    HANDLE made = CreateFileMappingA(INVALID_HANDLE_VALUE, &sa, PAGE_READWRITE, 0, 4096, name.c_str());
+    LocalFree(sd);
+    ASSERT_NE(made, nullptr);
+    // Judged through a handle opened by name, as the resident program does.
+    HANDLE opened = OpenFileMappingA(FILE_MAP_READ | READ_CONTROL, FALSE, name.c_str());
+    ASSERT_NE(opened, nullptr);
+    EXPECT_EQ(HasSessionObjectSecurity(opened), row.ours);
+    CloseHandle(opened);
+    CloseHandle(made);
+  }
+}
+
+// A block made or reset holds no trigger until the settings are written:
+// zero would mean "Shift twice" for every one of them.
+TEST(SharedBlock, AFreshBlockHoldsNoTrigger) {
+  g_nStackKey = 1;
+  g_CustomMenuSet[4].trigger = 0;
+  ResetSharedBlock();
+  EXPECT_EQ(g_nStackKey, -1);
+  EXPECT_EQ(g_nChangeKey, -1);
+  for (const MenuFileSet& set : g_CustomMenuSet) EXPECT_EQ(set.trigger, -1);
+  EXPECT_STREQ(Shared().szCommentOpen, ">>>>");
+}
+
+// A resident program killed while recording a macro, with a dialog of its
+// own open and a text command armed, leaves all of that in the block, which
+// the programs that still have the libraries loaded keep alive. The next
+// start clears it before its hooks go in.
+TEST(SharedBlock, TheNextStartClearsWhatAKilledResidentProgramLeft) {
+  ProgramFolder folder({kQuilloExe, kHookDll, kDlgExDll, "MenuTemp.txt"});
+  ASSERT_TRUE(folder.ok());
+  CleanRegistryKey registry;
+  Shared().bRecording = 1;
+  Shared().bPlaying = 1;
+  g_bOnDlgDisp = 1;
+  Shared().nRecSuspend = 3;
+  std::strcpy(Shared().szEncloseHead, "stale");
+  std::strcpy(Shared().szCommentOpen, "XXXX");
+  Process quillo;
+  const HWND frame = StartQuillo(folder.path(), quillo);
+  ASSERT_NE(frame, nullptr);
+  EXPECT_EQ(Shared().bRecording, 0);
+  EXPECT_EQ(Shared().bPlaying, 0);
+  EXPECT_EQ(g_bOnDlgDisp, 0);
+  EXPECT_EQ(Shared().nRecSuspend, 0);
+  EXPECT_STREQ(Shared().szEncloseHead, "");
+  EXPECT_STREQ(Shared().szCommentOpen, ">>>>");
+  EXPECT_STREQ(Shared().szHistoryCaption, "Folder History");
+  EXPECT_EQ(g_bDirHistShare, 1);
+  // ...and what the start itself writes is there: its window, its history.
+  EXPECT_EQ(static_cast<HWND>(g_hwndQuillo), frame);
+  EXPECT_TRUE(IsResidentWindow(frame));
+  EXPECT_EQ(g_dwBlockSize, 20480u);
+  EXPECT_NE(static_cast<HHOOK>(g_hKeyHook), nullptr);
+  PostMessageA(frame, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(quillo.Wait(30000));
+  EXPECT_EQ(static_cast<HWND>(g_hwndQuillo), nullptr) << "Exit withdraws its window";
+  EXPECT_FALSE(IsResidentWindow(frame));
+}
+
+// The libraries send nothing to a window the block names unless it is the
+// resident program's: of its class, of the process that published it, in
+// this session.
+TEST(SharedBlock, OnlyTheResidentProgramsWindowCountsAsIt) {
+  const HWND standIn = CreateResidentStandIn(nullptr);
+  ASSERT_NE(standIn, nullptr);
+  EXPECT_TRUE(IsResidentWindow(standIn));
+  EXPECT_EQ(ResidentWindow(), standIn);
+  // Another class in the same process.
+  HWND other = CreateWindowExA(0, "STATIC", "not Quillo", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+  ASSERT_NE(other, nullptr);
+  PublishResidentWindow(other);
+  EXPECT_FALSE(IsResidentWindow(other));
+  EXPECT_EQ(ResidentWindow(), nullptr);
+  // The right class, but the block says another process published it.
+  PublishResidentWindow(standIn);
+  Shared().residentProcessId = GetCurrentProcessId() + 4;
+  EXPECT_FALSE(IsResidentWindow(standIn));
+  EXPECT_EQ(ResidentWindow(), nullptr);
+  // A window that is gone.
+  PublishResidentWindow(standIn);
+  DestroyWindow(standIn);
+  EXPECT_EQ(ResidentWindow(), nullptr);
+  DestroyWindow(other);
+  PublishResidentWindow(nullptr);
 }
 
 }  // namespace

@@ -12,6 +12,8 @@
 #include "resident_fixture.h"
 #include "target_window.h"
 #include "tray/startup_shortcut_win.h"
+#include "quillo_dlgex.h"
+#include "quillo_hook.h"
 #include "wine_support.h"
 
 namespace quillo::wine {
@@ -59,45 +61,6 @@ void AltKey(BYTE vk) {
   Key(VK_MENU, true);
 }
 
-struct TipSearch {
-  const std::string* tip;
-  bool found;
-};
-
-BOOL CALLBACK FindTip(HWND hwnd, LPARAM lParam) {
-  auto* s = reinterpret_cast<TipSearch*>(lParam);
-  char cls[64] = {};
-  GetClassNameA(hwnd, cls, sizeof cls);
-  if (lstrcmpiA(cls, TOOLTIPS_CLASSA) == 0 && IsWindowVisible(hwnd) && WindowText(hwnd) == *s->tip) {
-    s->found = true;
-  }
-  return !s->found;
-}
-
-bool TipShown(const std::string& tip) {
-  TipSearch s{&tip, false};
-  EnumWindows(FindTip, reinterpret_cast<LPARAM>(&s));
-  return s.found;
-}
-
-// Each icon's tool tip is a window that takes the tip as its text while it is
-// shown: the mouse rests on the icon until a tip window reads `tip`.
-bool TipBecomes(const std::string& tip, DWORD ms = 10000) {
-  const DWORD start = GetTickCount();
-  int moves = 0;
-  return WaitFor(
-      [&] {
-        // A fresh arrival on the icon every 1.5 s starts the tip's delay again.
-        if ((GetTickCount() - start) / 1500 >= static_cast<DWORD>(moves)) {
-          const POINT p = TrayIconPoint();
-          MouseAt(p.x - 300, p.y - 300);
-          MouseAt(p.x - (moves++ % 2), p.y);
-        }
-        return TipShown(tip);
-      },
-      ms, 50);
-}
-
 class TrayIcon : public Resident {
  protected:
   void Choose(TrayItem item) { ChooseFromTrayMenu(item); }
@@ -134,45 +97,38 @@ class TrayIcon : public Resident {
     return lines;
   }
 
-  template <typename T>
-  T* Shared(const char* library, const char* name) {
-    HMODULE m = GetModuleHandleA(folder_.file(library).c_str());
-    if (m == nullptr) m = LoadLibraryA(folder_.file(library).c_str());
-    return m == nullptr ? nullptr : reinterpret_cast<T*>(reinterpret_cast<void*>(GetProcAddress(m, name)));
-  }
 };
 
 TEST_F(TrayIcon, AppearsShowsItsMenuOnARightClickAndGoesWithExit) {
   Start();
-  ASSERT_TRUE(TipBecomes("Quillo")) << "no icon in the notification area";
+  ASSERT_TRUE(TipBecomes(TipOf("Quillo"))) << "no icon in the notification area";
   Choose(kExit);
   DWORD code = 99;
   ASSERT_TRUE(quillo_.Wait(30000, &code)) << "Exit did not end the program";
   EXPECT_EQ(code, 0u);
   quillo_ = Process();
   frame_ = nullptr;
-  EXPECT_FALSE(TipBecomes("Quillo", 3000)) << "the icon stayed after the end";
+  EXPECT_FALSE(TipBecomes(TipOf("Quillo"), 3000)) << "the icon stayed after the end";
   // The normal shut-down ran: the settings were saved.
   EXPECT_EQ(ReadDword(kGeneralKey, "MaxHistoryNum", 0), 50u);
 }
 
 TEST_F(TrayIcon, SuspendSwitchesSetTheSharedFlagsAndTheIcon) {
-  BOOL* suspend = Shared<BOOL>(kHookDll, "g_bSuspend");
-  BOOL* suspendDialogs = Shared<BOOL>(kDlgExDll, "g_bSuspendDirHist");
-  HHOOK* dialogHook = Shared<HHOOK>(kDlgExDll, "g_hCallWndHook");
-  ASSERT_TRUE(suspend != nullptr && suspendDialogs != nullptr && dialogHook != nullptr);
+  BOOL* suspend = &g_bSuspend;
+  BOOL* suspendDialogs = &g_bSuspendDirHist;
+  Handle32<HHOOK>* dialogHook = &g_hCallWndHook;
   Start();
-  ASSERT_TRUE(TipBecomes("Quillo"));
+  ASSERT_TRUE(TipBecomes(TipOf("Quillo")));
   EXPECT_EQ(*suspend, FALSE);
   Choose(kSuspendQuillo);
-  EXPECT_TRUE(TipBecomes("Quillo(suspend)"));
+  EXPECT_TRUE(TipBecomes(TipOf("Quillo(suspend)")));
   EXPECT_EQ(*suspend, TRUE);
   // Both switches on: the suspend icon wins; Suspend off again: history icon.
   Choose(kSuspendHistory);
-  EXPECT_FALSE(TipBecomes("Quillo(suspend history)", 2000));
-  EXPECT_TRUE(TipBecomes("Quillo(suspend)"));
+  EXPECT_FALSE(TipBecomes(TipOf("Quillo(suspend history)"), 2000));
+  EXPECT_TRUE(TipBecomes(TipOf("Quillo(suspend)")));
   Choose(kSuspendQuillo);
-  EXPECT_TRUE(TipBecomes("Quillo(suspend history)"));
+  EXPECT_TRUE(TipBecomes(TipOf("Quillo(suspend history)")));
   EXPECT_EQ(*suspend, FALSE);
   // The file-dialog extension's hook goes and comes back; the icon stays.
   ASSERT_NE(*dialogHook, nullptr);
@@ -180,7 +136,7 @@ TEST_F(TrayIcon, SuspendSwitchesSetTheSharedFlagsAndTheIcon) {
   EXPECT_TRUE(WaitFor([&] { return *suspendDialogs == TRUE && *dialogHook == nullptr; }));
   Choose(kSuspendDialogExtension);
   EXPECT_TRUE(WaitFor([&] { return *suspendDialogs == FALSE && *dialogHook != nullptr; }));
-  EXPECT_TRUE(TipBecomes("Quillo(suspend history)"));
+  EXPECT_TRUE(TipBecomes(TipOf("Quillo(suspend history)")));
   Stop();
   EXPECT_EQ(ReadDword(kGeneralKey, "SuspendHist", 0), 1u);
 }
@@ -189,7 +145,7 @@ TEST_F(TrayIcon, SuspendSwitchesSetTheSharedFlagsAndTheIcon) {
 // the registry at once: a crash right after keeps every one of them.
 TEST_F(TrayIcon, SwitchesAndTheChosenMenuFileOrderReachTheRegistryAtOnce) {
   Start();
-  ASSERT_TRUE(TipBecomes("Quillo"));
+  ASSERT_TRUE(TipBecomes(TipOf("Quillo")));
   auto stored = [](const char* name) { return WaitFor([&] { return ReadDword(kGeneralKey, name, 9) == 1; }); };
   Choose(kSuspendQuillo);
   EXPECT_TRUE(stored("Suspend")) << "Suspend reached the registry only at Exit";
@@ -255,10 +211,10 @@ TEST_F(TrayIcon, SaveHistoryThenReadHistoryRoundTripThroughTheFileDialogs) {
 TEST_F(TrayIcon, HiddenIconComesBackWhenTheProgramIsStartedAgain) {
   WriteDword(kGeneralKey, "HideIcon", 1);
   Start();
-  EXPECT_FALSE(TipBecomes("Quillo", 3000)) << "a hidden icon was shown";
+  EXPECT_FALSE(TipBecomes(TipOf("Quillo"), 3000)) << "a hidden icon was shown";
   Process second = Process::Start("\"" + folder_.file(kQuilloExe) + "\"", folder_.path());
   ASSERT_TRUE(second.Wait(10000));
-  EXPECT_TRUE(TipBecomes("Quillo")) << "the icon did not come back";
+  EXPECT_TRUE(TipBecomes(TipOf("Quillo"))) << "the icon did not come back";
 }
 
 // Ten menu-file sets: the sub-menu reaches the first nine by their digits and

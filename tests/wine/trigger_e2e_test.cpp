@@ -22,8 +22,8 @@ class TriggerJourney : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(folder_.ok());
     MessageBoxWatcher::Instance().Take();
-    resident_ = CreateWindowExA(WS_EX_TOOLWINDOW, "STATIC", "resident", WS_OVERLAPPED, 0, 0, 100, 100, nullptr,
-                                nullptr, nullptr, nullptr);
+    // The library shows menus only for the resident program's window.
+    resident_ = CreateResidentStandIn(nullptr, WS_OVERLAPPED, nullptr, false);
     ASSERT_NE(resident_, nullptr);
     ASSERT_TRUE(store_.CreateHistoryStore(50));
     for (const char* t : {"first", "second", "third"}) store_.AddHistoryEntry(t);
@@ -52,11 +52,11 @@ class TriggerJourney : public ::testing::Test {
   }
 
   void TearDown() override {
-    for (HHOOK* h : {&g_hKeyHook, &g_hMouseHook, &g_hSysMsgHook}) {
+    for (Handle32<HHOOK>* h : {&g_hKeyHook, &g_hMouseHook, &g_hSysMsgHook}) {
       if (*h != nullptr) UnhookWindowsHookEx(*h);
       *h = nullptr;
     }
-    g_hwndQuillo = nullptr;
+    PublishResidentWindow(nullptr);
     g_nStackKey = g_nChangeKey = g_nMenuPos = g_nCharNum = 0;
     g_bCopyOnly = g_bMoveStackTop = 0;
     target_.Kill();
@@ -292,7 +292,7 @@ TEST_F(TriggerJourney, ReportsMenuLatencyAndHookCost) {
   };
   const int keys = 200;
   const double hooked = typeKeys(keys);
-  for (HHOOK* h : {&g_hKeyHook, &g_hMouseHook, &g_hSysMsgHook}) {
+  for (Handle32<HHOOK>* h : {&g_hKeyHook, &g_hMouseHook, &g_hSysMsgHook}) {
     UnhookWindowsHookEx(*h);
     *h = nullptr;
   }

@@ -1,5 +1,7 @@
 #include "wine_support.h"
 
+#include "shared_block_win.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <map>
@@ -117,8 +119,8 @@ bool Process::WaitIdle(DWORD ms) const {
   return process_ != nullptr && WaitForInputIdle(process_, ms) == 0;
 }
 
-HWND StartQuillo(const std::string& folder, Process& process) {
-  process = Process::Start("\"" + folder + "\\" + quillo::kQuilloExe + "\"", folder);
+HWND StartQuillo(const std::string& folder, Process& process, const char* exe) {
+  process = Process::Start("\"" + folder + "\\" + exe + "\"", folder);
   if (!process.valid()) return nullptr;
   HWND frame = nullptr;
   if (!WaitFor([&] { return (frame = FindWindowA(kFrameClass, nullptr)) != nullptr; }, 20000)) return nullptr;
@@ -174,6 +176,14 @@ int StandInEditor() {
   WriteFile(log, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
   CloseHandle(log);
   return written == line.size() ? 0 : 1;
+}
+
+int StandInCompanion() {
+  const std::string exe = ExePath();
+  const size_t name = exe.find_last_of('\\') + 1;
+  if (lstrcmpiA(exe.c_str() + name, kCompanionExe) != 0) return -1;
+  Sleep(60000);
+  return 0;
 }
 
 bool WaitFor(const std::function<bool()>& condition, DWORD ms, DWORD pollMs) {
@@ -395,6 +405,22 @@ bool WriteFileBytes(const std::string& path, const std::vector<unsigned char>& b
                    put == bytes.size());
   CloseHandle(h);
   return ok;
+}
+
+HWND CreateResidentStandIn(WNDPROC proc, DWORD style, HWND parent, bool publish) {
+  static const ATOM atom = [] {
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = kResidentWindowClass;
+    return RegisterClassA(&wc);
+  }();
+  (void)atom;
+  HWND hwnd = CreateWindowExA(0, kResidentWindowClass, "Resident stand-in", style, 0, 0, 10, 10, parent, nullptr,
+                              GetModuleHandleA(nullptr), nullptr);
+  if (hwnd != nullptr && proc != nullptr) SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(proc));
+  if (hwnd != nullptr && publish) PublishResidentWindow(hwnd);
+  return hwnd;
 }
 
 }  // namespace quillo::wine

@@ -56,13 +56,14 @@ class Process {
 };
 
 // The resident program's main window class.
-constexpr char kFrameClass[] = "QuilloMainFrame";
+constexpr const char* kFrameClass = kResidentWindowClass;
 
 // Starts the copy of Quillo.exe in `folder` and waits until it has finished
 // starting: its window made, in the clipboard-viewer chain, and its start-up
 // steps (hot key, macro bar) done, which is when it first waits for input.
 // Returns its window, or nullptr when it did not come up in time.
-HWND StartQuillo(const std::string& folder, Process& process);
+// `exe` names the program when it is not this flavor's own.
+HWND StartQuillo(const std::string& folder, Process& process, const char* exe = kQuilloExe);
 
 // Re-runs this test program as a child: `exe --child NAME args...`. The child
 // runs the function registered under NAME and exits with its result.
@@ -84,6 +85,10 @@ int DispatchChild(int argc, char** argv);  // used by main()
 constexpr char kStandInEditor[] = "StandInEditor.exe";
 constexpr char kStandInEditorLog[] = "editor.log";
 int StandInEditor();
+// A copy of this test program named kCompanionExe stands in for a companion
+// that hangs: its only thread sleeps for a minute without a message queue,
+// deaf to any quit message. StandInCompanion() answers -1 under another name.
+int StandInCompanion();
 #define QUILLO_CHILD(name)                                                     \
   static int name(const std::vector<std::string>& args);                      \
   static ::quillo::wine::ChildRegistrar name##_registrar(#name, name);         \
@@ -147,5 +152,11 @@ bool RunsInExpectedCodePage();
 // Reads a whole file; empty when it cannot be read.
 std::vector<unsigned char> ReadFileBytes(const std::string& path);
 bool WriteFileBytes(const std::string& path, const std::vector<unsigned char>& bytes);
+
+// A stand-in for the resident window in this process: of the resident
+// program's class (the libraries send to no other), handled by `proc` (or
+// DefWindowProcA), and published in the shared block as the resident window
+// unless `publish` is false. Destroy it with DestroyWindow.
+HWND CreateResidentStandIn(WNDPROC proc, DWORD style = 0, HWND parent = HWND_MESSAGE, bool publish = true);
 
 }  // namespace quillo::wine
