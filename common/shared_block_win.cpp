@@ -267,6 +267,16 @@ SharedBlockMade CreateSharedBlock() noexcept {
 void ResetSharedBlock() noexcept {
   if (!SharedBlockReady()) return;
   SharedBlock& b = *g_sharedView;
+  // Hooks of a resident program that was killed: Windows removes them with
+  // their process, Wine keeps calling them, and with this block theirs again
+  // they would act beside ours (every menu twice). Both flavors' handles go;
+  // a handle that is no longer a hook fails harmlessly, and the system lets
+  // no program remove another one's living hook.
+  const Handle32<HHOOK> old[] = {b.hKeyHook,   b.hMouseHook,   b.hSysMsgHook,   b.hKeyHook64,
+                                 b.hMouseHook64, b.hSysMsgHook64, b.hCallWndHook, b.hCallWndHook64};
+  for (const Handle32<HHOOK>& h : old) {
+    if (h.bits != 0) UnhookWindowsHookEx(h);
+  }
   b.magic = 0;
   MemoryBarrier();
   std::memset(&b, 0, sizeof b);

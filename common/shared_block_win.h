@@ -50,6 +50,7 @@ SharedBlockMade CreateSharedBlock() noexcept;
 // Gives the block its initial contents again. The resident program does so
 // when it takes again a block left by one that ended without clearing it
 // (killed with a macro recording, a dialog open): nothing of that holds now.
+// The hooks whose handles it held are removed first.
 void ResetSharedBlock() noexcept;
 
 // Unmaps this module's view (a library being unloaded).

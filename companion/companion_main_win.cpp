@@ -96,7 +96,9 @@ int Run(HINSTANCE instance, const char* commandLine) {
   // The 32-bit library stays loaded in 32-bit programs: once the owner is
   // gone, it must not post to a handle the system may give to another
   // window. While the owner lives (it restarts us) the handle stays.
-  if (end != End::kFailed && g_hwndQuillo == window) PublishResidentWindow(nullptr);
+  // Only when the owner is gone: a quit message, which any program can post,
+  // must not take the window from a living owner's hooks.
+  if (end == End::kOwnerGone && g_hwndQuillo == window) PublishResidentWindow(nullptr);
   return end == End::kFailed ? kExitNoOwner : kExitDone;
 }
 

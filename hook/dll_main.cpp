@@ -15,6 +15,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
       // Heap(): a message box here would run under the loader lock and could
       // hang the process we were injected into. Loading itself never fails.
       state.heap = HeapCreate(0, 8192, 0);
+      state.passingOnSlot = TlsAlloc();  // none: the hooks simply do without
       DisableThreadLibraryCalls(instance);
       break;
     case DLL_PROCESS_DETACH:

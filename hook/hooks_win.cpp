@@ -87,20 +87,49 @@ bool OnBehalfOfAnother(HWND window) noexcept {
   return IsCallOnBehalfOfAnother(true, GetCurrentProcessId(), process);
 }
 
+// The event this thread is passing on down the chain, while it does.
+struct PassingOn {
+  int kind;
+  WPARAM wParam;
+  LPARAM lParam;
+};
+
+// A call for the very event this thread is passing on from a call of ours:
+// the chain holds our hooks twice (under Wine the hooks a companion put on a
+// thread stay after it died, and the one started after it adds its own), and
+// the event was handled already.
+bool IsRepeat(int kind, WPARAM wParam, LPARAM lParam) noexcept {
+  const DWORD slot = State().passingOnSlot;
+  if (slot == TLS_OUT_OF_INDEXES) return false;
+  const auto* outer = static_cast<const PassingOn*>(TlsGetValue(slot));
+  return outer != nullptr && outer->kind == kind && outer->wParam == wParam && outer->lParam == lParam;
+}
+
+LRESULT PassOn(HHOOK hook, int kind, int code, WPARAM wParam, LPARAM lParam) noexcept {
+  const DWORD slot = State().passingOnSlot;
+  if (slot == TLS_OUT_OF_INDEXES) return CallNextHookEx(hook, code, wParam, lParam);
+  PassingOn mine{kind, wParam, lParam};
+  void* outer = TlsGetValue(slot);
+  TlsSetValue(slot, &mine);
+  const LRESULT result = CallNextHookEx(hook, code, wParam, lParam);
+  TlsSetValue(slot, outer);
+  return result;
+}
+
 LRESULT CALLBACK KeyboardProc(int code, WPARAM wParam, LPARAM lParam) {
   // Without the session's block (not made yet, or closed to this program)
   // there is nothing to act on.
-  if (!SharedBlockReady() || OnBehalfOfAnother(GetForegroundWindow())) {
+  if (!SharedBlockReady() || IsRepeat(WH_KEYBOARD, wParam, lParam) || OnBehalfOfAnother(GetForegroundWindow())) {
     return CallNextHookEx(g_hKeyHook, code, wParam, lParam);
   }
   TriggerHandler handler(g_host, g_triggerState);
   const KeyEvent event = DecodeKeyEvent(static_cast<uint32_t>(wParam), static_cast<uint32_t>(lParam));
   if (handler.OnKeyboard(code, event, ReadSettings()) == HookVerdict::kSwallow) return 1;
-  return CallNextHookEx(g_hKeyHook, code, wParam, lParam);
+  return PassOn(g_hKeyHook, WH_KEYBOARD, code, wParam, lParam);
 }
 
 LRESULT CALLBACK MouseProc(int code, WPARAM wParam, LPARAM lParam) {
-  if (code == HC_ACTION && lParam != 0 && SharedBlockReady() &&
+  if (code == HC_ACTION && lParam != 0 && SharedBlockReady() && !IsRepeat(WH_MOUSE, wParam, lParam) &&
       !OnBehalfOfAnother(reinterpret_cast<const MOUSEHOOKSTRUCT*>(lParam)->hwnd)) {
     const auto* info = reinterpret_cast<const MOUSEHOOKSTRUCT*>(lParam);
     MouseEvent event;
@@ -111,18 +140,21 @@ LRESULT CALLBACK MouseProc(int code, WPARAM wParam, LPARAM lParam) {
     event.hitTest = static_cast<int32_t>(info->wHitTestCode);
     TriggerHandler handler(g_host, g_triggerState);
     if (handler.OnMouse(code, event, ReadSettings()) == HookVerdict::kSwallow) return 1;
+    return PassOn(g_hMouseHook, WH_MOUSE, code, wParam, lParam);
   }
   return CallNextHookEx(g_hMouseHook, code, wParam, lParam);
 }
 
 LRESULT CALLBACK SysMsgProc(int code, WPARAM wParam, LPARAM lParam) {
-  if (lParam != 0 && SharedBlockReady() && !OnBehalfOfAnother(reinterpret_cast<const MSG*>(lParam)->hwnd)) {
+  if (lParam != 0 && SharedBlockReady() && !IsRepeat(WH_SYSMSGFILTER, wParam, lParam) &&
+      !OnBehalfOfAnother(reinterpret_cast<const MSG*>(lParam)->hwnd)) {
     const auto* msg = reinterpret_cast<const MSG*>(lParam);
     FilterMessage m;
     m.message = msg->message;
     m.wParam = static_cast<uintptr_t>(msg->wParam);
     TriggerHandler handler(g_host, g_triggerState);
     if (handler.OnMessageFilter(code, m) == HookVerdict::kSwallow) return 1;
+    return PassOn(g_hSysMsgHook, WH_SYSMSGFILTER, code, wParam, lParam);
   }
   return CallNextHookEx(g_hSysMsgHook, code, wParam, lParam);
 }

@@ -33,6 +33,10 @@ void ReleaseProcessState() noexcept {
     HeapDestroy(g_state.heap);
     g_state.heap = nullptr;
   }
+  if (g_state.passingOnSlot != TLS_OUT_OF_INDEXES) {
+    TlsFree(g_state.passingOnSlot);
+    g_state.passingOnSlot = TLS_OUT_OF_INDEXES;
+  }
 }
 
 bool DetachFromProcess(bool processEnding) noexcept {

@@ -20,6 +20,8 @@ struct ProcessState {
   // This process installed the hooks (the resident program, or the companion
   // of the other bitness): calls for other programs' windows arrive here too.
   bool installedHere = false;
+  // Per thread: the event the hook procedures are passing on (hooks_win.cpp).
+  DWORD passingOnSlot = TLS_OUT_OF_INDEXES;
   // A menu of ours, or the command chosen from it, is running (1 or 0). Two
   // threads of the host may each open one: set and cleared by interlocked calls.
   volatile LONG showingMenu = 0;

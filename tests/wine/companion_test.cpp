@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -559,6 +560,18 @@ class BothFlavorsJourney : public CompanionJourney {
     return false;
   }
 
+  // Keys reach `n`'s edit: what a journey that expects no menu must show,
+  // or the menu it did not see proves nothing.
+  static bool KeysArrive(const Notepad& n) {
+    SendMessageA(n.edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
+    if (!Front(n)) return false;
+    TypeText("k");
+    return WaitFor([&] { return WindowText(n.edit) == "k"; });
+  }
+
+  // One menu shows, and no second one follows it.
+  static bool ExactlyOneMenu() { return OpenMenus() == 1 && !WaitFor([] { return OpenMenus() > 1; }, 500); }
+
   Process notepad32_, notepad64_;
   Notepad n32_, n64_;
 };
@@ -572,7 +585,7 @@ TEST_F(BothFlavorsJourney, EachBitnessGetsOneMenuAndTheHistoryCopiedInTheOther) 
   ASSERT_TRUE(HistoryBecomes({"copied in thirty-two", "an entry"}));
   SendMessageA(n64_.edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
   ASSERT_TRUE(MenuAfterDoubleCtrl(n64_)) << "no menu in the 64-bit notepad";
-  EXPECT_EQ(OpenMenus(), 1) << "one double Ctrl, one menu on the whole desktop";
+  EXPECT_TRUE(ExactlyOneMenu()) << "one double Ctrl, one menu on the whole desktop";
   Tap('1');
   EXPECT_TRUE(WaitFor([&] { return WindowText(n64_.edit) == "copied in thirty-two"; })) << WindowText(n64_.edit);
 
@@ -580,7 +593,7 @@ TEST_F(BothFlavorsJourney, EachBitnessGetsOneMenuAndTheHistoryCopiedInTheOther) 
   ASSERT_TRUE(HistoryBecomes({"copied in sixty-four", "copied in thirty-two", "an entry"}));
   SendMessageA(n32_.edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
   ASSERT_TRUE(MenuAfterDoubleCtrl(n32_)) << "no menu in the 32-bit notepad";
-  EXPECT_EQ(OpenMenus(), 1) << "one double Ctrl, one menu on the whole desktop";
+  EXPECT_TRUE(ExactlyOneMenu()) << "one double Ctrl, one menu on the whole desktop";
   EXPECT_TRUE(HasModule(n32_.pid, kHook32));
   EXPECT_FALSE(HasModule(n32_.pid, kHookDll));
   Tap('2');
@@ -599,6 +612,7 @@ TEST_F(BothFlavorsJourney, SuspendHoldsInBothBitnessesFromTheNextKey) {
   for (const Notepad* n : {&n32_, &n64_}) {
     SCOPED_TRACE(n == &n32_ ? "32-bit" : "64-bit");
     EXPECT_FALSE(MenuAfterDoubleCtrl(*n, 1)) << "a menu while suspended";
+    EXPECT_TRUE(KeysArrive(*n)) << "the keys never reached it";
   }
   ChooseFromTrayMenu(9);
   ASSERT_TRUE(WaitFor([] { return g_bSuspend == FALSE; }));
@@ -625,7 +639,45 @@ TEST_F(BothFlavorsJourney, AfterAKilledOwnerNoHookOfEitherBitnessActs) {
   for (const Notepad* n : {&n32_, &n64_}) {
     SCOPED_TRACE(n == &n32_ ? "32-bit" : "64-bit");
     EXPECT_FALSE(MenuAfterDoubleCtrl(*n, 1)) << "a hook acted for a dead owner";
+    EXPECT_TRUE(KeysArrive(*n)) << "the keys never reached it";
   }
+  EXPECT_TRUE(HasModule(n32_.pid, kHook32)) << "the 32-bit library was never in the 32-bit notepad";
+  // Started again, the owner's hooks act once: those of the killed one,
+  // which Wine keeps calling, are taken out.
+  Start();
+  ASSERT_NE(WaitReady(), 0u);
+  for (const Notepad* n : {&n32_, &n64_}) {
+    SCOPED_TRACE(n == &n32_ ? "32-bit" : "64-bit");
+    ASSERT_TRUE(Front(*n));
+    Tap(VK_CONTROL);
+    EXPECT_FALSE(WaitFor([&] { return OpenMenuOf(n->pid) != nullptr; }, 1000)) << "one Ctrl opened a menu";
+    ASSERT_TRUE(MenuAfterDoubleCtrl(*n));
+    EXPECT_TRUE(ExactlyOneMenu());
+    Tap(VK_ESCAPE);
+    ASSERT_TRUE(WaitFor([] { return OpenMenus() == 0; }));
+  }
+}
+
+// A companion that dies leaves its hooks on the threads it hooked (Wine keeps
+// them); the one started after it hooks them again. Each key is still
+// handled once: one Ctrl opens nothing, Ctrl twice one menu.
+TEST_F(BothFlavorsJourney, ARestartedCompanionActsOnceWhereItsPredecessorHooked) {
+  ASSERT_TRUE(StartAll());
+  ASSERT_TRUE(MenuAfterDoubleCtrl(n32_));
+  Tap(VK_ESCAPE);
+  ASSERT_TRUE(WaitFor([] { return OpenMenus() == 0; }));
+  const DWORD first = ReadyCompanion(frame_);
+  HANDLE h = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, first);
+  ASSERT_NE(h, nullptr);
+  ASSERT_TRUE(TerminateProcess(h, 1));
+  ASSERT_EQ(WaitForSingleObject(h, 5000), static_cast<DWORD>(WAIT_OBJECT_0));
+  ASSERT_NE(WaitReady(first), 0u) << "not started again";
+  CloseHandle(h);
+  ASSERT_TRUE(Front(n32_));
+  Tap(VK_CONTROL);
+  EXPECT_FALSE(WaitFor([&] { return OpenMenuOf(n32_.pid) != nullptr; }, 1000)) << "one Ctrl opened a menu";
+  ASSERT_TRUE(MenuAfterDoubleCtrl(n32_));
+  EXPECT_TRUE(ExactlyOneMenu());
 }
 
 // Figures, not limits: second Ctrl release to a visible menu in a 32-bit
@@ -680,6 +732,153 @@ TEST_F(BothFlavorsJourney, FiguresMenuTimeIn32BitProgramUnderOwnerAndUnderQuillo
   EXPECT_GT(measure("Quillo.exe alone"), 0);
   PostMessageA(frame32, WM_CLOSE, 0, 0);
   EXPECT_TRUE(quillo32.Wait(30000));
+}
+
+
+BOOL CALLBACK FindFileDialogOf(HWND hwnd, LPARAM param) {
+  auto* found = reinterpret_cast<std::pair<DWORD, HWND>*>(param);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(hwnd, &pid);
+  if (pid != found->first || !IsWindowVisible(hwnd) || GetDlgItem(hwnd, 1137) == nullptr) return TRUE;
+  found->second = hwnd;
+  return FALSE;
+}
+
+std::string Lower(std::string s) {
+  for (char& c : s) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+// The file in lower case: the dialog may name a folder in another case.
+std::string ReadText(const std::string& path) {
+  const std::vector<unsigned char> bytes = ReadFileBytes(path);
+  return Lower(std::string(bytes.begin(), bytes.end()));
+}
+
+// The folder menus of a 32-bit and a 64-bit notepad's Open dialogs: "Add
+// Current Folder" in each lands in the one folder information file.
+TEST_F(BothFlavorsJourney, FolderMenusOfBothBitnessesRecordIntoOneFile) {
+  ASSERT_TRUE(CreateDirectoryA(folder_.file("DirHist").c_str(), nullptr));
+  const std::string info = folder_.file("DirHist\\FolderInfo.txt");
+  const std::string a = folder_.file("ThirtyTwo"), b = folder_.file("SixtyFour");
+  ASSERT_TRUE(CreateDirectoryA(a.c_str(), nullptr));
+  ASSERT_TRUE(CreateDirectoryA(b.c_str(), nullptr));
+  ASSERT_TRUE(StartAll());
+  for (const auto& [n, folder] : {std::pair<const Notepad*, std::string>{&n32_, a}, {&n64_, b}}) {
+    SCOPED_TRACE(n == &n32_ ? "32-bit" : "64-bit");
+    ASSERT_TRUE(Front(*n));
+    Key(VK_CONTROL);
+    Tap('O');
+    Key(VK_CONTROL, true);
+    std::pair<DWORD, HWND> dialog{n->pid, nullptr};
+    ASSERT_TRUE(WaitFor([&] { EnumWindows(FindFileDialogOf, reinterpret_cast<LPARAM>(&dialog)); return dialog.second != nullptr; }));
+    const HWND dlg = dialog.second;
+    // A folder typed into the file name and Open: the dialog goes there.
+    HWND name = GetDlgItem(dlg, 1148);
+    while (name != nullptr && FindWindowExA(name, nullptr, nullptr, nullptr) != nullptr) {
+      name = FindWindowExA(name, nullptr, nullptr, nullptr);
+    }
+    ASSERT_NE(name, nullptr);
+    SendMessageA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(folder.c_str()));
+    PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    ASSERT_TRUE(WaitFor([&] { return WindowText(name).empty(); })) << "the dialog did not go to " << folder;
+    // System menu, Up, Right: "Folder Shortcut"; Up, Enter: its last item,
+    // "Add Current Folder", after the folders it lists.
+    ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == dlg || (SetForegroundWindow(dlg), false); }));
+    Key(VK_MENU);
+    Tap(VK_SPACE);
+    Key(VK_MENU, true);
+    ASSERT_TRUE(WaitFor([&] { return OpenMenuOf(n->pid) != nullptr; })) << "no system menu";
+    for (BYTE k : {VK_UP, VK_RIGHT, VK_UP, VK_RETURN}) Tap(k);
+    ASSERT_TRUE(WaitFor([&] { return OpenMenuOf(n->pid) == nullptr; })) << "the menu stayed open";
+    PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    EXPECT_TRUE(WaitFor([&] { return ReadText(info).find(Lower("DirReg | " + folder + "\r\n")) != std::string::npos; }))
+        << ReadText(info);
+  }
+  // Both in the one file, the first kept.
+  EXPECT_NE(ReadText(info).find(Lower("DirReg | " + a + "\r\n")), std::string::npos) << ReadText(info);
+}
+
+
+// A text command in a 32-bit notepad: the first phase runs there (the
+// 32-bit library cuts the selection), the second in the 64-bit owner (its
+// library reads the form the 32-bit one left in the shared block), and the
+// quoted lines come back into the notepad.
+TEST_F(BothFlavorsJourney, TextCommandIn32BitNotepadQuotesTheSelection) {
+  const char menu[] = "&Quote|[E> xxxn]\r\n";
+  const std::string path = folder_.file("Commands.txt");
+  ASSERT_TRUE(WriteFileBytes(path, std::vector<unsigned char>(menu, menu + sizeof menu - 1)));
+  const char* setKey = "Software\\Veltrane Soft\\Quillo\\MenuFileSet";
+  WriteString(setKey, "MenuFile0", path);
+  WriteDword(setKey, "MenuFile0-Preset", 1);  // Ctrl twice
+  WriteDword(kGeneralKey, "StackKey", static_cast<DWORD>(-1));
+  WriteDword(kGeneralKey, "ChangeKey", static_cast<DWORD>(-1));
+  ASSERT_TRUE(StartAll());
+  SendMessageA(n32_.edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("one\r\ntwo"));
+  SendMessageA(n32_.edit, EM_SETSEL, 0, -1);
+  ASSERT_TRUE(MenuAfterDoubleCtrl(n32_)) << "no custom menu in the 32-bit notepad";
+  EXPECT_EQ(OpenMenus(), 1);
+  Tap('Q');
+  EXPECT_TRUE(WaitFor([&] { return WindowText(n32_.edit) == "> one\r\n> two"; })) << WindowText(n32_.edit);
+}
+
+
+HWND VisibleDialog(const char* title) {
+  HWND dlg = nullptr;
+  WaitFor([&] { return (dlg = FindWindowA("#32770", title)) != nullptr && IsWindowVisible(dlg); });
+  return dlg;
+}
+
+// One macro recorded across a 32-bit and a 64-bit notepad: the records of
+// both libraries land in it in the order typed, and it plays back into
+// either.
+TEST_F(BothFlavorsJourney, AMacroRecordedAcrossBothBitnessesPlaysBackIntoEach) {
+  constexpr int kNameBox = 1300;  // the macro name in the record and stop dialogs
+  ASSERT_TRUE(StartAll());
+  ASSERT_TRUE(Front(n32_));
+  PostMessageA(frame_, WM_COMMAND, kCmdRecordMacro, 0);
+  HWND record = VisibleDialog("Recording user operations");
+  ASSERT_NE(record, nullptr) << "no recording dialog";
+  SetDlgItemTextA(record, kNameBox, "Both");
+  PostMessageA(record, WM_COMMAND, IDOK, 0);
+  const std::string path = folder_.file("DirMacro\\Both.mcr");
+  ASSERT_TRUE(WaitFor([&] { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }));
+  ASSERT_TRUE(WaitFor([&] { return Shared().bRecording == TRUE; }));
+  ASSERT_TRUE(Front(n32_));
+  TypeText("ab");
+  ASSERT_TRUE(WaitFor([&] { return WindowText(n32_.edit) == "ab"; })) << WindowText(n32_.edit);
+  ASSERT_TRUE(Front(n64_));
+  TypeText("cd");
+  ASSERT_TRUE(WaitFor([&] { return WindowText(n64_.edit) == "cd"; })) << WindowText(n64_.edit);
+  Tap(VK_PAUSE);
+  HWND stop = VisibleDialog("Stop recording");
+  ASSERT_NE(stop, nullptr) << "Pause/Break did not stop the recording";
+  PostMessageA(stop, WM_COMMAND, IDOK, 0);  // Save
+  ASSERT_TRUE(WaitFor([&] {
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(h);
+    return ReadFileBytes(path).size() >= 44;
+  }));
+  const std::vector<unsigned char> bytes = ReadFileBytes(path);
+  uint32_t count = 0;
+  std::memcpy(&count, bytes.data() + 36, 4);
+  ASSERT_EQ(bytes.size(), 44u + 24u * count);
+  std::string keys;
+  for (uint32_t i = 0; i < count; ++i) {
+    EventRecord r;
+    std::memcpy(&r, bytes.data() + 44 + 24 * i, 24);
+    if (r.kind == kEventKindKey && r.a == 1) keys.push_back(static_cast<char>(r.u.key.vk));
+  }
+  EXPECT_EQ(keys, "ABCD") << "the 32-bit and the 64-bit records, in the order typed";
+  for (const Notepad* n : {&n64_, &n32_}) {
+    SCOPED_TRACE(n == &n32_ ? "32-bit" : "64-bit");
+    SendMessageA(n->edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
+    ASSERT_TRUE(Front(*n));
+    PostMessageA(frame_, WM_COMMAND, kCmdPlayMacro, 0);
+    EXPECT_TRUE(WaitFor([&] { return WindowText(n->edit) == "abcd"; })) << WindowText(n->edit);
+    ASSERT_TRUE(WaitFor([&] { return Shared().bPlaying == FALSE; }));
+  }
 }
 
 }  // namespace

@@ -11,6 +11,7 @@ int main(int argc, char** argv) {
   quillo::hook::ProcessState& state = quillo::hook::State();
   state.instance = GetModuleHandleA(nullptr);
   state.heap = HeapCreate(0, 8192, 0);
+  state.passingOnSlot = TlsAlloc();
   const bool child = argc >= 3 && std::string(argv[1]) == "--child";
   // The library's code reads the session's shared block: make it, fresh.
   if (quillo::CreateSharedBlock() == quillo::SharedBlockMade::kReused && !child) quillo::ResetSharedBlock();
