@@ -737,15 +737,6 @@ TEST_F(BothFlavorsJourney, FiguresMenuTimeIn32BitProgramUnderOwnerAndUnderQuillo
 }
 
 
-BOOL CALLBACK FindFileDialogOf(HWND hwnd, LPARAM param) {
-  auto* found = reinterpret_cast<std::pair<DWORD, HWND>*>(param);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(hwnd, &pid);
-  if (pid != found->first || !IsWindowVisible(hwnd) || GetDlgItem(hwnd, 1137) == nullptr) return TRUE;
-  found->second = hwnd;
-  return FALSE;
-}
-
 std::string Lower(std::string s) {
   for (char& c : s) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
   return s;
@@ -772,9 +763,8 @@ TEST_F(BothFlavorsJourney, FolderMenusOfBothBitnessesRecordIntoOneFile) {
     Key(VK_CONTROL);
     Tap('O');
     Key(VK_CONTROL, true);
-    std::pair<DWORD, HWND> dialog{n->pid, nullptr};
-    ASSERT_TRUE(WaitFor([&] { EnumWindows(FindFileDialogOf, reinterpret_cast<LPARAM>(&dialog)); return dialog.second != nullptr; }));
-    const HWND dlg = dialog.second;
+    HWND dlg = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (dlg = FileDialogOf(n->pid)) != nullptr; }));
     // A folder typed into the file name and Open: the dialog goes there.
     HWND name = GetDlgItem(dlg, 1148);
     while (name != nullptr && FindWindowExA(name, nullptr, nullptr, nullptr) != nullptr) {
