@@ -5,6 +5,8 @@
 // runs everywhere.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <commctrl.h>
+#include <prsht.h>
 #include <tlhelp32.h>
 #include <psapi.h>
 
@@ -735,15 +737,6 @@ TEST_F(BothFlavorsJourney, FiguresMenuTimeIn32BitProgramUnderOwnerAndUnderQuillo
 }
 
 
-BOOL CALLBACK FindFileDialogOf(HWND hwnd, LPARAM param) {
-  auto* found = reinterpret_cast<std::pair<DWORD, HWND>*>(param);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(hwnd, &pid);
-  if (pid != found->first || !IsWindowVisible(hwnd) || GetDlgItem(hwnd, 1137) == nullptr) return TRUE;
-  found->second = hwnd;
-  return FALSE;
-}
-
 std::string Lower(std::string s) {
   for (char& c : s) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
   return s;
@@ -770,9 +763,8 @@ TEST_F(BothFlavorsJourney, FolderMenusOfBothBitnessesRecordIntoOneFile) {
     Key(VK_CONTROL);
     Tap('O');
     Key(VK_CONTROL, true);
-    std::pair<DWORD, HWND> dialog{n->pid, nullptr};
-    ASSERT_TRUE(WaitFor([&] { EnumWindows(FindFileDialogOf, reinterpret_cast<LPARAM>(&dialog)); return dialog.second != nullptr; }));
-    const HWND dlg = dialog.second;
+    HWND dlg = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (dlg = FileDialogOf(n->pid)) != nullptr; }));
     // A folder typed into the file name and Open: the dialog goes there.
     HWND name = GetDlgItem(dlg, 1148);
     while (name != nullptr && FindWindowExA(name, nullptr, nullptr, nullptr) != nullptr) {
@@ -878,6 +870,55 @@ TEST_F(BothFlavorsJourney, AMacroRecordedAcrossBothBitnessesPlaysBackIntoEach) {
     PostMessageA(frame_, WM_COMMAND, kCmdPlayMacro, 0);
     EXPECT_TRUE(WaitFor([&] { return WindowText(n->edit) == "abcd"; })) << WindowText(n->edit);
     ASSERT_TRUE(WaitFor([&] { return Shared().bPlaying == FALSE; }));
+  }
+}
+
+
+struct SheetOf {
+  DWORD pid;
+  HWND sheet;
+};
+
+BOOL CALLBACK FindSheetOf(HWND hwnd, LPARAM param) {
+  auto* s = reinterpret_cast<SheetOf*>(param);
+  char cls[16] = {};
+  GetClassNameA(hwnd, cls, sizeof cls);
+  if (WindowPid(hwnd) != s->pid || lstrcmpA(cls, "#32770") != 0 || !IsWindowVisible(hwnd)) return TRUE;
+  if (SendMessageA(hwnd, PSM_GETTABCONTROL, 0, 0) == 0) return TRUE;
+  s->sheet = hwnd;
+  return FALSE;
+}
+
+// The history's size, changed on the options sheet's StackMenu page and
+// confirmed with OK, holds in both bitnesses at the next menu: of three
+// entries two are left, in the 32-bit and in the 64-bit notepad alike.
+TEST_F(BothFlavorsJourney, HistorySizeChangedOnTheOptionsSheetHoldsInBothBitnesses) {
+  constexpr UINT kCmdOptions = 32771;
+  constexpr int kHistoryNumber = 1442;  // "History number" on the StackMenu page
+  ASSERT_TRUE(StartAll());
+  CopyIn(n32_, "second");
+  ASSERT_TRUE(HistoryBecomes({"second", "an entry"}));
+  CopyIn(n64_, "third");
+  ASSERT_TRUE(HistoryBecomes({"third", "second", "an entry"}));
+  PostMessageA(frame_, WM_COMMAND, kCmdOptions, 0);
+  SheetOf found{WindowPid(frame_), nullptr};
+  ASSERT_TRUE(WaitFor([&] { EnumWindows(FindSheetOf, reinterpret_cast<LPARAM>(&found)); return found.sheet != nullptr; }))
+      << "no options sheet";
+  SendMessageA(found.sheet, PSM_SETCURSEL, 2, 0);  // General, CustomMenu, StackMenu
+  HWND page = reinterpret_cast<HWND>(SendMessageA(found.sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
+  ASSERT_NE(GetDlgItem(page, kHistoryNumber), nullptr) << "not the StackMenu page";
+  SetDlgItemTextA(page, kHistoryNumber, "2");
+  SendMessageA(found.sheet, PSM_PRESSBUTTON, PSBTN_OK, 0);
+  ASSERT_TRUE(WaitFor([&] { return !IsWindow(found.sheet); })) << "OK left the sheet open";
+  ASSERT_TRUE(WaitFor([] { return g_nNumClipHistory == 2; })) << g_nNumClipHistory;
+  for (const Notepad* n : {&n32_, &n64_}) {
+    SCOPED_TRACE(n == &n32_ ? "32-bit" : "64-bit");
+    SendMessageA(n->edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
+    ASSERT_TRUE(MenuAfterDoubleCtrl(*n));
+    Tap('3');  // no third entry: the menu stays, nothing is pasted
+    Tap('2');
+    EXPECT_TRUE(WaitFor([&] { return WindowText(n->edit) == "second"; })) << WindowText(n->edit);
+    EXPECT_TRUE(WaitFor([] { return OpenMenus() == 0; }));
   }
 }
 

@@ -476,15 +476,6 @@ TEST_F(DlgExFolderMenu932, ShiftJisFoldersWithBackslashTrailBytesAreListedAndRec
   }
 }
 
-BOOL CALLBACK FindFileDialogOf(HWND hwnd, LPARAM param) {
-  auto* found = reinterpret_cast<std::pair<DWORD, HWND>*>(param);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(hwnd, &pid);
-  if (pid != found->first || !IsWindowVisible(hwnd) || GetDlgItem(hwnd, 1137) == nullptr) return TRUE;
-  found->second = hwnd;
-  return FALSE;
-}
-
 void KeyChord(BYTE modifier, BYTE vk) {
   keybd_event(modifier, 0, 0, 0);
   Tap(vk);
@@ -516,7 +507,7 @@ TEST_F(DlgExFolders, WineNotepadsOwnOpenDialogCarriesBothMenusWorkingByKeys) {
     SetForegroundWindow(main);
     ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == main; }));
     KeyChord(VK_CONTROL, 'O');
-    ASSERT_TRUE(WaitFor([&] { EnumWindows(FindFileDialogOf, reinterpret_cast<LPARAM>(&dialog)); return dialog.second != nullptr; }));
+    ASSERT_TRUE(WaitFor([&] { return (dialog.second = FileDialogOf(dialog.first)) != nullptr; }));
     const HWND dlg = dialog.second;
     // Up, Up, Right, Enter: the first history entry; Up, Right, Enter: "Add Current Folder".
     for (const char* keys : {"\x26\x26\x27\x0d", "\x26\x27\x0d"}) {

@@ -1,5 +1,7 @@
 #include "target_window.h"
 
+#include <utility>
+
 #include "wine_support.h"
 
 namespace quillo::wine {
@@ -40,7 +42,23 @@ BOOL CALLBACK FindMenuOf(HWND hwnd, LPARAM param) {
   return TRUE;
 }
 
+BOOL CALLBACK FindFileDialogOf(HWND hwnd, LPARAM param) {
+  auto* found = reinterpret_cast<std::pair<DWORD, HWND>*>(param);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(hwnd, &pid);
+  // The "look in" box (1137) is the file dialog's own.
+  if (pid != found->first || !IsWindowVisible(hwnd) || GetDlgItem(hwnd, 1137) == nullptr) return TRUE;
+  found->second = hwnd;
+  return FALSE;
+}
+
 }  // namespace
+
+HWND FileDialogOf(DWORD pid) {
+  std::pair<DWORD, HWND> found{pid, nullptr};
+  EnumWindows(FindFileDialogOf, reinterpret_cast<LPARAM>(&found));
+  return found.second;
+}
 
 QUILLO_CHILD(EditTarget) {
   (void)args;

@@ -26,6 +26,8 @@ void Tap(BYTE vk);
 void TypeText(const char* text);
 void MouseAt(int x, int y, DWORD down = 0, DWORD up = 0);
 
+// A visible common file dialog (Open or Save) of process `pid`, or null.
+HWND FileDialogOf(DWORD pid);
 // A visible pop-up menu shown by a thread of process `pid`, or null.
 HWND OpenMenuOf(DWORD pid);
 // WM_GETTEXT, which also works on a window of another process.
