@@ -184,5 +184,16 @@ TEST_F(ProductAboutBox, ShowsTheVersionTheProgramFileCarries) {
   EXPECT_TRUE(WaitFor([] { return FindWindowA("#32770", "About Quillo") == nullptr; }));
 }
 
+// For scripts/check-package, in the prefix where it started an unpacked
+// download: the resident program came up and its icon sits in the
+// notification area (its tip read back by resting the mouse on it). Exit 0
+// when it did.
+QUILLO_CHILD(TrayIconShown) {
+  (void)args;
+  if (!WaitFor([] { return FindWindowA(kFrameClass, nullptr) != nullptr; }, 30000)) return 1;
+  // The 64-bit program says so in its tip where its 32-bit companion cannot run.
+  return TipBecomes("Quillo", 15000) || TipBecomes(std::string("Quillo") + kNotReachedNote, 5000) ? 0 : 2;
+}
+
 }  // namespace
 }  // namespace quillo::wine
