@@ -86,6 +86,7 @@ need_packages() {
   [ -x "$WINE_LIBDIR/wine64" ] || missing+=(wine64)
   command -v wine >/dev/null || missing+=(wine)
   command -v import >/dev/null || missing+=(imagemagick)
+  command -v python3 >/dev/null || missing+=(python3)
   printf '%s\n' "${missing[@]}" | sort -u | tr '\n' ' '
 }
 
@@ -230,8 +231,7 @@ build_tree() {  # build folder, log name, what it is
   ninja -C "$1" -j2 >"$BUILD/$2" 2>&1 || { tail -40 "$BUILD/$2" >&2; return 1; }
 }
 
-# Both Windows flavors are always built, whatever this machine can run.
-configure_and_build() {
+configure_flavors() {
   mkdir -p "$BUILD"
   local f
   for f in 32 64; do
@@ -239,6 +239,12 @@ configure_and_build() {
     configure_tree "$ROOT" "$(cross_build $f)" "cmake-mingw$f.log" -DCMAKE_BUILD_TYPE=Release \
       -DCMAKE_TOOLCHAIN_FILE="$(cross_toolchain $f)" -DQUILLO_BIN32="$(cross_build 32)/bin" || return 1
   done
+}
+
+# Both Windows flavors are always built, whatever this machine can run.
+configure_and_build() {
+  local f
+  configure_flavors || return 1
   CC=clang CXX=clang++ configure_tree "$ROOT" "$NATIVE_BUILD" cmake-native.log -DCMAKE_BUILD_TYPE=RelWithDebInfo || return 1
   for f in 32 64; do
     build_tree "$(cross_build $f)" "ninja-mingw$f.log" "Windows, $f-bit" || return 1

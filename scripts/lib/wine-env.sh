@@ -3,7 +3,13 @@
 # locale for code page 932, and the means to stop all of it again.
 # Source after common.sh.
 
-XVFB_STATE="$BUILD/xvfb"
+# A run that must not touch the shared prefixes (another screen DPI, a fresh
+# prefix for an unpacked download) names itself with QUILLO_WINE_TAG: it gets
+# prefixes and an Xvfb display of its own, wineprefix-TAG and wineprefix64-TAG.
+# QUILLO_WINE_DPI sets the screen DPI (LogPixels) of such a prefix when it is made.
+WINE_TAG=${QUILLO_WINE_TAG:+-$QUILLO_WINE_TAG}
+XVFB_STATE="$BUILD/xvfb$WINE_TAG"
+XVFB_PID="$BUILD/xvfb$WINE_TAG.pid"
 LOCALE_DIR="$BUILD/locale"
 
 # Wine takes a program's ANSI code page from the Unix locale, and a fresh
@@ -23,9 +29,9 @@ ensure_locale() {
 # its loader itself.
 use_flavor() {
   if [ "$1" = 64 ]; then
-    export WINEPREFIX="$BUILD/wineprefix64" WINEARCH=win64 WINELOADER="$WINE_LIBDIR/wine64"
+    export WINEPREFIX="$BUILD/wineprefix64$WINE_TAG" WINEARCH=win64 WINELOADER="$WINE_LIBDIR/wine64"
   else
-    export WINEPREFIX="$BUILD/wineprefix" WINEARCH=win32 WINELOADER="$WINE_LIBDIR/wine"
+    export WINEPREFIX="$BUILD/wineprefix$WINE_TAG" WINEARCH=win32 WINELOADER="$WINE_LIBDIR/wine"
   fi
   QUILLO_FLAVOR=$1
 }
@@ -72,7 +78,7 @@ ensure_display() {
     for i in $(seq 1 100); do
       if display_alive ":$n"; then
         echo ":$n" >"$XVFB_STATE"
-        echo "$pid" >"$BUILD/xvfb.pid"
+        echo "$pid" >"$XVFB_PID"
         export DISPLAY=":$n"
         STARTED_DISPLAY=1
         return 0
@@ -107,6 +113,10 @@ ensure_prefix() {
     # to be withdrawn, which makes every closed dialog slow: the "shell"
     # desktop spares that too.
     use_shell_desktop
+    # The screen DPI is read when the server starts: set before this one ends.
+    if [ -n "${QUILLO_WINE_DPI:-}" ]; then
+      wine_run reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$QUILLO_WINE_DPI" /f >/dev/null 2>&1 </dev/null
+    fi
     wineserver -w
     touch "$WINEPREFIX/.quillo-ready"
   elif ! grep -qi '^"Desktop"="shell"' "$WINEPREFIX/user.reg" 2>/dev/null; then
@@ -153,34 +163,47 @@ stop_prefix() {  # prefix folder
 }
 
 STOPPED_XVFB_PID=""
-stop_display() {
-  if [ -f "$BUILD/xvfb.pid" ]; then
+stop_display() {  # [pid file, state file]: those of this run by default
+  local pidfile=${1:-$XVFB_PID} state=${2:-$XVFB_STATE}
+  if [ -f "$pidfile" ]; then
     local pid
-    pid=$(cat "$BUILD/xvfb.pid")
-    STOPPED_XVFB_PID=$pid
+    pid=$(cat "$pidfile")
+    STOPPED_XVFB_PID="$STOPPED_XVFB_PID $pid"
     kill "$pid" 2>/dev/null || true
     local i
     for i in $(seq 1 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
   fi
-  rm -f "$BUILD/xvfb.pid" "$XVFB_STATE"
+  rm -f "$pidfile" "$state"
 }
 
-# Everything the Wine runs of this build folder started: both prefixes' servers
-# and programs, and the private display.
+# The prefixes of this build folder: the two shared ones and those of tagged runs.
+all_prefixes() {
+  local p
+  for p in "$BUILD"/wineprefix "$BUILD"/wineprefix64 "$BUILD"/wineprefix-* "$BUILD"/wineprefix64-*; do
+    [ -d "$p" ] && echo "$p"
+  done
+}
+
+# Everything the Wine runs of this build folder started: every prefix's
+# servers and programs, and the private displays.
 stop_wine_env() {
-  stop_prefix "$BUILD/wineprefix"
-  stop_prefix "$BUILD/wineprefix64"
-  stop_display
+  local p
+  for p in $(all_prefixes); do stop_prefix "$p"; done
+  for p in "$BUILD"/xvfb*.pid; do
+    [ -f "$p" ] && stop_display "$p" "${p%.pid}"
+  done
+  return 0
 }
 
 # Lists (and ends) whatever of this build folder is still running; non-zero
 # when something was.
 check_nothing_left() {
   local left="" p
-  for p in $(processes_of_prefix "$BUILD/wineprefix") $(processes_of_prefix "$BUILD/wineprefix64"); do
-    left="$left $p"
+  local prefix
+  for prefix in $(all_prefixes); do
+    for p in $(processes_of_prefix "$prefix"); do left="$left $p"; done
   done
-  for p in "$STOPPED_XVFB_PID" "$(cat "$BUILD/xvfb.pid" 2>/dev/null)"; do
+  for p in $STOPPED_XVFB_PID $(cat "$BUILD"/xvfb*.pid 2>/dev/null); do
     [ -n "$p" ] && [ "$(cat "/proc/$p/comm" 2>/dev/null)" = Xvfb ] && left="$left $p"
   done
   [ -z "$left" ] && return 0
