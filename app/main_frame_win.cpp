@@ -5,6 +5,8 @@
 #include <utility>
 
 #include "app_routines_win.h"
+#include "help/open_guide_win.h"
+#include "help_topics.h"
 #include "clipboard_win.h"
 #include "handles_win.h"
 #include "history_editor/history_editor_win.h"
@@ -212,6 +214,10 @@ LRESULT CMainFrame::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
     case kMsgShowMenu:
       ShowMenu(static_cast<int>(wParam), static_cast<int>(lParam));
       return 0;
+    case kMsgOpenHelp:
+      // Posted from a dialog of the library inside another program.
+      OpenGuide(static_cast<int>(static_cast<unsigned>(wParam)));
+      return 0;
     case WM_COMMAND:
       switch (LOWORD(wParam)) {
         case kCmdClearHistory:
@@ -347,7 +353,7 @@ void CMainFrame::RemoveHooks() {
 void CMainFrame::EditHistory(bool fromTray) {
   if (editorOpen_) {
     // The editor is up already: it comes to the front, nothing else changes.
-    if (hwnd_ != nullptr) RunHistoryEditor(hwnd_, history_, HelpFile());
+    if (hwnd_ != nullptr) RunHistoryEditor(hwnd_, history_);
     return;
   }
   editorOpen_ = true;
@@ -364,7 +370,7 @@ void CMainFrame::EditHistory(bool fromTray) {
   // Owned by our own window, never by the one in front: a modal editor
   // disables its owner, and another program's window (the task bar, say)
   // would stay disabled if we ended meanwhile.
-  RunHistoryEditor(hwnd_, history_, HelpFile());
+  RunHistoryEditor(hwnd_, history_);
   editorOpen_ = false;
   RestoreTopMost();
   GiveFrontBack(front);
