@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -70,6 +71,16 @@ QUILLO_CHILD(ShotBox) {
   if (right <= left || bottom <= top) return 1;
   std::printf("%ldx%ld+%ld+%ld\n", right - left, bottom - top, left, top);
   return 0;
+}
+
+// Moves the window in front to x, y and sizes it w by h (four arguments), so
+// that a picture of it stays small.
+QUILLO_CHILD(PlaceFront) {
+  if (args.size() != 4) return 2;
+  HWND w = GetForegroundWindow();
+  if (w == nullptr) return 1;
+  const int v[4] = {atoi(args[0].c_str()), atoi(args[1].c_str()), atoi(args[2].c_str()), atoi(args[3].c_str())};
+  return SetWindowPos(w, nullptr, v[0], v[1], v[2], v[3], SWP_NOZORDER) ? 0 : 1;
 }
 
 // Puts each argument on the clipboard in turn, as copies the user made.
