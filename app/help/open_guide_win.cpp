@@ -7,8 +7,8 @@
 #include <new>
 #include <string>
 
-#include "app_routines_win.h"
 #include "help/guide_link.h"
+#include "message_box_win.h"
 #include "resource.h"
 
 namespace quillo {
@@ -65,7 +65,10 @@ bool StartCommandLine(const std::wstring& commandLine) {
 void TellWhereTheGuideIs(UINT id, const std::wstring& path) {
   char shown[MAX_PATH * 2] = "";
   if (WideCharToMultiByte(CP_ACP, 0, path.c_str(), -1, shown, sizeof shown, nullptr, nullptr) <= 0) shown[0] = '\0';
-  QuilloMessageBox(id, MB_OK | MB_ICONINFORMATION, shown);
+  // This thread owns no window: a window of the main thread as owner would be
+  // disabled from here while the box is up. None, above the window in front.
+  ShowQuilloMessageOwnedBy(nullptr, GetModuleHandleA(nullptr), id, MB_OK | MB_ICONINFORMATION | MB_TOPMOST | MB_SETFOREGROUND,
+                           shown);
 }
 
 void OpenGuideNow(const GuideRequest& request) {
