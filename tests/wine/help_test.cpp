@@ -229,6 +229,34 @@ TEST_F(GuideHelp, TextCommandDialogsInAnotherProgramOpenTheirSections) {
   EXPECT_EQ(WindowText(edit), "abc") << "a cancelled form changed the text";
 }
 
+// The stack menu's "Save to Scratch File..." dialog, also the library's
+// inside the program in front: F1 there opens its section.
+TEST_F(GuideHelp, F1InTheScratchFileDialogOfAnotherProgramOpensItsSection) {
+  Process target = StartChild("EditTarget");
+  Start();
+  ASSERT_TRUE(PutClipboardText("one"));
+  ASSERT_TRUE(HistoryBecomes({"one"}));
+  HWND window = nullptr;
+  ASSERT_TRUE(WaitFor([&] {
+    window = FindWindowA(kTargetClass, kTargetTitle);
+    return window != nullptr && GetForegroundWindow() == window;
+  }));
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  Tap(VK_CONTROL);
+  Tap(VK_CONTROL);
+  ASSERT_TRUE(WaitFor([&] { return OpenMenuOf(pid) != nullptr; })) << "no stack menu in the target";
+  Tap(VK_UP);  // from no choice to the last entry: "Save to Scratch File..."
+  Tap(VK_RETURN);
+  HWND dialog = DialogInFront("Save to Scratch File");
+  ASSERT_NE(dialog, nullptr);
+  Tap(VK_F1);
+  ExpectLines({BrowserLine("scratch-file")});
+  ASSERT_TRUE(IsWindow(dialog));
+  Tap(VK_ESCAPE);
+  EXPECT_TRUE(WaitFor([&] { return !IsWindow(dialog); }));
+}
+
 // Without the guide beside the program the user is told where it belongs,
 // and no browser is started.
 TEST_F(GuideHelp, MissingGuideIsNamedInAMessage) {
