@@ -16,51 +16,7 @@
 namespace quillo::wine {
 namespace {
 
-constexpr char kBrowserKey[] = "http\\shell\\open\\command";
 constexpr char kMenuSetKey[] = "Software\\Veltrane Soft\\Quillo\\MenuFileSet";
-
-// The command registered for web addresses, replaced for one test by a copy
-// of this program that logs how it was started (the stand-in editor), and
-// put back afterwards: the prefix's own browser must not open pages.
-class StandInBrowser {
- public:
-  explicit StandInBrowser(const std::string& exe) {
-    HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_CLASSES_ROOT, kBrowserKey, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key, nullptr) !=
-        ERROR_SUCCESS) {
-      return;
-    }
-    char old[1024] = {};
-    DWORD size = sizeof old - 1;
-    DWORD type = 0;
-    had_ = RegQueryValueExA(key, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(old), &size) == ERROR_SUCCESS;
-    if (had_) old_.assign(old, size > 0 && old[size - 1] == '\0' ? size - 1 : size), oldType_ = type;
-    const std::string command = "\"" + exe + "\" \"%1\"";
-    ok_ = RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
-                         static_cast<DWORD>(command.size() + 1)) == ERROR_SUCCESS;
-    RegCloseKey(key);
-  }
-  ~StandInBrowser() {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, kBrowserKey, 0, KEY_WRITE, &key) != ERROR_SUCCESS) return;
-    if (had_) {
-      RegSetValueExA(key, nullptr, 0, oldType_, reinterpret_cast<const BYTE*>(old_.c_str()),
-                     static_cast<DWORD>(old_.size() + 1));
-    } else {
-      RegDeleteValueA(key, nullptr);
-    }
-    RegCloseKey(key);
-  }
-  StandInBrowser(const StandInBrowser&) = delete;
-  StandInBrowser& operator=(const StandInBrowser&) = delete;
-  bool ok() const { return ok_; }
-
- private:
-  bool ok_ = false;
-  bool had_ = false;
-  DWORD oldType_ = REG_SZ;
-  std::string old_;
-};
 
 class GuideHelp : public Resident {
  protected:
