@@ -5,10 +5,9 @@
 #include <utility>
 
 #include "app_routines_win.h"
-#include "help/open_guide_win.h"
-#include "help_topics.h"
 #include "clipboard_win.h"
 #include "handles_win.h"
+#include "help/open_guide_win.h"
 #include "history_editor/history_editor_win.h"
 #include "history_store.h"
 #include "key_stroke_playback.h"
