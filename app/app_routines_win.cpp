@@ -60,44 +60,6 @@ void HandBackForeground() {
   Wait(400);
 }
 
-namespace {
-
-struct HelpRequest {
-  HWND owner;
-  std::string file;
-  UINT command;
-  ULONG_PTR data;
-};
-
-DWORD WINAPI CallWinHelp(void* param) {
-  auto* request = static_cast<HelpRequest*>(param);
-  WinHelpA(request->owner, request->file.c_str(), request->command, request->data);
-  delete request;
-  return 0;
-}
-
-}  // namespace
-
-void OpenHelp(HWND owner, const std::string& file, UINT command, ULONG_PTR data) {
-  // WinHelp returns only once the help program has taken the request, and
-  // that program asks the user what to do about a missing file before it
-  // does. On our window's thread that wait would stop clipboard capture and
-  // leave every program whose hook sends us a message hanging until the user
-  // answers: the call waits on a thread of its own instead.
-  HelpRequest* request = nullptr;
-  try {
-    request = new HelpRequest{owner, file, command, data};
-  } catch (const std::bad_alloc&) {
-    return;
-  }
-  HANDLE thread = CreateThread(nullptr, 0, CallWinHelp, request, 0, nullptr);
-  if (thread == nullptr) {
-    delete request;
-    return;
-  }
-  CloseHandle(thread);
-}
-
 bool AskFileName(HWND owner, bool save, const char* title, const char* filter, const char* defaultExt,
                  const std::string& initialDir, const std::string& fileName, std::string& chosen) {
   char file[MAX_PATH] = {};

@@ -27,10 +27,6 @@ bool Wait(DWORD ms);
 // before one of our dialogs opens from the tray menu.
 void HandBackForeground();
 
-// Opens help file `file` with WinHelp's `command` and `data`, owned by
-// `owner`, without waiting for the help program.
-void OpenHelp(HWND owner, const std::string& file, UINT command, ULONG_PTR data);
-
 // The system's Open (or, with `save`, Save As) dialog, starting in
 // `initialDir` (the system's choice when empty) with `fileName` typed in.
 // Open takes existing files only; Save As asks before replacing one. False

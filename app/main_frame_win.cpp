@@ -7,6 +7,7 @@
 #include "app_routines_win.h"
 #include "clipboard_win.h"
 #include "handles_win.h"
+#include "help/open_guide_win.h"
 #include "history_editor/history_editor_win.h"
 #include "history_store.h"
 #include "key_stroke_playback.h"
@@ -212,6 +213,10 @@ LRESULT CMainFrame::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
     case kMsgShowMenu:
       ShowMenu(static_cast<int>(wParam), static_cast<int>(lParam));
       return 0;
+    case kMsgOpenHelp:
+      // Posted from a dialog of the library inside another program.
+      OpenGuide(static_cast<int>(static_cast<unsigned>(wParam)));
+      return 0;
     case WM_COMMAND:
       switch (LOWORD(wParam)) {
         case kCmdClearHistory:
@@ -347,7 +352,7 @@ void CMainFrame::RemoveHooks() {
 void CMainFrame::EditHistory(bool fromTray) {
   if (editorOpen_) {
     // The editor is up already: it comes to the front, nothing else changes.
-    if (hwnd_ != nullptr) RunHistoryEditor(hwnd_, history_, HelpFile());
+    if (hwnd_ != nullptr) RunHistoryEditor(hwnd_, history_);
     return;
   }
   editorOpen_ = true;
@@ -364,7 +369,7 @@ void CMainFrame::EditHistory(bool fromTray) {
   // Owned by our own window, never by the one in front: a modal editor
   // disables its owner, and another program's window (the task bar, say)
   // would stay disabled if we ended meanwhile.
-  RunHistoryEditor(hwnd_, history_, HelpFile());
+  RunHistoryEditor(hwnd_, history_);
   editorOpen_ = false;
   RestoreTopMost();
   GiveFrontBack(front);

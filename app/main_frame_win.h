@@ -63,7 +63,6 @@ class CMainFrame {
   bool OnTrayCommand(UINT command);  // false: not a command of the tray menu
   void ToggleDialogExtension();
   void OpenInEditor(const std::string& path);
-  std::string HelpFile() const;
 
   // The options sheet and the macro sheet (options/options_command_win.cpp).
   void OnOptions();

@@ -32,6 +32,7 @@ set(APP_PORTABLE_SOURCES
   ${QUILLO_ROOT}/app/tray/tray_rules.cpp
   ${QUILLO_ROOT}/app/history_editor/history_slots.cpp
   ${QUILLO_ROOT}/app/options/option_pages.cpp
+  ${QUILLO_ROOT}/app/help/guide_link.cpp
 )
 # The 32-bit companion's command line, and the 64-bit owner's restart rule.
 set(COMPANION_PORTABLE_SOURCES

@@ -17,6 +17,8 @@ constexpr unsigned kMsgShowMenu = kWmUser + 14;       // 1038: show menu kind wP
 constexpr unsigned kMsgDiscloseArm = kWmUser + 16;    // 1040: DiscloseText, first phase
 // 1041: the 32-bit companion's hooks are in; wParam = its process id.
 constexpr unsigned kMsgCompanionReady = kWmUser + 17;
+// 1042: open the user's guide at help topic wParam (an int, help_topics.h).
+constexpr unsigned kMsgOpenHelp = kWmUser + 18;
 
 // WM_COMMAND identifiers posted to the resident window.
 constexpr unsigned kCmdClearHistory = 32775;

@@ -1,9 +1,8 @@
 #include "dialog_support_win.h"
 
-#include <string>
-
-#include "module_folder_win.h"
 #include "process_state.h"
+#include "quillo_messages.h"
+#include "shared_block.h"
 
 namespace quillo::hook {
 
@@ -45,19 +44,12 @@ void CentreDialog(HWND dialog) {
 }
 
 void OpenHelp(int topic) noexcept {
-  try {
-  // A module path without a folder gives no place to look for the help file.
-  const std::string folder = ModuleFolder(State().instance);
-  if (folder.empty()) return;
-  const std::string path = folder + "\\Quillo.hlp";
-  HWND owner = GetForegroundWindow();
-  if (topic < 0) {
-    WinHelpA(owner, path.c_str(), HELP_FINDER, 0);
+  // The guide opens in a browser, which is the resident program's to start:
+  // the program in front only posts the topic, and waits for nothing.
+  if (HWND resident = ResidentWindow()) {
+    PostMessageA(resident, kMsgOpenHelp, static_cast<WPARAM>(static_cast<unsigned>(topic)), 0);
   } else {
-    WinHelpA(owner, path.c_str(), HELP_CONTEXT, static_cast<ULONG_PTR>(topic));
-  }
-  } catch (...) {
-    // Reached from a hook inside another program: no help is better than a crash.
+    MessageBeep(MB_OK);
   }
 }
 

@@ -1,8 +1,10 @@
 // What every dialog of the library shares: it opens centred over the window it
-// belongs to, and F1 opens the help file on the dialog's topic.
+// belongs to, and F1 opens the user's guide on the dialog's topic.
 #pragma once
 
 #include <windows.h>
+
+#include "help_topics.h"
 
 namespace quillo::hook {
 
@@ -11,8 +13,9 @@ namespace quillo::hook {
 // activation stay as they are. Called from WM_INITDIALOG.
 void CentreDialog(HWND dialog);
 
-// Opens "Quillo.hlp" beside the library's own file: the contents for a negative
-// topic, otherwise that topic. Owned by the window in front.
+// Asks the resident program to open the user's guide at help topic `topic`
+// (help_topics.h; a negative one for the contents). A beep when no resident
+// program answers.
 void OpenHelp(int topic) noexcept;
 
 // Sets the help topic of this process for as long as a dialog is open, and puts

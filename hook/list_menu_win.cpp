@@ -13,7 +13,7 @@ namespace quillo::hook {
 namespace {
 
 // F1 in the dialog opens the help contents, which a negative topic stands for.
-constexpr int kHelpContents = -1;
+constexpr int kHelpContents = help::kContents;
 
 UINT SelectedItemId(HWND dialog) {
   const LRESULT sel = SendDlgItemMessageA(dialog, IDC_LIST_MENU_ITEMS, LB_GETCURSEL, 0, 0);

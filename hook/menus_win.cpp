@@ -27,7 +27,7 @@ namespace {
 constexpr char kHistoryMapping[] = "QuilloPageMapObject";
 constexpr DWORD kHandOverWaitMs = 300;
 constexpr UINT kSimpleBeep = 0xFFFFFFFFu;  // MessageBeep(-1)
-constexpr int kScratchHelpTopic = 103;
+constexpr int kScratchHelpTopic = help::kScratchFile;
 constexpr char kScratchFileName[] = "Scratch.txt";
 constexpr char kScratchSeparator[] =
     "\r\n------------------------------------------------------------\r\n";

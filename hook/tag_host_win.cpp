@@ -381,7 +381,7 @@ int WinTagHost::AskUserValues(const char* titles, UserValueTable& table) {
   UserInputRecord record;
   record.titles = titles;
   record.table = &table;
-  HelpTopicScope help(-1);  // F1 opens the help contents
+  HelpTopicScope topic(help::kContents);  // F1 opens the contents
   const INT_PTR result = DialogBoxParamA(State().instance, MAKEINTRESOURCEA(IDD_USER_VALUES), GetForegroundWindow(), UserSpecProc,
                                          reinterpret_cast<LPARAM>(&record));
   switch (result) {

@@ -121,10 +121,18 @@ Quoted ReadQuoted(const char* content, size_t length, size_t from, std::string& 
 }
 
 bool IsTagLetter(char c) {
-  return std::strchr("!#$&'/BCDEFHLMNRSTVWY", c) != nullptr && c != '\0';
+  for (const char* head : kTagHeads) {
+    if (head[0] == c) return true;
+  }
+  return false;
 }
 bool IsDateLetter(char c) { return c != '\0' && std::strchr("YTDHMSNW", c) != nullptr; }
-bool IsKnownBang(char c) { return c != '\0' && std::strchr("KDUWEMRP", c) != nullptr; }
+bool IsKnownBang(char c) {
+  for (const char* head : kTagHeads) {
+    if (head[0] == '!' && head[1] == c && c != '\0') return true;
+  }
+  return false;
+}
 
 class Expander {
  public:

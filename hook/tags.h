@@ -27,6 +27,18 @@ struct TagTime {
   int second = 0;
 };
 
+// How every tag the expander acts on begins after its "[": a letter, or "!"
+// and the letter of its action. A "[" followed by anything else is plain text.
+// The expander knows its tags from this list alone, and the user's guide
+// shows each of them, so a tag added here needs its description there.
+inline constexpr const char* kTagHeads[] = {
+    "Y",  "T",  "D",  "H",  "M",  "S",  "N",  "W",            // dates and times
+    "$",  "&",  "/",  "'",  "C",  "#",                        // text, files, history, typed values
+    "F",  "L",  "R",  "B",                                    // pickers
+    "!K", "!D", "!U", "!W", "!E", "!M", "!R", "!P",           // key strokes and actions
+    "E",  "V",                                                // text commands
+};
+
 constexpr int kMaxUserValues = 9;
 // Longest quoted argument, short replacement, [$text], [E..] content or file
 // path; longer ones are refused with message 2030 rather than cut.

@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "app_routines_win.h"
+#include "help/open_guide_win.h"
+#include "help_topics.h"
 #include "history_editor_resource.h"
 #include "history_slots.h"
 #include "history_store.h"
@@ -18,11 +20,10 @@ namespace {
 using history_editor::HistorySlots;
 
 constexpr int kContentsTabStop = 10;  // dialog units
-constexpr DWORD kHelpContext = 0x20000 + IDD_HISTORY_EDITOR;
+constexpr int kHelpContext = help::DialogTopic(IDD_HISTORY_EDITOR);
 
 struct Editor {
   HistorySlots slots;
-  std::string helpFile;
   HWND* open;  // where the open editor is kept, so a second request finds it
   HWND dialog = nullptr;
 
@@ -123,7 +124,7 @@ struct Editor {
         return true;
       }
       case IDC_HISTORY_HELP:
-        OpenHelp(dialog, helpFile, HELP_CONTEXT, kHelpContext);
+        OpenGuide(kHelpContext);
         return true;
       case IDOK:
         // An access key or Enter reaches OK without the focus leaving the box.
@@ -166,7 +167,7 @@ INT_PTR CALLBACK EditorProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam)
 
 }  // namespace
 
-void RunHistoryEditor(HWND owner, HistoryStore& store, const std::string& helpFile) {
+void RunHistoryEditor(HWND owner, HistoryStore& store) {
   // The editor's modal loop keeps serving the tray and the stack menu: a
   // second request shows the open editor instead of stacking another
   // snapshot on top of it, whose OK would undo the first one's edits.
@@ -178,7 +179,7 @@ void RunHistoryEditor(HWND owner, HistoryStore& store, const std::string& helpFi
   try {
     std::vector<std::string> entries;
     if (!store.CopyAllEntries(entries)) return;
-    Editor editor{HistorySlots(std::move(entries), store.Capacity()), helpFile, &open};
+    Editor editor{HistorySlots(std::move(entries), store.Capacity()), &open};
     // Texts copied while the dialog is open are noted as they come; they
     // stay on top of the edited entries at OK.
     history_editor::CaptureLog captured;

@@ -13,6 +13,6 @@ namespace quillo {
 // Loads the history, shows the editor owned by `owner` and, on OK, replaces
 // the history with the edited entries, below the texts that were captured
 // while the editor was open. A history that cannot be loaded shows no dialog.
-void RunHistoryEditor(HWND owner, HistoryStore& store, const std::string& helpFile);
+void RunHistoryEditor(HWND owner, HistoryStore& store);
 
 }  // namespace quillo

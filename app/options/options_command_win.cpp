@@ -74,7 +74,7 @@ void CMainFrame::OnOptions() {
   // Owned by our own window: the owner of a modal sheet is disabled while it
   // is up, and the window in front may be another program's, the task bar
   // included, which would stay disabled if we ended meanwhile.
-  const bool accepted = RunOptionsSheet(hwnd_, SheetPages::kAll, startupState, settings_, folder_, HelpFile(), effects);
+  const bool accepted = RunOptionsSheet(hwnd_, SheetPages::kAll, startupState, settings_, folder_, effects);
   if (accepted && hwnd_ != nullptr) {
     ApplySettingsToSharedBlock(settings_);
     if (settings_.HideIcon) QuilloMessageBox(IDS_ICON_HIDDEN);
@@ -112,7 +112,7 @@ void CMainFrame::OnMacroSheet() {
   const HWND front = GetForegroundWindow();
   LiftTopMost();
   SheetEffects effects(*this);
-  const bool accepted = RunOptionsSheet(hwnd_, SheetPages::kMacro, -1, settings_, folder_, HelpFile(), effects);
+  const bool accepted = RunOptionsSheet(hwnd_, SheetPages::kMacro, -1, settings_, folder_, effects);
   if (accepted) {
     g_bRecKey = settings_.RecKey;
     g_bRecMouse = settings_.RecMouse;

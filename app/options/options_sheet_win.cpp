@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "app_routines_win.h"
+#include "help/open_guide_win.h"
+#include "help_topics.h"
 #include "options/options_res.h"
 #include "options/property_page_win.h"
 #include "settings_win.h"
@@ -56,7 +58,6 @@ int ControlOf(Focus focus) {
 // What every page of one sheet shares.
 struct SheetContext {
   std::string folder;
-  std::string helpFile;
   // Every page as it stands, for the checks that span two pages.
   const options::OptionPages& pages;
 };
@@ -70,8 +71,7 @@ class CModelPage : public CPropertyPage {
       : CPropertyPage(templateId), model_(model), context_(context) {}
 
   void OnHelp() override {
-    // The help topic of a dialog is its resource id above the base of dialog topics.
-    OpenHelp(sheet(), context_.helpFile, HELP_CONTEXT, 0x20000 + templateId());
+    OpenGuide(help::DialogTopic(static_cast<int>(templateId())));
   }
 
   // A page check's answer: true when it passed.
@@ -487,6 +487,16 @@ void RunModal(HWND sheet, HWND owner) {
       quitCode = msg.wParam;
       break;
     }
+    // F1 on the tabs, where Ctrl+Tab leaves the focus, or on the sheet's
+    // buttons would ask the sheet for help, which hands it to no page: it
+    // goes to the page in front, as it does from the page's own controls.
+    if (msg.message == WM_KEYDOWN && msg.wParam == VK_F1 && (msg.hwnd == sheet || GetParent(msg.hwnd) == sheet)) {
+      HWND page = reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
+      if (page != nullptr && msg.hwnd != page) {
+        SendMessageA(page, WM_HELP, 0, 0);
+        continue;
+      }
+    }
     if (!SendMessageA(sheet, PSM_ISDIALOGMESSAGE, 0, reinterpret_cast<LPARAM>(&msg))) {
       TranslateMessage(&msg);
       DispatchMessageA(&msg);
@@ -501,7 +511,7 @@ void RunModal(HWND sheet, HWND owner) {
 }  // namespace
 
 bool RunOptionsSheet(HWND owner, SheetPages which, int startupState, settings::Settings& settings,
-                     const std::string& programFolder, const std::string& helpFile, options::OptionsEffects& effects) {
+                     const std::string& programFolder, options::OptionsEffects& effects) {
   // Hot-key and spin controls are common controls: their classes must exist
   // before the page templates are created.
   INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_HOTKEY_CLASS | ICC_UPDOWN_CLASS | ICC_TAB_CLASSES};
@@ -509,7 +519,7 @@ bool RunOptionsSheet(HWND owner, SheetPages which, int startupState, settings::S
   SystemFileProbe files;
   const options::OptionPages loaded = options::LoadOptionPages(settings, files, startupState);
   options::OptionPages edited = loaded;
-  const SheetContext context{programFolder, helpFile, edited};
+  const SheetContext context{programFolder, edited};
 
   CGeneralPage general(edited.general, context);
   CCustomPage custom(edited.customMenu, context);

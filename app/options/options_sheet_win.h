@@ -20,6 +20,6 @@ enum class SheetPages { kAll, kMacro };
 // effects beyond the members go to `effects`) and true is returned; Cancel
 // writes nothing.
 bool RunOptionsSheet(HWND owner, SheetPages pages, int startupState, settings::Settings& settings,
-                     const std::string& programFolder, const std::string& helpFile, options::OptionsEffects& effects);
+                     const std::string& programFolder, options::OptionsEffects& effects);
 
 }  // namespace quillo

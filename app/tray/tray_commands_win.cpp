@@ -7,6 +7,8 @@
 #include <string>
 
 #include "app_routines_win.h"
+#include "help/open_guide_win.h"
+#include "help_topics.h"
 #include "main_frame_win.h"
 #include "quillo_dlgex.h"
 #include "quillo_hook.h"
@@ -167,7 +169,7 @@ bool CMainFrame::OnTrayCommand(UINT command) {
       SaveSettingsNow();
       return true;
     case ID_TRAY_HELP:
-      OpenHelp(hwnd_, HelpFile(), HELP_FINDER, 0);
+      OpenGuide(help::kContents);
       return true;
     case ID_TRAY_ABOUT: {
 #ifdef _WIN64
@@ -215,11 +217,6 @@ void CMainFrame::OpenInEditor(const std::string& path) {
     CloseHandle(pi.hProcess);
   }
   // An editor that cannot be started is not reported.
-}
-
-std::string CMainFrame::HelpFile() const {
-  // The same help file for both flavors of the program, as the library uses.
-  return folder_ + "\\Quillo.hlp";
 }
 
 }  // namespace quillo

@@ -29,8 +29,8 @@
 namespace quillo::hook {
 namespace {
 
-constexpr int kEncloseHelpTopic = 104;
-constexpr int kDiscloseHelpTopic = 107;
+constexpr int kEncloseHelpTopic = help::kEncloseForm;
+constexpr int kDiscloseHelpTopic = help::kDiscloseForm;
 constexpr int kMaxFormDialogChars = 260;
 // The resident window answers a request at once; one that does not within this
 // time must not freeze the application in front.

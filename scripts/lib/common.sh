@@ -259,5 +259,8 @@ lay_out_dist() {
   mkdir -p "$dist"
   for f in $(dist_files "$1"); do cp -f "$(cross_build "$1")/bin/$f" "$dist/"; done
   for f in $(dist_companion_files "$1"); do cp -f "$(cross_build 32)/bin/$f" "$dist/"; done
+  # The user's guide, which Help opens: the build copies it beside the program.
+  rm -rf "$dist/guide"
+  cp -R "$(cross_build "$1")/bin/guide" "$dist/guide"
   echo "$dist"
 }

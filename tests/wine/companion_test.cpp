@@ -815,6 +815,48 @@ TEST_F(BothFlavorsJourney, TextCommandIn32BitNotepadQuotesTheSelection) {
 }
 
 
+// F1 in a form dialog of the 32-bit library, inside the 32-bit notepad,
+// reaches the 64-bit owner, which opens the guide at the form's section.
+TEST_F(BothFlavorsJourney, F1InATextCommandFormIn32BitNotepadOpensTheGuideThroughTheOwner) {
+  const char menu[] = "&Form|[E]\r\n";
+  const std::string path = folder_.file("Commands.txt");
+  ASSERT_TRUE(WriteFileBytes(path, std::vector<unsigned char>(menu, menu + sizeof menu - 1)));
+  const char* setKey = "Software\\Veltrane Soft\\Quillo\\MenuFileSet";
+  WriteString(setKey, "MenuFile0", path);
+  WriteDword(setKey, "MenuFile0-Preset", 1);  // Ctrl twice
+  WriteDword(kGeneralKey, "StackKey", static_cast<DWORD>(-1));
+  WriteDword(kGeneralKey, "ChangeKey", static_cast<DWORD>(-1));
+  const std::string browser = folder_.file(kStandInEditor);
+  ASSERT_TRUE(CopyFileA(folder_.file("quillo_wine_tests.exe").c_str(), browser.c_str(), FALSE));
+  StandInBrowser standIn(browser);
+  ASSERT_TRUE(standIn.ok());
+  ASSERT_TRUE(CreateDirectoryA(folder_.file("guide").c_str(), nullptr));
+  ASSERT_TRUE(WriteFileBytes(folder_.file("guide\\index.html"), {'<', 'p', '>'}));
+  ASSERT_TRUE(StartAll());
+  SendMessageA(n32_.edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("one"));
+  SendMessageA(n32_.edit, EM_SETSEL, 0, -1);
+  ASSERT_TRUE(MenuAfterDoubleCtrl(n32_)) << "no custom menu in the 32-bit notepad";
+  Tap('F');
+  HWND form = nullptr;
+  ASSERT_TRUE(WaitFor([&] { return (form = FindWindowA("#32770", "Text Modification")) != nullptr && IsWindowVisible(form); }));
+  ASSERT_EQ(WindowPid(form), n32_.pid) << "the form is the 32-bit library's, in the notepad";
+  ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == form; }));
+  Tap(VK_F1);
+  std::string url = "file:///" + folder_.file("guide\\index.html") + "#enclose";
+  for (char& c : url) c = c == '\\' ? '/' : c;
+  const std::string expected = "\"" + browser + "\" \"" + url + "\"\n";
+  std::string logged;
+  EXPECT_TRUE(WaitFor([&] {
+    const auto bytes = ReadFileBytes(folder_.file(kStandInEditorLog));
+    logged.assign(bytes.begin(), bytes.end());
+    return !logged.empty();
+  }, 15000));
+  EXPECT_EQ(lstrcmpiA(logged.c_str(), expected.c_str()), 0) << logged << "expected " << expected;
+  Tap(VK_ESCAPE);
+  EXPECT_TRUE(WaitFor([&] { return !IsWindow(form); }));
+  EXPECT_EQ(WindowText(n32_.edit), "one");
+}
+
 HWND VisibleDialog(const char* title) {
   HWND dlg = nullptr;
   WaitFor([&] { return (dlg = FindWindowA("#32770", title)) != nullptr && IsWindowVisible(dlg); });

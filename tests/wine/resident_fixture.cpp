@@ -100,6 +100,40 @@ void ClickOn(HWND window) {
   ClickAt({(r.left + r.right) / 2, (r.top + r.bottom) / 2}, window);
 }
 
+constexpr char kBrowserKey[] = "http\\shell\\open\\command";
+
+StandInBrowser::StandInBrowser(const std::string& exe) {
+  HKEY key = nullptr;
+  if (RegCreateKeyExA(HKEY_CLASSES_ROOT, kBrowserKey, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key, nullptr) !=
+      ERROR_SUCCESS) {
+    return;
+  }
+  char old[1024] = {};
+  DWORD size = sizeof old - 1;
+  DWORD type = 0;
+  had_ = RegQueryValueExA(key, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(old), &size) == ERROR_SUCCESS;
+  if (had_) {
+    old_.assign(old, size > 0 && old[size - 1] == '\0' ? size - 1 : size);
+    oldType_ = type;
+  }
+  const std::string command = "\"" + exe + "\" \"%1\"";
+  ok_ = RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
+                       static_cast<DWORD>(command.size() + 1)) == ERROR_SUCCESS;
+  RegCloseKey(key);
+}
+
+StandInBrowser::~StandInBrowser() {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_CLASSES_ROOT, kBrowserKey, 0, KEY_WRITE, &key) != ERROR_SUCCESS) return;
+  if (had_) {
+    RegSetValueExA(key, nullptr, 0, oldType_, reinterpret_cast<const BYTE*>(old_.c_str()),
+                   static_cast<DWORD>(old_.size() + 1));
+  } else {
+    RegDeleteValueA(key, nullptr);
+  }
+  RegCloseKey(key);
+}
+
 POINT TrayIconPoint() {
   RECT r = {};
   GetWindowRect(FindWindowA("Shell_TrayWnd", nullptr), &r);

@@ -48,6 +48,25 @@ bool TipShown(const std::string& tip);
 // Rests the mouse on the icon until a tip reading `tip` shows, at most `ms`.
 bool TipBecomes(const std::string& tip, DWORD ms = 10000);
 
+// The command registered for web addresses, replaced while this lives by
+// `exe` with the address as its one argument (a copy of this program named
+// kStandInEditor logs how it was started), and put back afterwards: the
+// prefix's own browser must not open pages.
+class StandInBrowser {
+ public:
+  explicit StandInBrowser(const std::string& exe);
+  ~StandInBrowser();
+  StandInBrowser(const StandInBrowser&) = delete;
+  StandInBrowser& operator=(const StandInBrowser&) = delete;
+  bool ok() const { return ok_; }
+
+ private:
+  bool ok_ = false;
+  bool had_ = false;
+  DWORD oldType_ = REG_SZ;
+  std::string old_;
+};
+
 class Resident : public ::testing::Test {
  protected:
   void SetUp() override;

@@ -264,47 +264,6 @@ TEST_F(TrayIcon, EditFolderHistoryFileOpensTheFileChosenInDirHist) {
   EXPECT_EQ(lstrcmpiA(lines[0].c_str(), expected.c_str()), 0) << lines[0];
 }
 
-BOOL CALLBACK AddChildText(HWND child, LPARAM lParam) {
-  *reinterpret_cast<std::string*>(lParam) += WindowText(child) + "\n";
-  return TRUE;
-}
-
-// "Help" hands the program's help file to the help program, which says here
-// that the file is missing; meanwhile the program goes on with the requests
-// that other programs post to it (the stack menu's clear-history command).
-TEST_F(TrayIcon, HelpOpensTheHelpFileWithoutHoldingUpTheProgram) {
-  Start();
-  ASSERT_TRUE(PutClipboardText("one"));
-  ASSERT_TRUE(HistoryBecomes({"one"}));
-  Choose(kHelp);
-  HWND box = nullptr;
-  std::string texts;
-  std::string expected = folder_.file("Quillo.hlp");
-  CharLowerA(&expected[0]);
-  ASSERT_TRUE(WaitFor([&] {
-    texts.clear();
-    for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, "#32770", nullptr)) != nullptr;) {
-      EnumChildWindows(w, AddChildText, reinterpret_cast<LPARAM>(&texts));
-      CharLowerA(&texts[0]);
-      if (texts.find(expected) != std::string::npos) {
-        box = w;
-        return true;
-      }
-    }
-    return false;
-  }, 30000)) << "no word of " << expected;
-  PostMessageA(frame_, WM_COMMAND, 32775, 0);
-  EXPECT_TRUE(HistoryBecomes({}));
-  // The help program is Wine's, started by Quillo: it goes with the test.
-  DWORD pid = 0;
-  GetWindowThreadProcessId(box, &pid);
-  HANDLE help = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
-  ASSERT_NE(help, nullptr);
-  TerminateProcess(help, 0);
-  EXPECT_EQ(WaitForSingleObject(help, 10000), WAIT_OBJECT_0);
-  CloseHandle(help);
-}
-
 // The About box shows the version, closes with Enter, says 2008 for
 // "HomePage" without the URL file, and closes with Escape.
 TEST_F(TrayIcon, AboutShowsTheVersionSays2008WithoutTheUrlFileAndClosesWithEnterOrEscape) {

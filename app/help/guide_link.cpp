@@ -1,0 +1,118 @@
+#include "help/guide_link.h"
+
+#include "help_topics.h"
+#include "history_editor/history_editor_resource.h"
+#include "options/options_res.h"
+
+namespace quillo::help {
+
+namespace {
+constexpr const char* kContentsAnchor = "contents";
+}  // namespace
+
+const TopicAnchor kTopicAnchors[] = {
+    {kContents, kContentsAnchor},
+    {kScratchFile, "scratch-file"},
+    {kEncloseForm, "enclose"},
+    {kDiscloseForm, "disclose"},
+    {DialogTopic(IDD_HISTORY_EDITOR), "history-editor"},
+    {DialogTopic(IDD_OPTIONS_GENERAL), "options-general"},
+    {DialogTopic(IDD_OPTIONS_CUSTOM), "options-custom-menu"},
+    {DialogTopic(IDD_OPTIONS_STACK), "options-stack-menu"},
+    {DialogTopic(IDD_OPTIONS_MACRO), "options-macro"},
+    {DialogTopic(IDD_OPTIONS_FILEDLGEX), "options-file-dialog"},
+};
+const size_t kTopicAnchorCount = sizeof kTopicAnchors / sizeof kTopicAnchors[0];
+
+const char* AnchorOfTopic(int topic) {
+  for (size_t i = 0; i < kTopicAnchorCount; ++i) {
+    if (kTopicAnchors[i].topic == topic) return kTopicAnchors[i].anchor;
+  }
+  return kContentsAnchor;
+}
+
+namespace {
+
+bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+// Characters a path segment may carry as they are; the rest is encoded.
+bool IsPlain(unsigned char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
+         c == '_' || c == '~' || c == '!' || c == '$' || c == '&' || c == '\'' || c == '(' || c == ')' ||
+         c == '*' || c == '+' || c == ',' || c == ';' || c == '=' || c == '@';
+}
+
+void AppendEncoded(std::string& out, const std::string& text, size_t from) {
+  static const char kHex[] = "0123456789ABCDEF";
+  for (size_t i = from; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c == '\\' || c == '/') {
+      out += '/';
+    } else if (IsPlain(c)) {
+      out += static_cast<char>(c);
+    } else {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    }
+  }
+}
+
+}  // namespace
+
+std::string FileUrl(const std::string& path, const char* anchor) {
+  std::string url;
+  if (path.size() >= 3 && IsAsciiLetter(path[0]) && path[1] == ':' && (path[2] == '\\' || path[2] == '/')) {
+    // The drive's colon stays: browsers read "C%3A" as a host-less name.
+    url = "file:///";
+    url += path[0];
+    url += ':';
+    AppendEncoded(url, path, 2);
+  } else if (path.size() > 2 && path[0] == '\\' && path[1] == '\\' && path[2] != '\\' && path[2] != '?' &&
+             path[2] != '.') {
+    // A share: its server is the URL's host.
+    url = "file://";
+    AppendEncoded(url, path, 2);
+  } else {
+    return std::string();
+  }
+  if (anchor != nullptr && *anchor != '\0') {
+    url += '#';
+    url += anchor;
+  }
+  return url;
+}
+
+std::string BrowserCommandLine(const std::string& command, const std::string& url) {
+  if (command.empty()) return std::string();
+  std::string out;
+  bool placed = false;
+  for (size_t i = 0; i < command.size(); ++i) {
+    const char c = command[i];
+    const char next = i + 1 < command.size() ? command[i + 1] : '\0';
+    if (c == '%' && (next == '1' || next == 'L' || next == 'l')) {
+      const bool quoted = i > 0 && command[i - 1] == '"';
+      if (quoted) {
+        out += url;
+      } else {
+        out += '"';
+        out += url;
+        out += '"';
+      }
+      placed = true;
+      ++i;
+    } else if (c == '%' && next == '*') {
+      ++i;
+    } else {
+      out += c;
+    }
+  }
+  if (!placed) {
+    out += " \"";
+    out += url;
+    out += '"';
+  }
+  return out;
+}
+
+}  // namespace quillo::help
