@@ -1,6 +1,7 @@
-// The pieces of the C++ run-time that the hook library brings itself. The
-// library is mapped into every process on the desktop; three small services of
-// the static run-time would otherwise drag in far more than they are:
+// The pieces of the C++ run-time that the hook library (and the companion
+// program that loads its 32-bit flavor) brings itself. The library is mapped
+// into every process on the desktop; three small services of the static
+// run-time would otherwise drag in far more than they are:
 //
 // - The throw helpers of libstdc++ (one archive member) build std::length_error,
 //   std::out_of_range and their kin, whose message is a reference-counted
