@@ -15,7 +15,7 @@ size_t MemorySource::Read(char* dst, size_t max) noexcept {
 
 LineReader::LineReader(ByteSource& source, uint64_t fileSize, OverlongLine overlong) noexcept
     : source_(source), remaining_(fileSize), overlong_(overlong) {
-  line_[0] = '\0';
+  window_[0] = '\0';
   size_t start = 0, pos = 0;
   Refill(start, pos);
 }
@@ -42,11 +42,14 @@ bool LineReader::Refill(size_t& lineStart, size_t& pos) noexcept {
   return true;
 }
 
+// The line is handed out where it lies in the window: its end (the CR or LF,
+// a dropped Ctrl-Z, or the byte after the window's data, for which the window
+// keeps a spare byte) is examined already and becomes its terminator.
 LineStatus LineReader::Deliver(size_t start, size_t length) noexcept {
-  // Bounded by the scan limit; the check keeps the copy safe on its own.
+  // Bounded by the scan limit; the check keeps the terminator inside the window on its own.
   if (length > kLineBufferSize - 1) length = kLineBufferSize - 1;
-  std::memcpy(line_, window_ + start, length);
-  line_[length] = '\0';
+  window_[start + length] = '\0';
+  line_ = window_ + start;
   lineLength_ = length;
   ++linesDelivered_;
   return LineStatus::kLine;
@@ -80,10 +83,18 @@ LineStatus LineReader::Next() noexcept {
       }
       return LineStatus::kTooLong;
     }
-    const char c = window_[pos++];
-    --remaining_;
-    ++scanned;
-    if (c == '\n') {
+    // Everything that may be examined before the next check: what the window
+    // holds, what the file still has, and what the line may still take (one
+    // byte beyond its limit, which may be its LF).
+    size_t n = windowLength_ - pos;
+    if (n > remaining_) n = static_cast<size_t>(remaining_);
+    if (n > kMaxLineBytes + 1 - scanned) n = kMaxLineBytes + 1 - scanned;
+    const char* lf = static_cast<const char*>(std::memchr(window_ + pos, '\n', n));
+    if (lf != nullptr) n = static_cast<size_t>(lf - (window_ + pos)) + 1;
+    pos += n;
+    remaining_ -= n;
+    scanned += n;
+    if (lf != nullptr) {
       nextLine_ = pos;
       size_t length = scanned - 1;
       if (length != 0 && window_[start + length - 1] == '\r') --length;

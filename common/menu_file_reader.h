@@ -63,11 +63,16 @@ class LineReader {
   LineReader(ByteSource& source, uint64_t fileSize,
              OverlongLine overlong = OverlongLine::kStop) noexcept;
 
+  // Line() points into the object's own window.
+  LineReader(const LineReader&) = delete;
+  LineReader& operator=(const LineReader&) = delete;
+
   LineStatus Next() noexcept;
 
-  // The last line delivered, NUL-terminated. Its length can reach 259 bytes:
-  // the limit is checked before each byte is examined, and the unterminated
-  // last line of a file has no byte after it that could trip the check.
+  // The last line delivered, NUL-terminated, valid until the next call of
+  // Next(). Its length can reach 259 bytes: the limit is checked before each
+  // byte is examined, and the unterminated last line of a file has no byte
+  // after it that could trip the check.
   const char* Line() const noexcept { return line_; }
   size_t Length() const noexcept { return lineLength_; }
   uint32_t LinesDelivered() const noexcept { return linesDelivered_; }
@@ -84,8 +89,9 @@ class LineReader {
   size_t nextLine_ = 0;         // offset of the next line in window_
   uint32_t linesDelivered_ = 0;
   size_t lineLength_ = 0;
-  char window_[kWindowSize];
-  char line_[kLineBufferSize];
+  const char* line_ = window_;  // inside window_, valid until the next call
+  // One byte beyond the data, for the terminator of a last line that fills it.
+  char window_[kWindowSize + 1];
 };
 
 }  // namespace quillo::hook

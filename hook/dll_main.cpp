@@ -1,6 +1,7 @@
 // Library entry of QuilloHook.dll.
 #include <windows.h>
 
+#include "own_runtime_win.h"
 #include "own_unwind_tables_win.h"
 #include "process_state.h"
 #include "shared_block_win.h"
@@ -24,6 +25,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
       // takes back the menu, the heap and the process with it. Only an unload
       // of the library from a living process gives them back here.
       if (quillo::hook::DetachFromProcess(reserved != nullptr)) {
+        quillo::ReleaseExceptionGlobals();
         quillo::ReleaseOwnUnwindTables();
         quillo::ReleaseSharedBlock();
       }

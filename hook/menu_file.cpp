@@ -1,5 +1,6 @@
 #include "menu_file.h"
 
+#include <cstdint>
 #include <cstring>
 #include <new>
 #include <utility>
@@ -36,12 +37,39 @@ const char* SkipBlank(const char* p) {
   return p;
 }
 
+// Lead bytes of every double-byte code page lie at 0x81 and above, and white
+// space below 0x21: a byte in between is a whole character that is not blank,
+// known without asking the platform. Menu files are mostly such bytes.
+bool IsPlainByte(char c) {
+  const auto u = static_cast<unsigned char>(c);
+  return u > 0x20 && u < 0x80;
+}
+
+// Eight plain bytes at p, found in one step.
+bool EightPlainBytes(const char* p) {
+  uint64_t w;
+  std::memcpy(&w, p, sizeof w);
+  constexpr uint64_t kHigh = 0x8080808080808080ull;
+  constexpr uint64_t kBelow21 = 0x2121212121212121ull;
+  // No byte at 0x80 or above, and (among those) none below 0x21.
+  return (w & kHigh) == 0 && ((w - kBelow21) & ~w & kHigh) == 0;
+}
+
 // Trims in place, walking forward by characters: scanning back from the end
-// could take a trail byte for a space.
-size_t TrimInPlace(char* s) {
+// could take a trail byte for a space. `room` is how many bytes from s may be
+// read (at least the text and its terminator); runs of plain bytes inside it
+// are passed eight at a time.
+size_t TrimInPlace(char* s, size_t room) {
   const char* start = SkipBlank(s);
   const char* end = start;
+  const char* limit = s + room;
   for (const char* p = start; *p != '\0';) {
+    if (IsPlainByte(*p)) {
+      ++p;
+      while (limit - p >= 8 && EightPlainBytes(p)) p += 8;
+      end = p;
+      continue;
+    }
     const size_t n = BlankLen(p);
     if (n != 0) {
       p += n;
@@ -56,10 +84,16 @@ size_t TrimInPlace(char* s) {
   return len;
 }
 
-void TrimString(std::string& s) { s.resize(TrimInPlace(s.data())); }
+void TrimString(std::string& s) { s.resize(TrimInPlace(s.data(), s.size() + 1)); }
 
-bool StartsWith(const char* s, const char* prefix) {
-  return std::strncmp(s, prefix, std::strlen(prefix)) == 0;
+// Every line of a body is tested against three markers: compared in place,
+// byte by byte, rather than through the library's strncmp.
+template <size_t N>
+bool StartsWith(const char* s, const char (&prefix)[N]) {
+  for (size_t i = 0; i + 1 < N; ++i) {
+    if (s[i] != prefix[i]) return false;
+  }
+  return true;
 }
 
 // Last ">->" of a title, found character by character so that the search
@@ -88,7 +122,7 @@ class Parser {
                     f.headerLineNumber);
       }
       std::memcpy(line_, reader_.Line(), reader_.Length() + 1);
-      const size_t len = TrimInPlace(line_);
+      const size_t len = TrimInPlace(line_, reader_.Length() + 1);
       if (inBlock_) {
         if (StartsWith(line_, "<<<<")) inBlock_ = false;
         continue;
@@ -233,9 +267,11 @@ class Parser {
     if (bar == nullptr) return Fail(kMsgBadLine, std::string(line_), lineNumber);
     std::string titleLine(line_, static_cast<size_t>(bar - line_));
     *bar = '\0';
-    TrimInPlace(line_);
-    char* body = bar + 1;
-    const size_t bodyLength = TrimInPlace(body);
+    TrimInPlace(line_, static_cast<size_t>(bar - line_) + 1);
+    // The line was trimmed whole, by characters from its start; the body
+    // starts on a character too, so its end is trimmed already.
+    const char* body = SkipBlank(bar + 1);
+    const size_t bodyLength = std::strlen(body);
 
     const Frame& f = stack_.back();
     const uint32_t id = model_.nextItemId;
@@ -249,9 +285,10 @@ class Parser {
           arrow[3] = '\0';  // "!" keeps the arrow as plain text
         }
       }
-      stored = body;
+      stored.reserve(bodyLength + 2);
+      stored.assign(body, bodyLength);
       // A body starting with "'" names a file to paste; no line break is added to it.
-      if (body[0] != '\'') stored += "\r\n";
+      if (body[0] != '\'') stored.append("\r\n", 2);
     } else if (!ReadBody(titleLine, lineNumber, stored)) {
       return false;
     }
@@ -277,6 +314,10 @@ class Parser {
   // Body lines are kept as written; only comments, comment blocks and the
   // "/E" line are recognised, each after leading white space.
   bool ReadBody(const std::string& titleLine, uint32_t titleLineNumber, std::string& body) {
+    // Gathered where the room of earlier bodies is kept, then copied once at
+    // its final size: no growing copies, and no slack kept in the model.
+    std::string& lines = bodyLines_;
+    lines.clear();
     bool inBlock = false;
     for (;;) {
       if (!ReadLine()) return Fail(kMsgNoItemEnd, titleLine, titleLineNumber);
@@ -291,9 +332,12 @@ class Parser {
         inBlock = true;
         continue;
       }
-      if (StartsWith(p, "/E")) return true;
-      body += raw;
-      body += "\r\n";
+      if (StartsWith(p, "/E")) {
+        body.assign(lines);
+        return true;
+      }
+      lines += raw;
+      lines.append("\r\n", 2);
     }
   }
 
@@ -349,6 +393,7 @@ class Parser {
   std::vector<Frame> stack_;
   size_t entries_ = 0;
   bool inBlock_ = false;  // blocks do not nest, and no level opens or closes inside one
+  std::string bodyLines_;
   char line_[LineReader::kLineBufferSize] = {};
 };
 

@@ -164,9 +164,21 @@ bool MoveItemToTop(char* view, size_t blockSize, int count, int index, char* scr
 }
 
 EntryMark MarkEntry(const char* text, size_t length) noexcept {
-  // FNV-1a, 64 bits: no two entries of one history meet by chance.
+  // FNV-1a over eight bytes a step, 64 bits, the state turned before each
+  // step so that high bits reach the low ones again: no two entries of one
+  // history meet by chance. A mark lives only inside one process (the menu
+  // and the paste it leads to), so it may differ from earlier ones. A byte a
+  // step made the stack menu of a full history of 20 KB entries wait for
+  // 2 MB of strictly serial multiplications.
   uint64_t hash = 14695981039346656037ull;
-  for (size_t i = 0; i < length; ++i) {
+  size_t i = 0;
+  for (; i + 8 <= length; i += 8) {
+    uint64_t word;
+    std::memcpy(&word, text + i, 8);
+    hash = ((hash << 23) | (hash >> 41)) ^ word;
+    hash *= 1099511628211ull;
+  }
+  for (; i < length; ++i) {
     hash ^= static_cast<unsigned char>(text[i]);
     hash *= 1099511628211ull;
   }

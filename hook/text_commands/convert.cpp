@@ -72,21 +72,25 @@ bool InByteList(const char* list, unsigned char c) {
   return c != 0 && std::strchr(list, static_cast<char>(c)) != nullptr;
 }
 
-// The single byte of a full-width character, 0 for none. Built once from the
-// two forward tables, so that each direction is the other's exact inverse.
+// The single byte of a full-width character, 0 for none. Built from the two
+// forward tables, so that each direction is the other's exact inverse; the
+// compiler builds it, so no first call has to (a run-time initialisation
+// would need a thread-safe guard, and with it a threading library).
+struct HalfTable {
+  unsigned char half[3][256] = {};  // lead bytes 0x81-0x83
+  constexpr HalfTable() {
+    for (int i = 0; i < 95; ++i) Set(kAsciiToFull[i], static_cast<unsigned char>(0x20 + i));
+    for (int i = 0; i < 63; ++i) Set(kKanaToFull[i], static_cast<unsigned char>(0xA1 + i));
+  }
+  constexpr void Set(uint16_t code, unsigned char c) {
+    const int lead = code >> 8;
+    if (lead >= 0x81 && lead <= 0x83) half[lead - 0x81][code & 0xFF] = c;
+  }
+};
+constexpr HalfTable kHalfTable;
+
 unsigned char HalfOf(uint16_t code) {
-  struct Table {
-    unsigned char half[3][256] = {};  // lead bytes 0x81-0x83
-    Table() {
-      for (int i = 0; i < 95; ++i) Set(kAsciiToFull[i], static_cast<unsigned char>(0x20 + i));
-      for (int i = 0; i < 63; ++i) Set(kKanaToFull[i], static_cast<unsigned char>(0xA1 + i));
-    }
-    void Set(uint16_t code, unsigned char c) {
-      const int lead = code >> 8;
-      if (lead >= 0x81 && lead <= 0x83) half[lead - 0x81][code & 0xFF] = c;
-    }
-  };
-  static const Table table;
+  const HalfTable& table = kHalfTable;
   switch (code) {
     // The second spellings of the full-width quotation mark and apostrophe.
     case 0xFA57: case 0xEEFC: return '"';
@@ -324,8 +328,8 @@ class Converter {
   bool ok_ = true;
 };
 
-CaseTable MakeTable(bool cp1252) {
-  CaseTable t;
+constexpr CaseTable MakeTable(bool cp1252) {
+  CaseTable t{};
   for (int i = 0; i < 256; ++i) t.upper[i] = t.lower[i] = static_cast<unsigned char>(i);
   for (int c = 'a'; c <= 'z'; ++c) {
     t.upper[c] = static_cast<unsigned char>(c - 0x20);
@@ -353,15 +357,13 @@ CaseTable MakeTable(bool cp1252) {
 
 bool IsConvMode(int mode) noexcept { return (mode >= 1 && mode <= 7) || mode == 10 || mode == 11; }
 
-const CaseTable& AsciiCaseTable() noexcept {
-  static const CaseTable table = MakeTable(false);
-  return table;
-}
+// Built by the compiler, as the half-width table is.
+constexpr CaseTable kAsciiCaseTable = MakeTable(false);
+constexpr CaseTable kCaseTable1252 = MakeTable(true);
 
-const CaseTable& CaseTable1252() noexcept {
-  static const CaseTable table = MakeTable(true);
-  return table;
-}
+const CaseTable& AsciiCaseTable() noexcept { return kAsciiCaseTable; }
+
+const CaseTable& CaseTable1252() noexcept { return kCaseTable1252; }
 
 bool ConvertText(int mode, const char* text, size_t length, char* out, size_t outSize, const ConvRules& rules,
                  size_t* written) noexcept {

@@ -114,6 +114,21 @@ bool ArmResident(UINT message, LPARAM lParam) {
   return SendMessageTimeoutA(resident, message, 1, lParam, SMTO_ABORTIFHUNG, kSendTimeoutMs, &answer) != 0;
 }
 
+// The case of each single byte as the system's code page has it.
+BOOL CALLBACK BuildPlatformCaseTable(PINIT_ONCE, PVOID table, PVOID*) {
+  CaseTable& t = *static_cast<CaseTable*>(table);
+  for (int i = 0; i < 256; ++i) {
+    char upper = static_cast<char>(i), lower = static_cast<char>(i);
+    if (i != 0 && !IsDBCSLeadByte(static_cast<BYTE>(i))) {
+      CharUpperBuffA(&upper, 1);
+      CharLowerBuffA(&lower, 1);
+    }
+    t.upper[i] = static_cast<unsigned char>(upper);
+    t.lower[i] = static_cast<unsigned char>(lower);
+  }
+  return TRUE;
+}
+
 }  // namespace
 
 ConvRules RulesOfThisSystem() noexcept {
@@ -124,19 +139,13 @@ ConvRules RulesOfThisSystem() noexcept {
   } else if (rules.codePage == 1252) {
     rules.singleByte = &CaseTable1252();
   } else {
-    static const CaseTable platform = [] {
-      CaseTable t;
-      for (int i = 0; i < 256; ++i) {
-        char upper = static_cast<char>(i), lower = static_cast<char>(i);
-        if (i != 0 && !IsDBCSLeadByte(static_cast<BYTE>(i))) {
-          CharUpperBuffA(&upper, 1);
-          CharLowerBuffA(&lower, 1);
-        }
-        t.upper[i] = static_cast<unsigned char>(upper);
-        t.lower[i] = static_cast<unsigned char>(lower);
-      }
-      return t;
-    }();
+    // Built once per process by whichever thread comes first; the others
+    // wait for it. The system's one-time initialisation rather than a
+    // function-local static: that would link a threading library into the
+    // hook library for this one table.
+    static CaseTable platform;
+    static INIT_ONCE built = INIT_ONCE_STATIC_INIT;
+    InitOnceExecuteOnce(&built, BuildPlatformCaseTable, &platform, nullptr);
     rules.singleByte = &platform;
   }
   return rules;

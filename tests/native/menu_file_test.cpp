@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -194,6 +195,36 @@ TEST(MenuLineReader, AFileShorterThanItsSizeEndsWhereItsBytesEnd) {
   EXPECT_STREQ(reader.Line(), "bc");
   EXPECT_EQ(reader.Next(), LineStatus::kEnd);
   EXPECT_LT(src.requests.size(), 5u);
+}
+
+// Lines are handed out where they lie in the window, terminated in place: a
+// last line without LF that ends exactly where a full window ends has its
+// terminator in the window's spare byte (the sanitizers see any byte beyond),
+// and the next line's read never sees the terminator of the one before.
+TEST(MenuLineReader, LinesEndingAtTheWindowsEndComeOutWholeAndTheirEndsIntact) {
+  for (const char* tail : {"", "\x1a"}) {
+    std::string text;
+    while (text.size() + 101 < LineReader::kWindowSize) text += std::string(100, 'a' + text.size() % 26) + "\n";
+    std::string last(LineReader::kWindowSize - text.size() - std::strlen(tail), 'z');
+    last[0] = 'Y';
+    text += last + tail;
+    ASSERT_EQ(text.size(), LineReader::kWindowSize);
+    LineStatus end;
+    const auto lines = ReadAll(text, 0, &end);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back(), last) << "tail " << std::strlen(tail);
+    EXPECT_EQ(end, LineStatus::kEnd);
+    for (size_t i = 0; i + 1 < lines.size(); ++i) EXPECT_EQ(lines[i].size(), 100u) << i;
+  }
+  // Across refills, with a CR before each LF: each line reads whole although
+  // its predecessor's CR became a terminator in the same window.
+  std::string text;
+  std::vector<std::string> want;
+  for (int i = 0; text.size() < 3 * LineReader::kWindowSize; ++i) {
+    want.push_back(std::string(static_cast<size_t>(37 + i % 200), static_cast<char>('a' + i % 26)));
+    text += want.back() + "\r\n";
+  }
+  EXPECT_EQ(ReadAll(text, 1000), want);
 }
 
 // ------------------------------------------------------------- menu levels

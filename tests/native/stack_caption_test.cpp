@@ -214,6 +214,31 @@ TEST(StackCaptionShownEntry, EmptyEntryUnterminatedSlotAndNoMark) {
   EXPECT_TRUE(SameEntry(Mark("abc"), Mark("abc")));
 }
 
+// Marks are taken eight bytes at a time: a change of any one bit of any byte,
+// in a whole word or in the bytes after the last one, and two changes that
+// would cancel in a plain word-wise sum, all give another mark.
+TEST(StackEntryMark, EveryChangedByteOfALongEntryChangesItsMark) {
+  std::string text(20479, 'x');
+  for (size_t i = 0; i < text.size(); ++i) text[i] = static_cast<char>('a' + (i * 7) % 26);
+  const EntryMark original = Mark(text);
+  int same = 0;
+  for (size_t at : {size_t{0}, size_t{7}, size_t{8}, size_t{4095}, size_t{20471}, size_t{20472}, size_t{20478}}) {
+    for (int bit = 0; bit < 8; ++bit) {
+      std::string changed = text;
+      changed[at] = static_cast<char>(changed[at] ^ (1 << bit));
+      if (SameEntry(Mark(changed), original)) ++same;
+    }
+  }
+  EXPECT_EQ(same, 0);
+  // The same top bit flipped in two words: a state that only multiplied would
+  // keep the two differences in that bit, where they cancel.
+  std::string twice = text;
+  twice[7] = static_cast<char>(twice[7] ^ 0x80);
+  twice[15] = static_cast<char>(twice[15] ^ 0x80);
+  EXPECT_FALSE(SameEntry(Mark(twice), original));
+  EXPECT_TRUE(SameEntry(Mark(std::string(text)), original));
+}
+
 // ---- key text and chooser ----
 
 class FakeKeyNames : public KeyNameSource {
