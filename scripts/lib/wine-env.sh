@@ -113,16 +113,20 @@ ensure_prefix() {
     # to be withdrawn, which makes every closed dialog slow: the "shell"
     # desktop spares that too.
     use_shell_desktop
-    # The screen DPI is read when the server starts: set before this one ends.
-    if [ -n "${QUILLO_WINE_DPI:-}" ]; then
-      wine_run reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$QUILLO_WINE_DPI" /f >/dev/null 2>&1 </dev/null
-    fi
     wineserver -w
     touch "$WINEPREFIX/.quillo-ready"
   elif ! grep -qi '^"Desktop"="shell"' "$WINEPREFIX/user.reg" 2>/dev/null; then
     # A prefix made before the tray icon existed: give it the task bar too
     # (from the next start of its server on).
     use_shell_desktop
+  fi
+  if ! server_running && [ -n "${QUILLO_WINE_DPI:-}" ] &&
+    ! grep -qi "^\"LogPixels\"=dword:$(printf %08x "$QUILLO_WINE_DPI")\$" "$WINEPREFIX/user.reg" 2>/dev/null; then
+    # The screen DPI is read when the server starts: set it, and let that
+    # server end, before the one the tests use. Checked at every start, so a
+    # prefix first made without a DPI gets it too.
+    wine_run reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$QUILLO_WINE_DPI" /f >/dev/null 2>&1 </dev/null
+    wineserver -w
   fi
   if ! server_running; then
     # Test folders whose copies of the libraries stayed mapped in some Wine
