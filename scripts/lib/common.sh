@@ -135,9 +135,16 @@ apt_install() {  # sudo prefix, log, apt-get options before "install"..., --, pa
   $sudo env LC_ALL=C DEBIAN_FRONTEND=noninteractive apt-get "${opts[@]}" install -y -q "$@" >>"$log" 2>&1
 }
 
+# Installs what need_packages names, and the packages given as arguments
+# (by Debian name) that a script of its own needs beyond the build and tests.
+still_missing() {  # extra packages...
+  local p extra=()
+  for p in "$@"; do dpkg -s "$p" >/dev/null 2>&1 || extra+=("$p"); done
+  echo "$(need_packages) ${extra[*]}"
+}
 install_packages() {
   local missing
-  missing=$(need_packages)
+  missing=$(still_missing "$@")
   [ -z "${missing// /}" ] && return 0
   mkdir -p "$BUILD"
   local log="$BUILD/apt.log"
@@ -186,7 +193,7 @@ install_packages() {
       return 1
     fi
   fi
-  missing=$(need_packages)
+  missing=$(still_missing "$@")
   [ -z "${missing// /}" ] || { say "still missing after the install: $missing"; return 1; }
 }
 
