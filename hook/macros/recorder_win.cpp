@@ -1,5 +1,7 @@
 #include "macros/recorder_win.h"
 
+#include <windows.h>
+
 #include "macros/recorder.h"
 #include "quillo_hook.h"
 #include "quillo_messages.h"
@@ -47,7 +49,35 @@ void RecordKeyWin(const KeyEvent& event) noexcept { RecordKey(event, Fields(), g
 void CheckPauseWhilePlayingWin(const KeyEvent& event) noexcept {
   CheckPauseWhilePlaying(event, Fields(), g_recorderHost);
 }
-void RecordMouseWin(const MouseEvent& event) noexcept { RecordMouse(event, Fields(), g_recorderHost); }
+// The hook sees the pointer in the coordinates of the program under it, which
+// are scaled (logical) ones for a program that is not DPI aware on a high-DPI
+// screen. A recording is scaled against the screen size the resident program
+// reads, in physical pixels: every point it keeps is made physical too. Looked
+// up at run time: Windows before 8.1 lacks the call, and there every program
+// shares one scale.
+void ToPhysicalPoint(MouseEvent& event) noexcept {
+  using Convert = BOOL(WINAPI*)(HWND, LPPOINT);
+  HMODULE user32 = GetModuleHandleA("user32.dll");
+  if (user32 == nullptr || event.window == 0) return;
+  const auto convert =
+      reinterpret_cast<Convert>(reinterpret_cast<void*>(GetProcAddress(user32, "LogicalToPhysicalPointForPerMonitorDPI")));
+  if (convert == nullptr) return;
+  POINT pt{event.x, event.y};
+  if (convert(reinterpret_cast<HWND>(event.window), &pt)) {
+    event.x = pt.x;
+    event.y = pt.y;
+  }
+}
+
+void RecordMouseWin(const MouseEvent& event) noexcept {
+  if (!g_bRecording) {
+    RecordMouse(event, Fields(), g_recorderHost);
+    return;
+  }
+  MouseEvent physical = event;
+  ToPhysicalPoint(physical);
+  RecordMouse(physical, Fields(), g_recorderHost);
+}
 
 }  // namespace quillo::hook
 
