@@ -5,6 +5,13 @@ set(QUILLO_VERSION_TEXT ${PROJECT_VERSION})
 # "2.03" is shown as written; the numeric fields of the version resource and
 # the manifest take the components as numbers (a leading zero would read as
 # octal in a resource script).
+# The minor part is written with two digits, as the About box shows it: "2.1"
+# would read as 2.10 to a user but become the file version 2.1, lower than
+# 2.03's 2.3 to any installer that compares them.
+string(LENGTH "${PROJECT_VERSION_MINOR}" minor_digits)
+if(NOT minor_digits EQUAL 2)
+  message(FATAL_ERROR "project version ${PROJECT_VERSION}: write the minor part with two digits (2.03, 2.10)")
+endif()
 foreach(part MAJOR MINOR PATCH TWEAK)
   set(value "${PROJECT_VERSION_${part}}")
   if(value STREQUAL "")
