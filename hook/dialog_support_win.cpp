@@ -46,10 +46,12 @@ void CentreDialog(HWND dialog) {
 void OpenHelp(int topic) noexcept {
   // The guide opens in a browser, which is the resident program's to start:
   // the program in front only posts the topic, and waits for nothing.
-  if (HWND resident = ResidentWindow()) {
-    PostMessageA(resident, kMsgOpenHelp, static_cast<WPARAM>(static_cast<unsigned>(topic)), 0);
-  } else {
-    MessageBeep(MB_OK);
+  // The browser it starts may then come to the front, over this program.
+  HWND resident = ResidentWindow();
+  if (resident != nullptr) AllowSetForegroundWindow(Shared().residentProcessId);
+  if (resident == nullptr ||
+      !PostMessageA(resident, kMsgOpenHelp, static_cast<WPARAM>(static_cast<unsigned>(topic)), 0)) {
+    MessageBeep(MB_OK);  // F1 is not lost without a sound
   }
 }
 

@@ -152,6 +152,7 @@ LRESULT CALLBACK SysMsgProc(int code, WPARAM wParam, LPARAM lParam) {
     FilterMessage m;
     m.message = msg->message;
     m.wParam = static_cast<uintptr_t>(msg->wParam);
+    m.lParam = static_cast<uintptr_t>(msg->lParam);
     TriggerHandler handler(g_host, g_triggerState);
     if (handler.OnMessageFilter(code, m) == HookVerdict::kSwallow) return 1;
     return PassOn(g_hSysMsgHook, WH_SYSMSGFILTER, code, wParam, lParam);

@@ -232,7 +232,8 @@ HookVerdict TriggerHandler::OnMessageFilter(int code, const FilterMessage& msg) 
     if (msg.message == kWmKeyDown && msg.wParam == kVkF1) {
       const int topic = host_.HelpTopic();
       if (topic != 0) {
-        host_.OpenHelp(topic);
+        // A held F1 repeats: one guide is enough.
+        if ((msg.lParam & 0x40000000u) == 0) host_.OpenHelp(topic);
         return HookVerdict::kSwallow;
       }
     }

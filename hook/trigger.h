@@ -83,6 +83,7 @@ struct MouseEvent {
 struct FilterMessage {
   uint32_t message = 0;
   uintptr_t wParam = 0;
+  uintptr_t lParam = 0;  // for a key: repeat count, scan code, flags
 };
 
 // The fields of the shared settings block the hooks read, copied by the adapter

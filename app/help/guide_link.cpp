@@ -10,17 +10,24 @@ namespace {
 constexpr const char* kContentsAnchor = "contents";
 }  // namespace
 
+static_assert(kHistoryEditor == DialogTopic(IDD_HISTORY_EDITOR));
+static_assert(kOptionsGeneral == DialogTopic(IDD_OPTIONS_GENERAL));
+static_assert(kOptionsCustomMenu == DialogTopic(IDD_OPTIONS_CUSTOM));
+static_assert(kOptionsStackMenu == DialogTopic(IDD_OPTIONS_STACK));
+static_assert(kOptionsMacro == DialogTopic(IDD_OPTIONS_MACRO));
+static_assert(kOptionsFileDialog == DialogTopic(IDD_OPTIONS_FILEDLGEX));
+
 const TopicAnchor kTopicAnchors[] = {
     {kContents, kContentsAnchor},
     {kScratchFile, "scratch-file"},
     {kEncloseForm, "enclose"},
     {kDiscloseForm, "disclose"},
-    {DialogTopic(IDD_HISTORY_EDITOR), "history-editor"},
-    {DialogTopic(IDD_OPTIONS_GENERAL), "options-general"},
-    {DialogTopic(IDD_OPTIONS_CUSTOM), "options-custom-menu"},
-    {DialogTopic(IDD_OPTIONS_STACK), "options-stack-menu"},
-    {DialogTopic(IDD_OPTIONS_MACRO), "options-macro"},
-    {DialogTopic(IDD_OPTIONS_FILEDLGEX), "options-file-dialog"},
+    {kHistoryEditor, "history-editor"},
+    {kOptionsGeneral, "options-general"},
+    {kOptionsCustomMenu, "options-custom-menu"},
+    {kOptionsStackMenu, "options-stack-menu"},
+    {kOptionsMacro, "options-macro"},
+    {kOptionsFileDialog, "options-file-dialog"},
 };
 const size_t kTopicAnchorCount = sizeof kTopicAnchors / sizeof kTopicAnchors[0];
 
@@ -91,14 +98,10 @@ std::string BrowserCommandLine(const std::string& command, const std::string& ur
     const char c = command[i];
     const char next = i + 1 < command.size() ? command[i + 1] : '\0';
     if (c == '%' && (next == '1' || next == 'L' || next == 'l')) {
-      const bool quoted = i > 0 && command[i - 1] == '"';
-      if (quoted) {
-        out += url;
-      } else {
-        out += '"';
-        out += url;
-        out += '"';
-      }
+      // As the shell does: the address goes where the placeholder stands,
+      // quoted or not. Chromium's "--single-argument %1" takes the rest of the
+      // line as it is, quotes and all; the URL has no space or quote to guard.
+      out += url;
       placed = true;
       ++i;
     } else if (c == '%' && next == '*') {

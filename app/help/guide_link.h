@@ -34,8 +34,9 @@ std::string FileUrl(const std::string& path, const char* anchor);
 // The command line that opens `url` with a program whose registered command
 // is `command` (as the system stores it: "%1" or "%L" where the document goes).
 // Without a placeholder the URL is added at the end. "%*" (the remaining
-// arguments) stands for nothing here. The URL is quoted unless the command
-// already quotes the placeholder. Empty when `command` is empty.
+// arguments) stands for nothing here. The URL replaces the placeholder as it
+// is (FileUrl leaves no space or quote in it); only one added at the end is
+// quoted. Empty when `command` is empty.
 std::string BrowserCommandLine(const std::string& command, const std::string& url);
 
 }  // namespace quillo::help

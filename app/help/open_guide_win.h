@@ -8,7 +8,8 @@ namespace quillo {
 // resident window answering a library's message, never waits for it. When no
 // browser takes the guide's address, the guide file is opened as the system
 // opens any such file (at its start); when that fails too, or the guide is
-// missing, a message tells the user where it should be.
+// missing, a message tells the user where it should be. A request while one
+// is still on its way, or within about a second of the last, is dropped.
 void OpenGuide(int topic);
 
 }  // namespace quillo

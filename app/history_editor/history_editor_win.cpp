@@ -20,7 +20,7 @@ namespace {
 using history_editor::HistorySlots;
 
 constexpr int kContentsTabStop = 10;  // dialog units
-constexpr int kHelpContext = help::DialogTopic(IDD_HISTORY_EDITOR);
+constexpr int kHelpContext = help::kHistoryEditor;
 
 struct Editor {
   HistorySlots slots;

@@ -487,6 +487,8 @@ void RunModal(HWND sheet, HWND owner) {
       quitCode = msg.wParam;
       break;
     }
+    // A held F1 repeats: one guide is enough, whichever window has the focus.
+    if (msg.message == WM_KEYDOWN && msg.wParam == VK_F1 && (msg.lParam & (1 << 30)) != 0) continue;
     // F1 on the tabs, where Ctrl+Tab leaves the focus, or on the sheet's
     // buttons would ask the sheet for help, which hands it to no page: it
     // goes to the page in front, as it does from the page's own controls.

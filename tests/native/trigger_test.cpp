@@ -498,6 +498,7 @@ TEST(TriggerMessageFilter, MenuNoticesSwallowedWhileTrackingAndF1OpensDialogHelp
     int topic;
     HookVerdict verdict;
     Log log;
+    uintptr_t lParam = 0x003B0001u;  // F1 pressed once
   } rows[] = {
       {kMsgfMenu, kWmInitMenuPopup, 0, true, 0, HookVerdict::kSwallow, {}},
       {kMsgfMenu, kWmMenuSelect, 0, true, 0, HookVerdict::kSwallow, {}},
@@ -507,6 +508,8 @@ TEST(TriggerMessageFilter, MenuNoticesSwallowedWhileTrackingAndF1OpensDialogHelp
       {kMsgfDialogBox, kWmKeyDown, kVkF1Key, false, 103, HookVerdict::kSwallow, {"help 103"}},
       {kMsgfDialogBox, kWmKeyDown, kVkF1Key, false, -1, HookVerdict::kSwallow, {"help -1"}},
       {kMsgfDialogBox, kWmKeyDown, kVkF1Key, false, 0, HookVerdict::kPassOn, {}},
+      // A held F1's repeats open nothing more, and reach the dialog no more than the first.
+      {kMsgfDialogBox, kWmKeyDown, kVkF1Key, false, 103, HookVerdict::kSwallow, {}, 0x403B0001u},
       {kMsgfDialogBox, kWmKeyDown, 0x71, false, 103, HookVerdict::kPassOn, {}},
       {kMsgfDialogBox, 0x101, kVkF1Key, false, 103, HookVerdict::kPassOn, {}},
       {kMsgfMenu, kWmKeyDown, kVkF1Key, false, 103, HookVerdict::kPassOn, {}},
@@ -515,7 +518,7 @@ TEST(TriggerMessageFilter, MenuNoticesSwallowedWhileTrackingAndF1OpensDialogHelp
     Rig rig;
     rig.host.tracking = row.tracking;
     rig.host.helpTopic = row.topic;
-    EXPECT_EQ(rig.handler.OnMessageFilter(row.code, {row.message, row.wParam}), row.verdict)
+    EXPECT_EQ(rig.handler.OnMessageFilter(row.code, {row.message, row.wParam, row.lParam}), row.verdict)
         << row.code << " " << std::hex << row.message;
     EXPECT_EQ(rig.host.log, row.log) << row.code << " " << std::hex << row.message;
   }

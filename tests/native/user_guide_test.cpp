@@ -3,7 +3,9 @@
 // knows. Also the address a browser is given for it.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
+#include <map>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -12,8 +14,6 @@
 
 #include "help/guide_link.h"
 #include "help_topics.h"
-#include "history_editor/history_editor_resource.h"
-#include "options/options_res.h"
 #include "tags.h"
 
 namespace quillo::help {
@@ -38,19 +38,6 @@ std::set<std::string> Matches(const std::string& html, const char* pattern) {
 bool FileExists(const std::string& path) {
   struct stat st;
   return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-// The text as a reader sees it: tags dropped, the entities the guide uses read.
-std::string VisibleText(const std::string& html) {
-  std::string text = std::regex_replace(html, std::regex("<[^>]*>"), "");
-  const std::pair<const char*, const char*> entities[] = {
-      {"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""}, {"&#39;", "'"}, {"&amp;", "&"}};
-  for (const auto& [entity, character] : entities) {
-    for (size_t at = 0; (at = text.find(entity, at)) != std::string::npos; at += 1) {
-      text.replace(at, std::string(entity).size(), character);
-    }
-  }
-  return text;
 }
 
 TEST(UserGuide, HasTheSectionOfEveryHelpTopic) {
@@ -92,31 +79,86 @@ TEST(UserGuide, LinksAndPicturesResolve) {
   EXPECT_EQ(html.find("<script"), std::string::npos);
 }
 
+// Each tag shown as code, in a form only that tag has: "[C1]" is a tag of C,
+// "[Cut]" is no tag, and "[!K" does not show "[!" alone.
 TEST(UserGuide, ShowsEveryTagTheExpanderKnows) {
-  const std::string text = VisibleText(ReadGuide());
-  ASSERT_FALSE(text.empty());
+  const std::string html = ReadGuide();
+  ASSERT_FALSE(html.empty());
+  // What may follow each head in a tag of its own (as the HTML writes it).
+  const std::pair<const char*, const char*> forms[] = {
+      {"Y", "[0-9]"},     {"T", "[0-9]"},      {"D", "[0-9]"},     {"H", "[0-9]"},  {"M", "[0-9]"},
+      {"S", "[0-9]"},     {"N", "[0-9]"},      {"W", "[0-9]"},     {"\\$", "."},    {"&amp;", "[0-9CLR]"},
+      {"/", "\\]"},       {"'", "[^\\]<]"},    {"C", "[0-9]"},     {"#", "[0-9|]"}, {"F", "[0-9]"},
+      {"L", "[0-9]"},     {"R", "[0-9]"},      {"B", "[0-9]"},     {"!K", "[0-9ACS\"]"}, {"!D", "\""},
+      {"!U", "\""},       {"!W", "[0-9]"},     {"!E", "\""},       {"!M", "[\"\\]]"}, {"!R", "\\]"},
+      {"!P", "\\]"},      {"E", "[\\](-]"},    {"V", "[A-Z]"},
+  };
+  std::map<std::string, std::string> formOf;
+  for (const auto& [head, next] : forms) {
+    std::string plain = std::regex_replace(std::string(head), std::regex("&amp;"), "&");
+    plain = std::regex_replace(plain, std::regex("\\\\"), "");
+    formOf[plain] = std::string("<code>\\[") + head + next;
+  }
   for (const char* head : hook::kTagHeads) {
-    EXPECT_NE(text.find(std::string("[") + head), std::string::npos) << "no word of the tag [" << head << "...]";
+    const auto form = formOf.find(head);
+    if (form == formOf.end()) {
+      ADD_FAILURE() << "no form known here for the tag [" << head << "...]";
+      continue;
+    }
+    EXPECT_TRUE(std::regex_search(html, std::regex(form->second))) << "no code showing the tag [" << head << "...]";
   }
 }
 
-TEST(HelpTopics, EveryDialogWithHelpLeadsToItsOwnSection) {
-  const int dialogs[] = {IDD_HISTORY_EDITOR, IDD_OPTIONS_GENERAL, IDD_OPTIONS_CUSTOM, IDD_OPTIONS_STACK,
-                         IDD_OPTIONS_MACRO, IDD_OPTIONS_FILEDLGEX};
+std::string ReadSource(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// Every topic the code can ask for is a constant of help_topics.h, and every
+// such constant leads to a section of its own: a number written at a call
+// would open the contents without anyone noticing.
+TEST(HelpTopics, EveryConstantHasASectionOfItsOwn) {
+  const std::string header = ReadSource(std::string(QUILLO_SOURCE_DIR) + "/common/help_topics.h");
+  const std::string table = ReadSource(std::string(QUILLO_SOURCE_DIR) + "/app/help/guide_link.cpp");
+  ASSERT_FALSE(header.empty());
+  std::set<std::string> names = Matches(header, "constexpr int (k\\w+) =");
+  names.erase("kDialogTopicBase");
+  EXPECT_GE(names.size(), 10u) << "help_topics.h was not read as expected";
+  for (const std::string& name : names) {
+    EXPECT_NE(table.find("{" + name + ","), std::string::npos) << name << " has no row in the anchor table";
+  }
   const std::string contents = AnchorOfTopic(kContents);
   std::set<std::string> seen;
-  for (const int topic : {kScratchFile, kEncloseForm, kDiscloseForm}) {
-    EXPECT_NE(AnchorOfTopic(topic), contents) << topic;
-    EXPECT_TRUE(seen.insert(AnchorOfTopic(topic)).second) << topic;
-  }
-  for (const int dialog : dialogs) {
-    EXPECT_NE(AnchorOfTopic(DialogTopic(dialog)), contents) << dialog;
-    EXPECT_TRUE(seen.insert(AnchorOfTopic(DialogTopic(dialog))).second) << dialog;
+  for (size_t i = 0; i < kTopicAnchorCount; ++i) {
+    EXPECT_TRUE(seen.insert(kTopicAnchors[i].anchor).second) << "two topics share " << kTopicAnchors[i].anchor;
+    EXPECT_EQ(AnchorOfTopic(kTopicAnchors[i].topic), std::string(kTopicAnchors[i].anchor));
   }
   // A topic nobody gave a row, and the dialog base alone, open the contents.
   EXPECT_EQ(AnchorOfTopic(0), contents);
   EXPECT_EQ(AnchorOfTopic(kDialogTopicBase), contents);
   EXPECT_EQ(AnchorOfTopic(12345), contents);
+}
+
+TEST(HelpTopics, NoCallNamesATopicByItsNumber) {
+  const std::regex bare(
+      "\\b(OpenHelp|OpenGuide|HelpTopicScope|DialogTopic)\\s*\\(\\s*[-+]?\\s*[0-9]"
+      "|\\bHelpTopicScope\\s+\\w+\\s*[({]\\s*[-+]?\\s*[0-9]");
+  size_t files = 0;
+  for (const char* folder : {"app", "hook", "dlgex"}) {
+    const std::filesystem::path root = std::filesystem::path(QUILLO_SOURCE_DIR) / folder;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+      const std::string ext = entry.path().extension().string();
+      if (!entry.is_regular_file() || (ext != ".cpp" && ext != ".h")) continue;
+      ++files;
+      const std::string text = ReadSource(entry.path());
+      std::smatch found;
+      EXPECT_FALSE(std::regex_search(text, found, bare))
+          << entry.path().string() << ": " << found.str() << " (name the topic in help_topics.h)";
+    }
+  }
+  EXPECT_GT(files, 50u) << "the sources were not found under " << QUILLO_SOURCE_DIR;
 }
 
 TEST(GuideLink, FileUrlEncodesWhatABrowserWouldMisread) {
@@ -149,12 +191,15 @@ TEST(GuideLink, BrowserCommandLinePutsTheAddressWhereTheCommandWantsIt) {
     const char* line;
   } rows[] = {
       {"\"C:\\B\\browser.exe\" -osint -url \"%1\"", "\"C:\\B\\browser.exe\" -osint -url \"file:///C:/Q/guide/index.html#enclose\""},
-      {"\"C:\\B\\browser.exe\" %1", "\"C:\\B\\browser.exe\" \"file:///C:/Q/guide/index.html#enclose\""},
-      {"C:\\B\\browser.exe --single-argument %L", "C:\\B\\browser.exe --single-argument \"file:///C:/Q/guide/index.html#enclose\""},
+      {"\"C:\\B\\browser.exe\" %1", "\"C:\\B\\browser.exe\" file:///C:/Q/guide/index.html#enclose"},
+      // Chromium takes all after --single-argument verbatim: quotes would be
+      // part of the address.
+      {"\"C:\\B\\msedge.exe\" --single-argument %1", "\"C:\\B\\msedge.exe\" --single-argument file:///C:/Q/guide/index.html#enclose"},
+      {"C:\\B\\browser.exe --single-argument %L", "C:\\B\\browser.exe --single-argument file:///C:/Q/guide/index.html#enclose"},
       {"\"C:\\B\\browser.exe\" \"%1\" %*", "\"C:\\B\\browser.exe\" \"file:///C:/Q/guide/index.html#enclose\" "},
       {"\"C:\\B\\browser.exe\"", "\"C:\\B\\browser.exe\" \"file:///C:/Q/guide/index.html#enclose\""},
       // A percent that is no placeholder stays as it is.
-      {"C:\\100%\\b.exe %1", "C:\\100%\\b.exe \"file:///C:/Q/guide/index.html#enclose\""},
+      {"C:\\100%\\b.exe %1", "C:\\100%\\b.exe file:///C:/Q/guide/index.html#enclose"},
       {"", ""},
   };
   for (const auto& row : rows) EXPECT_EQ(BrowserCommandLine(row.command, url), row.line) << row.command;

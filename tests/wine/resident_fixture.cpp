@@ -102,7 +102,7 @@ void ClickOn(HWND window) {
 
 constexpr char kBrowserKey[] = "http\\shell\\open\\command";
 
-StandInBrowser::StandInBrowser(const std::string& exe) {
+StandInBrowser::StandInBrowser(const std::string& exe, const std::string& argument, DWORD valueType) {
   HKEY key = nullptr;
   if (RegCreateKeyExA(HKEY_CLASSES_ROOT, kBrowserKey, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key, nullptr) !=
       ERROR_SUCCESS) {
@@ -116,8 +116,8 @@ StandInBrowser::StandInBrowser(const std::string& exe) {
     old_.assign(old, size > 0 && old[size - 1] == '\0' ? size - 1 : size);
     oldType_ = type;
   }
-  const std::string command = "\"" + exe + "\" \"%1\"";
-  ok_ = RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
+  const std::string command = "\"" + exe + "\" " + argument;
+  ok_ = RegSetValueExA(key, nullptr, 0, valueType, reinterpret_cast<const BYTE*>(command.c_str()),
                        static_cast<DWORD>(command.size() + 1)) == ERROR_SUCCESS;
   RegCloseKey(key);
 }

@@ -54,7 +54,9 @@ bool TipBecomes(const std::string& tip, DWORD ms = 10000);
 // prefix's own browser must not open pages.
 class StandInBrowser {
  public:
-  explicit StandInBrowser(const std::string& exe);
+  // Registered as `exe` in quotes, a space and `argument`, as a value of `type`
+  // (REG_EXPAND_SZ: `exe` may name environment variables).
+  explicit StandInBrowser(const std::string& exe, const std::string& argument = "\"%1\"", DWORD type = REG_SZ);
   ~StandInBrowser();
   StandInBrowser(const StandInBrowser&) = delete;
   StandInBrowser& operator=(const StandInBrowser&) = delete;
