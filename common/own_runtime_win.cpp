@@ -85,6 +85,8 @@ struct EhGlobals {
 
 INIT_ONCE g_slotOnce = INIT_ONCE_STATIC_INIT;
 DWORD g_slot = FLS_OUT_OF_INDEXES;
+// Set when the host had no fiber slot left and a thread slot stands in.
+bool g_slotIsTls = false;
 
 void WINAPI FreeEhGlobals(void* block) {
   if (block != nullptr) HeapFree(GetProcessHeap(), 0, block);
@@ -92,7 +94,24 @@ void WINAPI FreeEhGlobals(void* block) {
 
 BOOL CALLBACK AllocateSlot(PINIT_ONCE, PVOID, PVOID*) {
   g_slot = FlsAlloc(FreeEhGlobals);
+  if (g_slot == FLS_OUT_OF_INDEXES) {
+    // A host that has used up its fiber slots (128 before Windows 10; every
+    // DLL with its own static run-time library takes one) still has thread
+    // slots. Their blocks are not freed when a thread ends (no detach call
+    // reaches this library): a few bytes per thread that threw, where
+    // giving up would end the host at its first recoverable throw here.
+    const DWORD tls = TlsAlloc();
+    if (tls != TLS_OUT_OF_INDEXES) {
+      g_slot = tls;
+      g_slotIsTls = true;
+    }
+  }
   return TRUE;
+}
+
+void* SlotValue() noexcept { return g_slotIsTls ? TlsGetValue(g_slot) : FlsGetValue(g_slot); }
+bool SetSlotValue(void* value) noexcept {
+  return (g_slotIsTls ? TlsSetValue(g_slot, value) : FlsSetValue(g_slot, value)) != FALSE;
 }
 
 }  // namespace
@@ -100,10 +119,10 @@ BOOL CALLBACK AllocateSlot(PINIT_ONCE, PVOID, PVOID*) {
 extern "C" EhGlobals* __cxa_get_globals() noexcept {
   InitOnceExecuteOnce(&g_slotOnce, AllocateSlot, nullptr, nullptr);
   if (g_slot == FLS_OUT_OF_INDEXES) std::abort();
-  auto* globals = static_cast<EhGlobals*>(FlsGetValue(g_slot));
+  auto* globals = static_cast<EhGlobals*>(SlotValue());
   if (globals == nullptr) {
     globals = static_cast<EhGlobals*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(EhGlobals)));
-    if (globals == nullptr || !FlsSetValue(g_slot, globals)) std::abort();
+    if (globals == nullptr || !SetSlotValue(globals)) std::abort();
   }
   return globals;
 }
@@ -117,7 +136,15 @@ namespace quillo {
 void ReleaseExceptionGlobals() noexcept {
   // Freeing the slot runs the clean-up routine for every thread's block, so
   // no thread that ends later calls into the library once it has left.
-  if (g_slot != FLS_OUT_OF_INDEXES) FlsFree(g_slot);
+  // A thread slot has no such routine: its blocks stay, and no thread calls
+  // into the library for them.
+  if (g_slot != FLS_OUT_OF_INDEXES) {
+    if (g_slotIsTls) {
+      TlsFree(g_slot);
+    } else {
+      FlsFree(g_slot);
+    }
+  }
   g_slot = FLS_OUT_OF_INDEXES;
 }
 

@@ -68,8 +68,15 @@ TEST(Binaries, CompanionIs32BitAndImportsOnlySystemDllsAndOurLibraries) {
 // unwind tables registered only with the host's run-time library, the throw
 // would find no handler and end the host.
 QUILLO_CHILD(HookExceptionBesideHostRuntime) {
-  if (args.size() != 1) return 2;
+  if (args.size() != 1 && args.size() != 2) return 2;
   if (LoadLibraryA((args[0] + "\\libgcc_s_dw2-1.dll").c_str()) == nullptr) return 3;
+  // A host that has used up its fiber slots before our library throws.
+  if (args.size() == 2) {
+    int taken = 0;
+    while (FlsAlloc(nullptr) != FLS_OUT_OF_INDEXES) {
+      if (++taken > 1000000) return 9;
+    }
+  }
   HMODULE hook = LoadLibraryA((args[0] + "\\" + kHookDll).c_str());
   if (hook == nullptr) return 4;
   using Enclose = BOOL(__cdecl*)(const char*, BOOL);
@@ -97,6 +104,16 @@ TEST(Binaries, HookLibraryCatchesItsOwnExceptionsWhenTheHostLoadedTheToolChainRu
   ASSERT_TRUE(folder.ok()) << "the run-time DLLs are copied beside the tests by the build";
   MessageBoxWatcher::Instance().Take();
   EXPECT_EQ(RunChild("HookExceptionBesideHostRuntime", "\"" + folder.path() + "\""), 0);
+  EXPECT_EQ(MessageBoxWatcher::Instance().Take(), std::vector<std::string>{"There is not enough memory."});
+}
+
+// The same in a host that has no fiber slot left: the library's exception
+// state takes a thread slot instead, and the host lives on.
+TEST(Binaries, HookLibraryCatchesItsOwnExceptionsInAHostWithoutFreeFiberSlots) {
+  ProgramFolder folder({kHookDll, "libgcc_s_dw2-1.dll", "libwinpthread-1.dll"});
+  ASSERT_TRUE(folder.ok()) << "the run-time DLLs are copied beside the tests by the build";
+  MessageBoxWatcher::Instance().Take();
+  EXPECT_EQ(RunChild("HookExceptionBesideHostRuntime", "\"" + folder.path() + "\" no-fiber-slots"), 0);
   EXPECT_EQ(MessageBoxWatcher::Instance().Take(), std::vector<std::string>{"There is not enough memory."});
 }
 #endif
