@@ -475,6 +475,19 @@ TEST(MenuFileConstruct, SimpleMenusLayOutRowsAsColumns) {
   }
 }
 
+// Cells and row heads are trimmed in strings of their own size: plain bytes
+// passed eight at a time must stop at the string's end whatever its length
+// (the sanitizer sees a read past it).
+TEST(MenuFileConstruct, SimpleMenuCellsOfEveryLengthKeepTheirText) {
+  for (size_t n = 1; n <= 80; ++n) {
+    std::string cell;
+    for (size_t i = 0; i < n; ++i) cell.push_back(static_cast<char>('a' + i % 26));
+    const Parsed p = Parse("*Cells\r\n" + cell + "|" + cell + " \r\n..\r\n");
+    ASSERT_TRUE(p.result.ok) << n;
+    EXPECT_EQ(Describe(p.model, 1), (std::vector<std::string>{"3000:" + cell, "!3001:" + cell})) << n;
+  }
+}
+
 TEST(MenuFileConstruct, SimpleMenuCellsIn932) {
   ScopedCodePage cp(932);
   const Parsed p = Parse(Join({"*S", "\x83\x7c|\x95\x5c", "\x81\x40-\x81\x40", ".."}));
