@@ -262,6 +262,35 @@ TEST_F(DialogLayout, NoControlLiesOutsideItsDialogOrOnAnotherAndEveryCaptionFits
       ADD_FAILURE() << t.file << " dialog " << t.id << " at " << ExpectedDpi() << " DPI: " << fault;
     }
   }
+  // Again with the common controls the shipped programs' manifest asks for
+  // (version 6, whose buttons, statics and edits are classes of their own),
+  // as the resident program makes its dialogs, and as a program with such a
+  // manifest makes the library's.
+  ACTCTXA request{};
+  request.cbSize = sizeof request;
+  request.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+  const std::string program = ExeFolder() + "\\" + kQuilloExe;
+  request.lpSource = program.c_str();
+  request.lpResourceName = MAKEINTRESOURCEA(1);
+  HANDLE context = CreateActCtxA(&request);
+  ASSERT_NE(context, INVALID_HANDLE_VALUE) << "the program's manifest makes no activation context";
+  ULONG_PTR cookie = 0;
+  ASSERT_TRUE(ActivateActCtx(context, &cookie));
+  // The context is in effect: a button is now the version 6 control, which
+  // answers BCM_GETIDEALSIZE.
+  HWND probe = CreateWindowExA(0, "Button", "Probe", WS_POPUP | BS_PUSHBUTTON, 0, 0, 80, 24, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(probe, nullptr);
+  SIZE ideal{};
+  EXPECT_TRUE(SendMessageA(probe, BCM_GETIDEALSIZE, 0, reinterpret_cast<LPARAM>(&ideal)) != 0 && ideal.cx > 0)
+      << "the buttons are not the version 6 control";
+  DestroyWindow(probe);
+  for (const auto& t : templates) {
+    for (const auto& fault : Check(t)) {
+      ADD_FAILURE() << t.file << " dialog " << t.id << " at " << ExpectedDpi() << " DPI, common controls 6: " << fault;
+    }
+  }
+  DeactivateActCtx(0, cookie);
+  ReleaseActCtx(context);
   setContext(before);
 }
 
