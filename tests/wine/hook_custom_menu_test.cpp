@@ -744,6 +744,27 @@ TEST_F(HookCustomMenuFigures, LargestMenuBuildAndLoadTimes) {
   QueryPerformanceCounter(&b);
   const double buildMs = 1000.0 * static_cast<double>(b.QuadPart - a.QuadPart) / freq.QuadPart / kBuilds;
 
+  constexpr int kParses = 10;
+  QueryPerformanceCounter(&a);
+  for (int i = 0; i < kParses; ++i) {
+    quillo::hook::MenuModel again;
+    ASSERT_TRUE(quillo::hook::ParseMenuFile(text.data(), text.size(), again).ok);
+  }
+  QueryPerformanceCounter(&b);
+  const double parseMs = 1000.0 * static_cast<double>(b.QuadPart - a.QuadPart) / freq.QuadPart / kParses;
+  size_t lines = 0;
+  QueryPerformanceCounter(&a);
+  for (int i = 0; i < kParses; ++i) {
+    for (const char* p = text.data(), *end = p + text.size(); p < end; ++lines) {
+      const void* nl = std::memchr(p, '\n', static_cast<size_t>(end - p));
+      if (nl == nullptr) break;
+      p = static_cast<const char*>(nl) + 1;
+    }
+  }
+  QueryPerformanceCounter(&b);
+  const double scanMs = 1000.0 * static_cast<double>(b.QuadPart - a.QuadPart) / freq.QuadPart / kParses;
+  std::printf("[ figure ] parse in memory %.2f ms, memchr line scan %.3f ms (%zu lines)\n", parseMs, scanMs, lines / kParses);
+
   constexpr int kLoads = 10;
   QueryPerformanceCounter(&a);
   for (int i = 0; i < kLoads; ++i) ASSERT_TRUE(quillo::hook::LoadCustomMenu(path.c_str()));

@@ -251,6 +251,37 @@ TEST_F(TriggerJourney, EmptyHistoryShowsMessage2024InTheTarget) {
 // Figures, not limits: how long the menu takes to appear with a full history
 // of 100 entries of 20 KB, and what the hooks add to an ordinary key press.
 TEST_F(TriggerJourney, ReportsMenuLatencyAndHookCost) {
+  LARGE_INTEGER freq, t0, t1;
+  QueryPerformanceFrequency(&freq);
+  // Second Ctrl released to the menu window shown, five times; best and mean.
+  auto measure = [&](double& best, double& mean) {
+    best = 1e9;
+    double total = 0;
+    const int rounds = 5;
+    for (int i = 0; i < rounds; ++i) {
+      Tap(VK_CONTROL);
+      Key(VK_CONTROL);
+      QueryPerformanceCounter(&t0);
+      Key(VK_CONTROL, true);
+      if (!WaitFor([&] { return OpenMenuOf(targetPid_) != nullptr; }, 10000, 1)) return false;
+      QueryPerformanceCounter(&t1);
+      const double ms = 1000.0 * (t1.QuadPart - t0.QuadPart) / freq.QuadPart;
+      best = ms < best ? ms : best;
+      total += ms;
+      Tap(VK_ESCAPE);
+      if (!WaitFor([&] { return OpenMenuOf(targetPid_) == nullptr; })) return false;
+      Sleep(600);  // let the next pair start fresh rather than chain on this one
+    }
+    mean = total / rounds;
+    return true;
+  };
+  // What the system's own path costs (key delivery, the menu window): a
+  // history of one short entry, measured in the same run.
+  store_.ClearHistory();
+  store_.AddHistoryEntry("one");
+  double smallBest = 0, smallMean = 0;
+  ASSERT_TRUE(measure(smallBest, smallMean));
+
   ASSERT_TRUE(store_.ResizeHistory(100));
   const std::string big(20479, 'x');
   for (int i = 0; i < 100; ++i) {
@@ -260,27 +291,11 @@ TEST_F(TriggerJourney, ReportsMenuLatencyAndHookCost) {
     store_.AddHistoryEntry(t.c_str());
   }
   ASSERT_EQ(g_nNumClipHistory, 100);
-  LARGE_INTEGER freq, t0, t1;
-  QueryPerformanceFrequency(&freq);
-  double best = 1e9, total = 0;
-  const int rounds = 5;
-  for (int i = 0; i < rounds; ++i) {
-    Tap(VK_CONTROL);
-    Key(VK_CONTROL);
-    QueryPerformanceCounter(&t0);
-    Key(VK_CONTROL, true);
-    ASSERT_TRUE(WaitFor([&] { return OpenMenuOf(targetPid_) != nullptr; }, 10000, 1));
-    QueryPerformanceCounter(&t1);
-    const double ms = 1000.0 * (t1.QuadPart - t0.QuadPart) / freq.QuadPart;
-    best = ms < best ? ms : best;
-    total += ms;
-    Tap(VK_ESCAPE);
-    ASSERT_TRUE(WaitFor([&] { return OpenMenuOf(targetPid_) == nullptr; }));
-    Sleep(600);  // let the next pair start fresh rather than chain on this one
-  }
+  double best = 0, mean = 0;
+  ASSERT_TRUE(measure(best, mean));
   std::printf("[ figure ] second Ctrl release to visible menu, 100 x 20 KB history: best %.1f ms, mean %.1f ms "
-              "(goal: mean <= 8 ms)\n",
-              best, total / rounds);
+              "(goal: mean <= 8 ms); with one short entry: best %.1f ms, mean %.1f ms\n",
+              best, mean, smallBest, smallMean);
 
   // An ordinary key, typed into the target with and without the hooks.
   auto typeKeys = [&](int n) {
