@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "byte_scan.h"
+
 namespace quillo::hook {
 
 size_t MemorySource::Read(char* dst, size_t max) noexcept {
@@ -89,7 +91,7 @@ LineStatus LineReader::Next() noexcept {
     size_t n = windowLength_ - pos;
     if (n > remaining_) n = static_cast<size_t>(remaining_);
     if (n > kMaxLineBytes + 1 - scanned) n = kMaxLineBytes + 1 - scanned;
-    const char* lf = static_cast<const char*>(std::memchr(window_ + pos, '\n', n));
+    const char* lf = text::FindByte(window_ + pos, n, '\n');
     if (lf != nullptr) n = static_cast<size_t>(lf - (window_ + pos)) + 1;
     pos += n;
     remaining_ -= n;

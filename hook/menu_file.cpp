@@ -5,6 +5,7 @@
 #include <new>
 #include <utility>
 
+#include "byte_scan.h"
 #include "dbcs.h"
 #include "resource.h"
 
@@ -123,6 +124,7 @@ class Parser {
       }
       std::memcpy(line_, reader_.Line(), reader_.Length() + 1);
       const size_t len = TrimInPlace(line_, reader_.Length() + 1);
+      lineLength_ = len;
       if (inBlock_) {
         if (StartsWith(line_, "<<<<")) inBlock_ = false;
         continue;
@@ -271,7 +273,9 @@ class Parser {
     // The line was trimmed whole, by characters from its start; the body
     // starts on a character too, so its end is trimmed already.
     const char* body = SkipBlank(bar + 1);
-    const size_t bodyLength = std::strlen(body);
+    // The trimmed line ends at line_ + lineLength_ with its terminator, and
+    // the blanks skipped stop there at the latest.
+    const size_t bodyLength = static_cast<size_t>(line_ + lineLength_ - body);
 
     const Frame& f = stack_.back();
     const uint32_t id = model_.nextItemId;
@@ -336,7 +340,9 @@ class Parser {
         body.assign(lines);
         return true;
       }
-      lines += raw;
+      // The length is known; a NUL inside the line still ends it, as it
+      // always did.
+      lines.append(raw, text::BoundedLength(raw, reader_.Length()));
       lines.append("\r\n", 2);
     }
   }
@@ -395,6 +401,7 @@ class Parser {
   bool inBlock_ = false;  // blocks do not nest, and no level opens or closes inside one
   std::string bodyLines_;
   char line_[LineReader::kLineBufferSize] = {};
+  size_t lineLength_ = 0;  // of line_ as trimmed
 };
 
 }  // namespace
