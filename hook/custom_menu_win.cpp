@@ -204,8 +204,14 @@ bool LoadCustomMenu(const char* path) noexcept {
   FreeCustomMenu();
 
   MenuModel model;
-  FileByteSource source(file.get());
+  // 64 KB a read rather than the reader's 4 KB: a largest file is read in 30
+  // trips into the system instead of 460. Without the memory, as the reader asks.
+  constexpr size_t kReadBuffer = 64 * 1024;
+  HANDLE heap = Heap();
+  char* buffer = heap != nullptr ? static_cast<char*>(HeapAlloc(heap, 0, kReadBuffer)) : nullptr;
+  FileByteSource source(file.get(), buffer, kReadBuffer);
   const MenuFileResult result = ParseMenuFile(source, static_cast<uint64_t>(size.QuadPart), model);
+  if (buffer != nullptr) HeapFree(heap, 0, buffer);
   const FILETIME written = LastWriteTime(file.get());
   // Closed before any box: the user may fix the file while reading the message.
   file.reset();
