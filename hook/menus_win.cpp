@@ -18,6 +18,7 @@
 #include "quillo_messages.h"
 #include "resource.h"
 #include "scratch_dialog_res.h"
+#include "byte_scan.h"
 #include "stack_caption.h"
 
 namespace quillo::hook {
@@ -376,11 +377,11 @@ bool BuildStackMenu(bool reportEmpty, StackMenu& out) noexcept {
   HMENU target = top;
   int subMenus = 0;
   for (int i = 0; i < out.count; ++i) {
-    std::memcpy(copy, history.view() + static_cast<size_t>(i) * blockSize, blockSize);
-    copy[blockSize] = '\0';
+    // Up to the entry's end only: a short entry costs a few bytes, not its slot.
+    const size_t length = text::CopyUntilNul(copy, history.view() + static_cast<size_t>(i) * blockSize, blockSize);
     char caption[kStackCaptionBytes];
-    GetStackItem(caption, sizeof caption, copy, i, true, true, settings);
-    out.marks[i] = MarkEntry(copy, SlotTextLength(copy, blockSize, 0));
+    GetStackItemOfText(caption, sizeof caption, copy, length, i, true, settings);
+    out.marks[i] = MarkEntry(copy, length);
     if (i >= 10 && (i - 10) % 20 == 0) {
       HMENU sub = CreatePopupMenu();
       if (sub == nullptr) {

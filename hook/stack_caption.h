@@ -40,6 +40,10 @@ struct StackCaptionSettings {
 // become spaces and line breaks " |".
 void GetStackItem(char* buffer, size_t bufferSize, const char* source, int index, bool menuStyle,
                   bool direct, const StackCaptionSettings& settings) noexcept;
+// The same caption of an entry's text whose length is known (the stack menu
+// has it from its copy): the text is not scanned to its end.
+void GetStackItemOfText(char* buffer, size_t bufferSize, const char* text, size_t length, int index,
+                        bool menuStyle, const StackCaptionSettings& settings) noexcept;
 
 // Moves history entry `index` to slot 0 of the store at `view`, the entries
 // before it down by one. `scratch` must hold `blockSize` bytes (the caller

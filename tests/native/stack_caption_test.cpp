@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -237,6 +238,71 @@ TEST(StackEntryMark, EveryChangedByteOfALongEntryChangesItsMark) {
   twice[15] = static_cast<char>(twice[15] ^ 0x80);
   EXPECT_FALSE(SameEntry(Mark(twice), original));
   EXPECT_TRUE(SameEntry(Mark(std::string(text)), original));
+}
+
+// Every byte of entries of every length up to a few lanes' worth: a change in
+// any of the four lanes, in the words after the last whole step of four, or
+// in the bytes after the last word changes the mark.
+TEST(StackEntryMark, EveryChangedByteOfShortEntriesChangesItsMark) {
+  int same = 0;
+  for (size_t length = 1; length <= 100; ++length) {
+    std::string text(length, 'x');
+    for (size_t i = 0; i < length; ++i) text[i] = static_cast<char>('a' + (i * 5) % 26);
+    const EntryMark original = Mark(text);
+    for (size_t at = 0; at < length; ++at) {
+      std::string changed = text;
+      changed[at] = static_cast<char>(changed[at] ^ 0x20);
+      if (SameEntry(Mark(changed), original)) ++same;
+    }
+    EXPECT_FALSE(SameEntry(Mark(text.substr(0, length - 1)), original)) << length;
+  }
+  EXPECT_EQ(same, 0);
+}
+
+// Texts whose words are the same but stand in other places: each lane must
+// count for its own place, or two entries made of the same pieces in another
+// order would be taken for one another and the wrong one pasted.
+TEST(StackEntryMark, TheSameWordsInAnotherOrderGiveAnotherMark) {
+  const std::string w[4] = {"AAAAAAAA", "BBBBBBBB", "CCCCCCCC", "DDDDDDDD"};
+  const std::string base = w[0] + w[1] + w[2] + w[3] + w[0] + w[1] + w[2] + w[3];
+  const EntryMark original = Mark(base);
+  EXPECT_FALSE(SameEntry(Mark(w[1] + w[0] + w[2] + w[3] + w[0] + w[1] + w[2] + w[3]), original));
+  EXPECT_FALSE(SameEntry(Mark(w[0] + w[1] + w[2] + w[3] + w[0] + w[1] + w[3] + w[2]), original));
+  // Whole steps of four swapped.
+  const std::string step2 = w[3] + w[2] + w[1] + w[0];
+  const std::string step1 = w[0] + w[1] + w[2] + w[3];
+  EXPECT_FALSE(SameEntry(Mark(step1 + step2), Mark(step2 + step1)));
+  // Two lanes' whole runs of words exchanged: lanes that started alike and
+  // were merged in any order-blind way would meet here.
+  const std::string swapped = w[1] + w[0] + w[2] + w[3];
+  EXPECT_FALSE(SameEntry(Mark(step1 + step1), Mark(swapped + swapped)));
+  // A word moved from one lane to the next across steps.
+  EXPECT_FALSE(SameEntry(Mark(step1 + step1 + "tail"), Mark(w[1] + w[2] + w[3] + w[0] + step1 + "tail")));
+}
+
+// The caption of a text whose length is known, as the stack menu makes it:
+// the same as from the terminated text, and nothing read past the length
+// (the buffers below end where the text does, with no terminator).
+TEST(StackCaption, CaptionOfAKnownLengthMatchesAndReadsNoFurther) {
+  testing::ScopedCodePage cp(932);
+  const std::vector<std::string> texts = {"", "plain", "  \t\r\nspaced", "a\tb&c\r\nd", std::string(300, 'w'),
+                                          "\x88\x9f\x88\x9f\x81\x40x", "ends in a lead \x88"};
+  for (const bool skip : {false, true}) {
+    for (const std::string& text : texts) {
+      std::unique_ptr<char[]> exact(new char[text.size() + 1]);
+      std::memcpy(exact.get(), text.data(), text.size());
+      char known[kStackCaptionBytes];
+      GetStackItemOfText(known, sizeof known, exact.get(), text.size(), 12, true, {40, skip, 0});
+      EXPECT_EQ(std::string(known), Caption(text, 12, true, 40, skip)) << text;
+      // The same bytes in a buffer holding nothing after them.
+      if (!text.empty()) {
+        std::unique_ptr<char[]> tight(new char[text.size()]);
+        std::memcpy(tight.get(), text.data(), text.size());
+        GetStackItemOfText(known, sizeof known, tight.get(), text.size(), 12, true, {100000, skip, 0});
+        EXPECT_LT(std::strlen(known), sizeof known);
+      }
+    }
+  }
 }
 
 // ---- key text and chooser ----
