@@ -63,9 +63,21 @@ STARTED_DISPLAY=0
 ensure_display() {
   mkdir -p "$BUILD"
   if [ -f "$XVFB_STATE" ]; then
-    local d
+    local d i pid
     d=$(cat "$XVFB_STATE")
-    if display_alive "$d"; then export DISPLAY="$d"; return 0; fi
+    # A display of this run that is slow to answer is asked again before it
+    # is given up: one started over its pid file would leave it running,
+    # unseen by every later stop and by the check for leftovers.
+    for i in 1 2 3; do
+      if display_alive "$d"; then export DISPLAY="$d"; return 0; fi
+      sleep 1
+    done
+    pid=$(cat "$XVFB_PID" 2>/dev/null || true)
+    if [ -n "$pid" ] && [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = Xvfb ]; then
+      stop_display
+    else
+      rm -f "$XVFB_PID" "$XVFB_STATE"
+    fi
   fi
   local n
   for n in $(seq 91 140); do
