@@ -85,7 +85,9 @@ ensure_display() {
     # Output to a file, never to our stdout: a daemon holding the pipe would keep
     # whoever reads our output (CI) waiting after we are done. exec: the pid we
     # keep is Xvfb's own.
-    (exec setsid Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$BUILD/xvfb.log" 2>&1 </dev/null) &
+    # The display carries the build folder in its environment, so the check
+    # for leftovers finds it even when its pid file is gone.
+    (export QUILLO_DISPLAY_OF="$BUILD"; exec setsid Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$BUILD/xvfb.log" 2>&1 </dev/null) &
     local pid=$! i
     for i in $(seq 1 100); do
       if display_alive ":$n"; then
@@ -213,14 +215,24 @@ stop_wine_env() {
 
 # Lists (and ends) whatever of this build folder is still running; non-zero
 # when something was.
+# Every Xvfb started for this build folder, pid file or not (other checkouts'
+# displays carry their own folder and are left alone).
+displays_of_this_build() {
+  local p
+  for p in $(pgrep -x Xvfb 2>/dev/null); do
+    tr '\0' '\n' <"/proc/$p/environ" 2>/dev/null | grep -qxF "QUILLO_DISPLAY_OF=$BUILD" && echo "$p"
+  done
+  return 0
+}
+
 check_nothing_left() {
   local left="" p
   local prefix
   for prefix in $(all_prefixes); do
     for p in $(processes_of_prefix "$prefix"); do left="$left $p"; done
   done
-  for p in $STOPPED_XVFB_PID $(cat "$BUILD"/xvfb*.pid 2>/dev/null); do
-    [ -n "$p" ] && [ "$(cat "/proc/$p/comm" 2>/dev/null)" = Xvfb ] && left="$left $p"
+  for p in $STOPPED_XVFB_PID $(cat "$BUILD"/xvfb*.pid 2>/dev/null) $(displays_of_this_build); do
+    [ -n "$p" ] && [ "$(cat "/proc/$p/comm" 2>/dev/null)" = Xvfb ] && case " $left " in *" $p "*) ;; *) left="$left $p" ;; esac
   done
   [ -z "$left" ] && return 0
   say "still running after the end:"
