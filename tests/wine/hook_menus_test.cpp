@@ -1018,6 +1018,52 @@ TEST_F(HookMenusLeak, AThousandDisplaysOfEachMenu_LeaveNoMenusBrushesOrHeapBehin
   EXPECT_EQ(Boxes(), std::vector<std::string>());
 }
 
+// ---- Figures ----
+
+using HookMenusFigures = HookMenusFixture;
+
+// Figures, not limits: this library's part of the time to the stack menu,
+// with a full history of 20 KB entries and with one short entry; the rest of
+// what a user waits for is the system's (key delivery, the menu window).
+TEST_F(HookMenusFigures, StackMenuBuildTimes) {
+  LARGE_INTEGER freq;
+  QueryPerformanceFrequency(&freq);
+  auto timeBuilds = [&](double& buildMs, double& destroyMs) {
+    constexpr int kRounds = 20;
+    buildMs = destroyMs = 0;
+    for (int i = 0; i < kRounds; ++i) {
+      LARGE_INTEGER a, b, c;
+      quillo::hook::StackMenu stack;
+      QueryPerformanceCounter(&a);
+      const bool built = quillo::hook::BuildStackMenu(true, stack);
+      QueryPerformanceCounter(&b);
+      stack.DestroyOwnedMenu();
+      QueryPerformanceCounter(&c);
+      if (!built) return false;
+      buildMs += 1000.0 * static_cast<double>(b.QuadPart - a.QuadPart) / static_cast<double>(freq.QuadPart) / kRounds;
+      destroyMs += 1000.0 * static_cast<double>(c.QuadPart - b.QuadPart) / static_cast<double>(freq.QuadPart) / kRounds;
+    }
+    return true;
+  };
+  history_.Fill({"one"});
+  double smallBuild = 0, smallDestroy = 0;
+  ASSERT_TRUE(timeBuilds(smallBuild, smallDestroy));
+  std::vector<std::string> full;
+  for (int i = 0; i < kCapacity; ++i) {
+    std::string text(kBlockSize - 1, 'x');
+    text[0] = static_cast<char>('A' + i % 26);
+    text[1] = static_cast<char>('0' + i % 10);
+    full.push_back(text);
+  }
+  history_.Fill(full);
+  double fullBuild = 0, fullDestroy = 0;
+  ASSERT_TRUE(timeBuilds(fullBuild, fullDestroy));
+  std::printf("[ figure ] stack menu build, 100 x 20 KB history: %.2f ms (destroy %.2f ms); one short entry: %.2f ms "
+              "(destroy %.2f ms)\n",
+              fullBuild, fullDestroy, smallBuild, smallDestroy);
+  EXPECT_EQ(Boxes(), std::vector<std::string>());
+}
+
 // ---- The menu-file chooser ----
 
 TEST_F(HookMenusChooser, EmptyFirstEntry_Reports2008) {
