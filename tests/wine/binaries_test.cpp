@@ -118,6 +118,68 @@ TEST(Binaries, HookLibraryCatchesItsOwnExceptionsInAHostWithoutFreeFiberSlots) {
 }
 #endif
 
+// Sixteen threads throw and catch in a library of the hook library's own
+// run-time pieces at once; then the library is unloaded while those threads
+// still live, and they end after it. Their exception state must be given back
+// with the library: a thread that ended later would otherwise call the state's
+// clean-up routine where the library no longer is, and end the host.
+using ProbeThrowAndCatch = int(__cdecl*)(int);
+constexpr int kProbeRounds = 2000;
+
+struct ProbeShared {
+  ProbeThrowAndCatch probe;
+  HANDLE release;
+  LONG good = 0;
+  LONG done = 0;
+};
+
+DWORD WINAPI ProbeThread(void* p) {
+  auto* s = static_cast<ProbeShared*>(p);
+  if (s->probe(kProbeRounds) == kProbeRounds) InterlockedIncrement(&s->good);
+  InterlockedIncrement(&s->done);
+  WaitForSingleObject(s->release, INFINITE);  // outlive the library
+  return 0;
+}
+
+QUILLO_CHILD(RuntimeProbeThreadsOutliveTheLibrary) {
+  if (args.size() != 1) return 2;
+  HMODULE probe = LoadLibraryA(args[0].c_str());
+  if (probe == nullptr) return 3;
+  auto throwAndCatch =
+      reinterpret_cast<ProbeThrowAndCatch>(reinterpret_cast<void*>(GetProcAddress(probe, "ProbeThrowAndCatch")));
+  if (throwAndCatch == nullptr) return 4;
+  ProbeShared shared{throwAndCatch, CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+  if (shared.release == nullptr) return 5;
+  constexpr int kThreads = 16;
+  HANDLE threads[kThreads] = {};
+  for (HANDLE& t : threads) {
+    t = CreateThread(nullptr, 0, ProbeThread, &shared, 0, nullptr);
+    if (t == nullptr) return 6;
+  }
+  while (InterlockedCompareExchange(&shared.done, 0, 0) < kThreads) Sleep(5);
+  if (shared.good != kThreads) return 7;
+  if (!FreeLibrary(probe)) return 8;
+  if (GetModuleHandleA(args[0].c_str()) != nullptr) return 9;  // still loaded: the test proves nothing
+  SetEvent(shared.release);
+  if (WaitForMultipleObjects(kThreads, threads, TRUE, 20000) != WAIT_OBJECT_0) return 10;
+  for (HANDLE t : threads) CloseHandle(t);
+  // Loaded again, the library starts its state afresh.
+  probe = LoadLibraryA(args[0].c_str());
+  if (probe == nullptr) return 11;
+  throwAndCatch =
+      reinterpret_cast<ProbeThrowAndCatch>(reinterpret_cast<void*>(GetProcAddress(probe, "ProbeThrowAndCatch")));
+  const int again = throwAndCatch != nullptr ? throwAndCatch(100) : -1;
+  FreeLibrary(probe);
+  CloseHandle(shared.release);
+  return again == 100 ? 0 : 12;
+}
+
+TEST(Binaries, ThreadsThatThrewInTheLibraryEndSafelyAfterItIsUnloaded) {
+  const std::string probe = ExeFolder() + "\\QuilloRuntimeProbe.dll";
+  ASSERT_NE(GetFileAttributesA(probe.c_str()), INVALID_FILE_ATTRIBUTES) << "built beside the tests";
+  EXPECT_EQ(RunChild("RuntimeProbeThreadsOutliveTheLibrary", "\"" + probe + "\""), 0);
+}
+
 TEST(Binaries, ImportReaderRejectsWhatIsNotAnImage) {
   std::vector<std::string> imports;
   EXPECT_FALSE(ReadPeImports({}, imports));
