@@ -185,9 +185,16 @@ bool MoveItemToTop(char* view, size_t blockSize, int count, int index, char* scr
 namespace {
 
 constexpr uint64_t kFnvPrime = 1099511628211ull;
+constexpr uint64_t kMixPrime = 0x9E3779B97F4A7C15ull;
 
+// One step: the word mixed in and multiplied, then the high half folded down
+// and multiplied again. A multiplication carries a change only upwards; with
+// no fold, a change in the top bit of one step came out as a single known bit
+// of the next, and one changed bit in each of two words could cancel.
 inline uint64_t MixWord(uint64_t hash, uint64_t word) noexcept {
-  return (((hash << 23) | (hash >> 41)) ^ word) * kFnvPrime;
+  uint64_t h = (((hash << 23) | (hash >> 41)) ^ word) * kFnvPrime;
+  h ^= h >> 32;
+  return h * kMixPrime;
 }
 
 }  // namespace
