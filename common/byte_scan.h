@@ -23,23 +23,31 @@ namespace quillo::text {
 namespace detail {
 
 // A word with every byte set to b.
-inline uintptr_t Spread(unsigned char b) { return (~static_cast<uintptr_t>(0) / 0xFF) * b; }
+template <typename Word>
+inline Word Spread(unsigned char b) {
+  return static_cast<Word>(static_cast<Word>(~Word{0}) / 0xFF) * b;
+}
 
 // Whether some byte of w is zero (the classic test: no false positives when
 // the answer is "none", which is all the loops below rely on).
-inline bool HasZeroByte(uintptr_t w) { return ((w - Spread(1)) & ~w & Spread(0x80)) != 0; }
+template <typename Word>
+inline bool HasZeroByte(Word w) {
+  return static_cast<Word>((w - Spread<Word>(1)) & ~w & Spread<Word>(0x80)) != 0;
+}
 
 }  // namespace detail
 
-// FindByte a machine word a step: what every build without SSE2 (the 32-bit
-// libraries) uses. Named apart so that tests run it wherever they run.
+// FindByte a word a step: what every build without SSE2 (the 32-bit
+// libraries) uses, with their 4-byte words. Named apart, and by word, so that
+// tests run each kind wherever they run.
+template <typename Word = uintptr_t>
 inline const char* FindByteByWords(const char* p, size_t n, char c) {
   const char* end = p + n;
-  const uintptr_t pattern = detail::Spread(static_cast<unsigned char>(c));
-  for (; static_cast<size_t>(end - p) >= sizeof(uintptr_t); p += sizeof(uintptr_t)) {
-    uintptr_t w;
+  const Word pattern = detail::Spread<Word>(static_cast<unsigned char>(c));
+  for (; static_cast<size_t>(end - p) >= sizeof(Word); p += sizeof(Word)) {
+    Word w;
     std::memcpy(&w, p, sizeof w);
-    if (detail::HasZeroByte(w ^ pattern)) break;  // the byte is in this word
+    if (detail::HasZeroByte<Word>(static_cast<Word>(w ^ pattern))) break;  // the byte is in this word
   }
   for (; p < end; ++p) {
     if (*p == c) return p;
@@ -62,7 +70,7 @@ inline const char* FindByte(const char* p, size_t n, char c) {
   }
   return nullptr;
 #else
-  return FindByteByWords(p, n, c);
+  return FindByteByWords<>(p, n, c);
 #endif
 }
 
@@ -76,15 +84,16 @@ inline size_t BoundedLength(const char* p, size_t n) {
 // terminates it there (dst holds max + 1 bytes); returns the length. Each word
 // is tested for the NUL after it was read and before it is stored, so the
 // length always describes the copy, even while another process rewrites src.
-inline size_t CopyUntilNul(char* dst, const char* src, size_t max) {
+template <typename Word = uintptr_t>
+inline size_t CopyUntilNulByWords(char* dst, const char* src, size_t max) {
   size_t i = 0;
-  for (; max - i >= sizeof(uintptr_t); i += sizeof(uintptr_t)) {
-    uintptr_t w;
+  for (; max - i >= sizeof(Word); i += sizeof(Word)) {
+    Word w;
     std::memcpy(&w, src + i, sizeof w);
     // The word is a value from here on: the compiler may not read src again
     // for the store below (src is memory another process writes).
     __asm__ volatile("" : "+r"(w));
-    if (detail::HasZeroByte(w)) break;
+    if (detail::HasZeroByte<Word>(w)) break;
     std::memcpy(dst + i, &w, sizeof w);
   }
   // The word holding the NUL (or the tail) is taken a byte at a time, each
@@ -98,5 +107,7 @@ inline size_t CopyUntilNul(char* dst, const char* src, size_t max) {
   dst[i] = '\0';
   return i;
 }
+
+inline size_t CopyUntilNul(char* dst, const char* src, size_t max) { return CopyUntilNulByWords<>(dst, src, max); }
 
 }  // namespace quillo::text
