@@ -63,7 +63,7 @@ STARTED_DISPLAY=0
 ensure_display() {
   mkdir -p "$BUILD"
   if [ -f "$XVFB_STATE" ]; then
-    local d i pid
+    local d i
     d=$(cat "$XVFB_STATE")
     # A display of this run that is slow to answer is asked again before it
     # is given up: one started over its pid file would leave it running,
@@ -72,12 +72,8 @@ ensure_display() {
       if display_alive "$d"; then export DISPLAY="$d"; return 0; fi
       sleep 1
     done
-    pid=$(cat "$XVFB_PID" 2>/dev/null || true)
-    if [ -n "$pid" ] && [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = Xvfb ]; then
-      stop_display
-    else
-      rm -f "$XVFB_PID" "$XVFB_STATE"
-    fi
+    # Ended only when it is this build's own (stop_display checks).
+    stop_display
   fi
   local n
   for n in $(seq 91 140); do
@@ -180,16 +176,39 @@ stop_prefix() {  # prefix folder
   WINEPREFIX="$1" wineserver -w >/dev/null 2>&1 || true
 }
 
+# Whether pid is an Xvfb of this build folder: it carries the folder's mark
+# in its environment. One started before displays carried the mark is known
+# by its display number (the second argument) instead. A pid file that
+# outlived its display (a reboot) may name another checkout's display by now.
+our_display_pid() {  # pid [display]
+  local pid=$1 d=${2:-} env cmd
+  [ -n "$pid" ] && [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = Xvfb ] || return 1
+  env=$(tr '\0' '\n' 2>/dev/null <"/proc/$pid/environ") || return 1
+  # Matched without pipes: under pipefail a grep -q that stops reading early
+  # can fail the pipe it ends.
+  case $'\n'"$env"$'\n' in
+    *$'\n'"QUILLO_DISPLAY_OF=$BUILD"$'\n'*) return 0 ;;
+    *$'\n'QUILLO_DISPLAY_OF=*) return 1 ;;
+  esac
+  [ -n "$d" ] || return 1
+  cmd=$(tr '\0' ' ' 2>/dev/null <"/proc/$pid/cmdline") || return 1
+  case "$cmd" in *"Xvfb $d "*) return 0 ;; esac
+  return 1
+}
+
 STOPPED_XVFB_PID=""
 stop_display() {  # [pid file, state file]: those of this run by default
   local pidfile=${1:-$XVFB_PID} state=${2:-$XVFB_STATE}
   if [ -f "$pidfile" ]; then
-    local pid
+    local pid d
     pid=$(cat "$pidfile")
-    STOPPED_XVFB_PID="$STOPPED_XVFB_PID $pid"
-    kill "$pid" 2>/dev/null || true
-    local i
-    for i in $(seq 1 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+    d=$(cat "$state" 2>/dev/null || true)
+    if our_display_pid "$pid" "$d"; then
+      STOPPED_XVFB_PID="$STOPPED_XVFB_PID $pid"
+      kill "$pid" 2>/dev/null || true
+      local i
+      for i in $(seq 1 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+    fi
   fi
   rm -f "$pidfile" "$state"
 }
@@ -213,25 +232,32 @@ stop_wine_env() {
   return 0
 }
 
-# Lists (and ends) whatever of this build folder is still running; non-zero
-# when something was.
 # Every Xvfb started for this build folder, pid file or not (other checkouts'
 # displays carry their own folder and are left alone).
 displays_of_this_build() {
   local p
-  for p in $(pgrep -x Xvfb 2>/dev/null); do
-    tr '\0' '\n' <"/proc/$p/environ" 2>/dev/null | grep -qxF "QUILLO_DISPLAY_OF=$BUILD" && echo "$p"
+  for p in $(pgrep -x Xvfb 2>/dev/null || true); do
+    if our_display_pid "$p"; then echo "$p"; fi
   done
   return 0
 }
 
+# Lists (and ends) whatever of this build folder is still running; non-zero
+# when something was.
 check_nothing_left() {
   local left="" p
   local prefix
   for prefix in $(all_prefixes); do
     for p in $(processes_of_prefix "$prefix"); do left="$left $p"; done
   done
-  for p in $STOPPED_XVFB_PID $(cat "$BUILD"/xvfb*.pid 2>/dev/null) $(displays_of_this_build); do
+  local f mine=""
+  for f in "$BUILD"/xvfb*.pid; do
+    [ -f "$f" ] || continue
+    p=$(cat "$f" 2>/dev/null || true)
+    if our_display_pid "$p" "$(cat "${f%.pid}" 2>/dev/null || true)"; then mine="$mine $p"; fi
+  done
+  # Those stopped in this run were checked to be ours when they were stopped.
+  for p in $STOPPED_XVFB_PID $mine $(displays_of_this_build); do
     [ -n "$p" ] && [ "$(cat "/proc/$p/comm" 2>/dev/null)" = Xvfb ] && case " $left " in *" $p "*) ;; *) left="$left $p" ;; esac
   done
   [ -z "$left" ] && return 0
