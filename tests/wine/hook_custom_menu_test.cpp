@@ -729,8 +729,10 @@ TEST_F(HookCustomMenuRead, EveryBufferSizeGivesTheModelOfTheBytes) {
   const std::string path = Write("Largest.txt", text);
   quillo::hook::MenuModel expected;
   ASSERT_TRUE(quillo::hook::ParseMenuFile(text.data(), text.size(), expected).ok);
-  for (const size_t size : {size_t{0}, size_t{1}, size_t{7}, size_t{4095}, size_t{4096}, size_t{4097},
-                            size_t{65536}, text.size() + 1}) {
+  // None; smaller than any wish of the reader (read as asked); about the
+  // reader's window; the size the library uses; larger than the file.
+  for (const size_t size : {size_t{0}, size_t{7}, size_t{4095}, size_t{4096}, size_t{4097}, size_t{65536},
+                            text.size() + 1}) {
     SCOPED_TRACE(size);
     HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
@@ -746,17 +748,47 @@ TEST_F(HookCustomMenuRead, EveryBufferSizeGivesTheModelOfTheBytes) {
   }
 }
 
-// A file that cannot be read (the handle is not one) ends the reading as an
-// early end would: nothing read, nothing made up, no wait.
-TEST_F(HookCustomMenuRead, AnUnreadableFileGivesNoBytes) {
-  char buffer[64];
-  std::memset(buffer, 'q', sizeof buffer);
-  quillo::FileByteSource buffered(INVALID_HANDLE_VALUE, buffer, sizeof buffer);
-  char out[16];
-  EXPECT_EQ(buffered.Read(out, sizeof out), 0u);
-  EXPECT_EQ(buffered.Read(out, sizeof out), 0u);
-  quillo::FileByteSource direct(INVALID_HANDLE_VALUE);
-  EXPECT_EQ(direct.Read(out, sizeof out), 0u);
+// Bytes that come in pieces and then an error (a pipe whose writer wrote,
+// paused, wrote again and closed): each piece is handed out in order, in as
+// small bites as asked, what the buffer still holds comes out before the
+// error ends the reading, and after the end nothing more comes.
+struct PipeWriter {
+  HANDLE write;
+  static DWORD WINAPI Run(void* p) {
+    auto* self = static_cast<PipeWriter*>(p);
+    DWORD written = 0;
+    WriteFile(self->write, "abc", 3, &written, nullptr);
+    Sleep(100);
+    WriteFile(self->write, "defghij", 7, &written, nullptr);
+    CloseHandle(self->write);
+    return 0;
+  }
+};
+
+TEST_F(HookCustomMenuRead, PiecesThenAnErrorAreHandedOutWholeAndInOrder) {
+  for (const size_t want : {size_t{1}, size_t{2}, size_t{16}}) {
+    SCOPED_TRACE(want);
+    HANDLE read = nullptr;
+    PipeWriter writer{nullptr};
+    ASSERT_TRUE(CreatePipe(&read, &writer.write, nullptr, 0));
+    HANDLE thread = CreateThread(nullptr, 0, PipeWriter::Run, &writer, 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+    char buffer[64];
+    quillo::FileByteSource source(read, buffer, sizeof buffer);
+    std::string got;
+    char out[16];
+    for (int calls = 0; calls < 100; ++calls) {
+      const size_t n = source.Read(out, want);
+      if (n == 0) break;
+      ASSERT_LE(n, want);
+      got.append(out, n);
+    }
+    EXPECT_EQ(got, "abcdefghij");
+    EXPECT_EQ(source.Read(out, want), 0u);
+    WaitForSingleObject(thread, 5000);
+    CloseHandle(thread);
+    CloseHandle(read);
+  }
 }
 
 class HookCustomMenuFigures : public HookMenuFixture {};
@@ -824,6 +856,14 @@ TEST_F(HookCustomMenuFigures, LargestMenuBuildAndLoadTimes) {
     ASSERT_TRUE(quillo::hook::LoadCustomMenu(path.c_str()));
     loadMs += msSince(a) / kLoads;
   }
+  // A display after the file changed, or after another menu file was shown:
+  // the menu held before is destroyed first.
+  double reloadMs = 0;
+  for (int i = 0; i < kLoads; ++i) {
+    QueryPerformanceCounter(&a);
+    ASSERT_TRUE(quillo::hook::LoadCustomMenu(path.c_str()));
+    reloadMs += msSince(a) / kLoads;
+  }
   EXPECT_EQ(CountItems(State().rootMenu), 1023);
   EXPECT_EQ(Boxes(), std::vector<std::string>());
 
@@ -836,11 +876,12 @@ TEST_F(HookCustomMenuFigures, LargestMenuBuildAndLoadTimes) {
   const double checkUs = 1e6 * static_cast<double>(b.QuadPart - a.QuadPart) / freq.QuadPart / kChecks;
 
   std::printf("[ figure ] largest menu file (%zu bytes, 1023 items): first display (read, parse, HMENU build) "
-              "%.2f ms (goal <= 10 ms); HMENU build %.2f ms; destroying it %.2f ms (a changed file's reload); "
-              "unchanged-file check %.1f us\n",
-              text.size(), loadMs, buildMs, destroyMs, checkUs);
+              "%.2f ms (goal <= 10 ms); display after a change of file (the old menu destroyed first) %.2f ms; "
+              "HMENU build %.2f ms, destroy %.2f ms; unchanged-file check %.1f us\n",
+              text.size(), loadMs, reloadMs, buildMs, destroyMs, checkUs);
   RecordProperty("build_ms", std::to_string(buildMs));
-  RecordProperty("load_ms", std::to_string(loadMs));
+  RecordProperty("first_display_ms", std::to_string(loadMs));
+  RecordProperty("reload_ms", std::to_string(reloadMs));
   RecordProperty("destroy_ms", std::to_string(destroyMs));
   RecordProperty("check_us", std::to_string(checkUs));
 }
