@@ -225,6 +225,11 @@ LRESULT CMainFrame::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
         case kCmdPlayKeyStrokes:
           PlayKeyStrokes();
           return 0;
+        case kCmdTypeText:
+          // A hook in the program in front put the text on the clipboard;
+          // the method is chosen again for whatever is in front now.
+          PasteText();
+          return 0;
         case kCmdPlayMacro:
           if (macros_) macros_->OnPlay();
           return 0;

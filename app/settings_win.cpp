@@ -167,6 +167,14 @@ void ApplySettingsToSharedBlock(const settings::Settings& settings) noexcept {
   g_bRecKey = v.recKey;
   g_bRecMouse = v.recMouse;
   g_bCutMouseMove = v.cutMouseMove;
+  // A hook reads the count, then that many entries: the entries go in while
+  // the count says none, and the count after them.
+  g_nPastePrograms = 0;
+  MemoryBarrier();
+  static_assert(sizeof v.pastePrograms == sizeof g_PastePrograms, "the list mirrors the shared block's");
+  std::memcpy(g_PastePrograms, v.pastePrograms, sizeof g_PastePrograms);
+  MemoryBarrier();
+  g_nPastePrograms = v.pasteProgramCount;
 }
 
 bool MoveMenuFileSetToTopAndPush(settings::Settings& settings, int index) noexcept {

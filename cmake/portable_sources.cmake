@@ -8,6 +8,7 @@ set(COMMON_PORTABLE_SOURCES
   ${QUILLO_ROOT}/common/small_format.cpp
   ${QUILLO_ROOT}/common/key_text.cpp
   ${QUILLO_ROOT}/common/menu_file_reader.cpp
+  ${QUILLO_ROOT}/common/paste_programs.cpp
 )
 set(HOOK_PORTABLE_SOURCES
   ${QUILLO_ROOT}/hook/menu_file.cpp
@@ -16,6 +17,7 @@ set(HOOK_PORTABLE_SOURCES
   ${QUILLO_ROOT}/hook/trigger.cpp
   ${QUILLO_ROOT}/hook/stack_caption.cpp
   ${QUILLO_ROOT}/hook/delivery.cpp
+  ${QUILLO_ROOT}/hook/typing.cpp
   ${QUILLO_ROOT}/hook/text_commands/enclose.cpp
   ${QUILLO_ROOT}/hook/text_commands/convert.cpp
   ${QUILLO_ROOT}/hook/macros/recorder.cpp

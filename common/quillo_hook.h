@@ -54,6 +54,10 @@
 #define g_bRecMouse (::quillo::Shared().bRecMouse)
 #define g_bCutMouseMove (::quillo::Shared().bCutMouseMove)
 #define g_hwndQuillo (::quillo::Shared().hwndQuillo)         // the resident window
+#define g_nPastePrograms (::quillo::Shared().nPastePrograms) // entries of g_PastePrograms in use
+#define g_PastePrograms (::quillo::Shared().PastePrograms)   // paste method per program
+#define g_bTyping (::quillo::Shared().bTyping)               // a text is being typed
+#define g_bStopTyping (::quillo::Shared().bStopTyping)       // Pause or Escape asked it to stop
 
 // ---- Exported functions ----
 // Copies path, trigger, key and modifiers into entry `index` (0-9) of g_CustomMenuSet.
@@ -88,8 +92,13 @@ QUILLO_HOOK_API void ShowMenu(int kind, int n);
 // from the text `source` itself otherwise (then `index` only numbers it).
 // `menuStyle` 1 gives the stack menu's access keys, 0 the list prefix "01: ".
 QUILLO_HOOK_API void GetStackItem(char* buffer, const char* source, int index, BOOL menuStyle, BOOL direct);
-// Synthesises the paste keys of g_nPasteCmd into the application in front
-// (nothing with g_bCopyOnly); the text must be on the clipboard already.
+// Pastes the text on the clipboard into the application in front (nothing
+// with g_bCopyOnly), by the method its program has on the paste-method list,
+// else by the keys of g_nPasteCmd. A program whose method is typing gets the
+// clipboard's text as characters: typed from here, or, when this is the
+// thread of the window in front (a hook inside that program), handed to the
+// resident program (kCmdTypeText), as that thread must be free to take the
+// characters in.
 QUILLO_HOOK_API void PasteText();
 // Synthesises the cut keys of g_nCutCmd.
 QUILLO_HOOK_API void CutText();

@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "paste_programs.h"
 #include "quillo_records.h"
 
 namespace quillo {
@@ -116,6 +117,16 @@ struct SharedBlockLayout {
   // check before they send it anything.
   uint32_t residentProcessId;
   uint32_t magic;                    // kSharedBlockMagic once filled
+
+  // ---- Paste methods per program ----
+  // The list of the options sheet: entries [0, nPastePrograms) are in use.
+  // The resident program writes the entries before the count.
+  int32_t nPastePrograms;
+  PasteProgram PastePrograms[kMaxPastePrograms];
+  // A text is being typed (1), and a Pause or Escape seen by any keyboard
+  // hook asks it to stop (1).
+  int32_t bTyping;
+  int32_t bStopTyping;
 };
 
 }  // namespace quillo

@@ -18,6 +18,7 @@
 #include "tag_host_win.h"
 #include "tags.h"
 #include "text_commands/enclose.h"
+#include "typing_win.h"
 
 namespace quillo::hook {
 namespace {
@@ -419,8 +420,31 @@ BOOL ReadWholeFile(const char* path, char** out, DWORD* size) {
 using quillo::hook::KeybdOutput;
 
 QUILLO_HOOK_API void PasteText() {
-  KeybdOutput keys;
-  quillo::hook::SendPasteKeys(g_nPasteCmd, g_bCopyOnly != FALSE, g_bRecording != FALSE, keys);
+  using namespace quillo::hook;
+  if (g_bCopyOnly) return;
+  const HWND front = GetForegroundWindow();
+  const int32_t method = PasteMethodForWindow(front);
+  if (method != quillo::kPasteType) {
+    KeybdOutput keys;
+    SendPasteMethodKeys(method, false, g_bRecording != FALSE, keys);
+    return;
+  }
+  // Typed characters reach a thread only when it reads its input: a hook
+  // inside the program in front must return first, so the resident program
+  // types for it. The resident program itself types here (a step of key
+  // strokes, a text command's second phase), whoever is in front.
+  DWORD process = 0;
+  const DWORD thread = front != nullptr ? GetWindowThreadProcessId(front, &process) : 0;
+  if (thread == GetCurrentThreadId() && GetCurrentProcessId() != quillo::Shared().residentProcessId) {
+    const HWND resident = quillo::ResidentWindow();
+    if (resident != nullptr) {
+      PostMessageA(resident, WM_COMMAND, quillo::kCmdTypeText, 0);
+    } else {
+      MessageBeep(MB_ICONEXCLAMATION);
+    }
+    return;
+  }
+  TypeClipboardText();
 }
 
 QUILLO_HOOK_API void CutText() {

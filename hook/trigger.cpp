@@ -15,6 +15,14 @@ KeyEvent DecodeKeyEvent(uint32_t wParam, uint32_t lParam) noexcept {
 HookVerdict TriggerHandler::OnKeyboard(int code, const KeyEvent& event, const TriggerSettings& s) noexcept {
   if (code != kHcAction) return HookVerdict::kPassOn;
 
+  if (s.typing && (event.vk == kVkPauseBreak || event.vk == kVkEscape)) {
+    // Stops the text being typed into this program. Press and release are
+    // both kept from the program: an Escape would empty a console's line,
+    // and from a macro being recorded.
+    if (!event.released) host_.StopTyping();
+    return HookVerdict::kSwallow;
+  }
+
   if (s.recording) {
     // SuspendRec and ResumeRec mark their stretch in the input stream itself
     // with key events of virtual key 0, so the count follows the order in which

@@ -55,6 +55,7 @@ class FakeHost : public TriggerHost {
   void RecordKey(const KeyEvent& e) noexcept override { log.push_back("record " + std::to_string(e.vk)); }
   void CheckPauseWhilePlaying(const KeyEvent& e) noexcept override { log.push_back("pause? " + std::to_string(e.vk)); }
   void RecordMouse(const MouseEvent& e) noexcept override { log.push_back("record mouse " + std::to_string(e.message)); }
+  void StopTyping() noexcept override { log.push_back("stop typing"); }
   void SendKey(uint8_t vk, bool up) noexcept override { log.push_back("key " + std::to_string(vk) + (up ? " up" : " down")); }
   void SuspendRecording() noexcept override { log.push_back("SuspendRec"); }
   void ResumeRecording() noexcept override { log.push_back("ResumeRec"); }
@@ -107,6 +108,28 @@ Log Replay(Rig& rig, const std::vector<Step>& steps) {
     if (s.action == 'R') rig.Key(s.vk, false, false, true);
   }
   return rig.host.log;
+}
+
+// ---- typing a text ----
+
+TEST(TriggerTyping, PauseOrEscapeWhileTyping_StopsItAndNeverReachesTheProgram) {
+  for (uint32_t vk : {kVkPause, 0x1Bu}) {
+    Rig rig;
+    rig.settings.typing = true;
+    rig.settings.recording = true;
+    EXPECT_EQ(rig.Press(vk), HookVerdict::kSwallow) << vk;
+    EXPECT_EQ(rig.Release(vk), HookVerdict::kSwallow) << vk;
+    EXPECT_EQ(rig.host.log, (Log{"stop typing"})) << "one stop, and nothing recorded; vk " << vk;
+  }
+  // Not typing: Escape is the program's.
+  Rig idle;
+  EXPECT_EQ(idle.Press(0x1B), HookVerdict::kPassOn);
+  EXPECT_TRUE(idle.host.log.empty());
+  // Typing: other keys pass as before (the typed characters themselves).
+  Rig typing;
+  typing.settings.typing = true;
+  EXPECT_EQ(typing.Press(0xE7), HookVerdict::kPassOn);  // VK_PACKET
+  EXPECT_TRUE(typing.host.log.empty());
 }
 
 TEST(TriggerDoublePress, SecondReleaseFiresOnlyWithin499ms) {

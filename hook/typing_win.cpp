@@ -1,0 +1,190 @@
+#include "typing_win.h"
+
+#include <cstring>
+
+#include "clipboard_win.h"
+#include "paste_programs.h"
+#include "quillo_hook.h"
+#include "shared_block.h"
+#include "typing.h"
+
+namespace quillo::hook {
+namespace {
+
+// Steps per SendInput call, and the wait after each. The wait lets the
+// application take the characters in as they come, so that a stop leaves at
+// most one batch behind it, and it bounds the time to see a stop at about the
+// wait; the batch makes the rate (about 32 steps per wait and system tick).
+constexpr size_t kBatchSteps = 32;
+constexpr DWORD kBatchWaitMs = 10;
+// Four key events per step at most (a surrogate pair, down and up).
+constexpr size_t kInputsPerStep = 4;
+// A typed text is bounded: typing is slow, and a text of this size already
+// takes some seconds. A longer one is refused with a beep.
+constexpr size_t kMaxTypedBytes = 64u * 1024u;
+
+// A block of the process heap, freed when it goes out of scope.
+class HeapBlock {
+ public:
+  explicit HeapBlock(size_t bytes) : p_(HeapAlloc(GetProcessHeap(), 0, bytes)) {}
+  HeapBlock(const HeapBlock&) = delete;
+  HeapBlock& operator=(const HeapBlock&) = delete;
+  ~HeapBlock() {
+    if (p_ != nullptr) HeapFree(GetProcessHeap(), 0, p_);
+  }
+  void* get() const { return p_; }
+
+ private:
+  void* p_;
+};
+
+// The whole desktop types one text at a time: the flag lives in the shared
+// block, where the keyboard hooks of every program look for it to take a
+// Pause or an Escape as the stop.
+class TypingClaim {
+ public:
+  TypingClaim()
+      : held_(InterlockedCompareExchange(reinterpret_cast<volatile LONG*>(&g_bTyping), 1, 0) == 0) {
+    if (held_) g_bStopTyping = 0;
+  }
+  TypingClaim(const TypingClaim&) = delete;
+  TypingClaim& operator=(const TypingClaim&) = delete;
+  ~TypingClaim() {
+    if (!held_) return;
+    g_bStopTyping = 0;
+    MemoryBarrier();
+    g_bTyping = 0;
+  }
+  bool held() const { return held_; }
+
+ private:
+  bool held_;
+};
+
+class SendInputTyping final : public TypingOutput {
+ public:
+  void AddStep(const TypingStep& step) noexcept override {
+    if (step.kind == TypingStep::kEnter) {
+      // Enter as the key itself: consoles and edit controls take a line end
+      // from the key, not from a character.
+      const WORD scan = static_cast<WORD>(MapVirtualKeyA(VK_RETURN, 0));
+      Add(VK_RETURN, scan, 0);
+      Add(VK_RETURN, scan, KEYEVENTF_KEYUP);
+      return;
+    }
+    // A character as itself: the system gives the window a WM_CHAR of this
+    // UTF-16 unit, converted to the ANSI code page for an ANSI window.
+    for (size_t i = 0; i < step.count; ++i) Add(0, step.units[i], KEYEVENTF_UNICODE);
+    for (size_t i = 0; i < step.count; ++i) Add(0, step.units[i], KEYEVENTF_UNICODE | KEYEVENTF_KEYUP);
+  }
+  void SendBatch() noexcept override {
+    if (count_ != 0) SendInput(count_, inputs_, sizeof(INPUT));
+    count_ = 0;
+  }
+  bool StopAsked() noexcept override {
+    // The hooks set the flag for a key they see; the key's state covers a
+    // program the hooks do not reach.
+    return g_bStopTyping != 0 || GetAsyncKeyState(VK_PAUSE) < 0 || GetAsyncKeyState(VK_ESCAPE) < 0;
+  }
+  void WaitBetweenBatches() noexcept override {
+    // Messages sent to this thread are handled meanwhile (the clipboard
+    // viewer chain sends them): the program that sent one waits for it.
+    // Nothing posted is taken, so no command of ours runs in between.
+    const DWORD start = GetTickCount();
+    for (;;) {
+      const DWORD elapsed = GetTickCount() - start;
+      if (elapsed >= kBatchWaitMs) break;
+      if (MsgWaitForMultipleObjects(0, nullptr, FALSE, kBatchWaitMs - elapsed, QS_SENDMESSAGE) != WAIT_OBJECT_0) {
+        break;
+      }
+      MSG msg;
+      PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+  }
+  void SuspendRecording() noexcept override { SuspendRec(); }
+  void ResumeRecording() noexcept override { ResumeRec(); }
+
+ private:
+  void Add(WORD vk, WORD scan, DWORD flags) noexcept {
+    if (count_ == kBatchSteps * kInputsPerStep) return;  // never: AddStep is called kBatchSteps times at most
+    INPUT& in = inputs_[count_++];
+    std::memset(&in, 0, sizeof in);
+    in.type = INPUT_KEYBOARD;
+    in.ki.wVk = vk;
+    in.ki.wScan = scan;
+    in.ki.dwFlags = flags;
+  }
+
+  INPUT inputs_[kBatchSteps * kInputsPerStep];
+  UINT count_ = 0;
+};
+
+// The clipboard's CF_TEXT converted with the ANSI code page into `out`
+// (`capacity` UTF-16 units); the number of units, or -1.
+int ClipboardTextAsUtf16(HeapBlock& ansi, wchar_t* out, int capacity) noexcept {
+  if (!OpenClipboardPatiently(nullptr)) return -1;
+  size_t length = 0;
+  bool ok = false;
+  if (HANDLE data = GetClipboardData(CF_TEXT)) {
+    if (const char* text = static_cast<const char*>(GlobalLock(data))) {
+      length = strnlen(text, GlobalSize(data));
+      ok = length <= kMaxTypedBytes;
+      if (ok) std::memcpy(ansi.get(), text, length);
+      GlobalUnlock(data);
+    }
+  }
+  // Closed before the conversion: the clipboard is the whole desktop's.
+  CloseClipboard();
+  if (!ok) return -1;
+  if (length == 0) return 0;
+  return MultiByteToWideChar(CP_ACP, 0, static_cast<const char*>(ansi.get()), static_cast<int>(length), out,
+                             capacity);
+}
+
+}  // namespace
+
+int32_t PasteMethodForWindow(HWND window) noexcept {
+  DWORD process = 0;
+  if (window != nullptr) GetWindowThreadProcessId(window, &process);
+  char path[MAX_PATH] = {};
+  bool named = false;
+  if (process == GetCurrentProcessId()) {
+    const DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
+    named = n != 0 && n < sizeof path;
+  } else if (process != 0) {
+    if (HANDLE h = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process)) {
+      DWORD size = sizeof path;
+      named = QueryFullProcessImageNameA(h, 0, path, &size) != 0;
+      CloseHandle(h);
+    }
+  }
+  // The count is read once and bounded; the entries are read within their
+  // records (ChoosePasteMethod).
+  int32_t count = g_nPastePrograms;
+  if (count < 0) count = 0;
+  return ChoosePasteMethod(g_PastePrograms, static_cast<size_t>(count), named ? path : nullptr, g_nPasteCmd);
+}
+
+void TypeClipboardText() noexcept {
+  TypingClaim claim;
+  if (!claim.held()) {
+    MessageBeep(MB_ICONEXCLAMATION);
+    return;
+  }
+  // No code page makes more UTF-16 units than bytes.
+  HeapBlock ansi(kMaxTypedBytes);
+  HeapBlock wide((kMaxTypedBytes + 1) * sizeof(wchar_t));
+  if (ansi.get() == nullptr || wide.get() == nullptr) return;
+  wchar_t* units = static_cast<wchar_t*>(wide.get());
+  const int count = ClipboardTextAsUtf16(ansi, units, static_cast<int>(kMaxTypedBytes));
+  if (count < 0) {
+    MessageBeep(MB_ICONEXCLAMATION);
+    return;
+  }
+  static_assert(sizeof(wchar_t) == sizeof(char16_t), "UTF-16 units on Windows");
+  SendInputTyping out;
+  TypeText(reinterpret_cast<const char16_t*>(units), static_cast<size_t>(count), kBatchSteps,
+           g_bRecording != FALSE, out);
+}
+
+}  // namespace quillo::hook

@@ -1,0 +1,287 @@
+// The paste method of each program: the stored entry's grammar, the choice for
+// the program in front, and typing a text as key presses.
+#include "paste_programs.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "code_page.h"
+#include "delivery.h"
+#include "typing.h"
+
+namespace quillo {
+namespace {
+
+using testing::ScopedCodePage;
+
+struct EntryRow {
+  const char* text;
+  PasteEntryProblem problem;
+  const char* program;  // when taken
+  int32_t method;
+};
+
+TEST(PasteEntry, StoredEntriesAreTakenOrRefusedForTheirReason) {
+  const EntryRow rows[] = {
+      {"notepad.exe=Ctrl+V", PasteEntryProblem::kNone, "notepad.exe", kPasteCtrlV},
+      {"putty.exe=shift+insert", PasteEntryProblem::kNone, "putty.exe", kPasteShiftInsert},
+      {"  wt.exe\t=  CTRL+SHIFT+V ", PasteEntryProblem::kNone, "wt.exe", kPasteCtrlShiftV},
+      {"a=b.exe=Type", PasteEntryProblem::kNone, "a=b.exe", kPasteType},
+      {"ed.exe=Ctrl+Y", PasteEntryProblem::kNone, "ed.exe", kPasteCtrlY},
+      {"notepad.exe", PasteEntryProblem::kNoSeparator, nullptr, 0},
+      {"", PasteEntryProblem::kNoSeparator, nullptr, 0},
+      {"=Type", PasteEntryProblem::kEmptyName, nullptr, 0},
+      {"   =Type", PasteEntryProblem::kEmptyName, nullptr, 0},
+      {"C:\\bin\\x.exe=Type", PasteEntryProblem::kNameIsPath, nullptr, 0},
+      {"bin/x.exe=Type", PasteEntryProblem::kNameIsPath, nullptr, 0},
+      {"x?.exe=Type", PasteEntryProblem::kBadCharacter, nullptr, 0},
+      {"x\".exe=Type", PasteEntryProblem::kBadCharacter, nullptr, 0},
+      {"x\x01.exe=Type", PasteEntryProblem::kBadCharacter, nullptr, 0},
+      {"x.exe.=Type", PasteEntryProblem::kBadCharacter, nullptr, 0},
+      {"x.exe=Paste", PasteEntryProblem::kUnknownMethod, nullptr, 0},
+      {"x.exe=", PasteEntryProblem::kUnknownMethod, nullptr, 0},
+      {"x.exe=Ctrl+V2", PasteEntryProblem::kUnknownMethod, nullptr, 0},
+  };
+  for (const EntryRow& row : rows) {
+    PasteProgram out;
+    std::memset(&out, 0x55, sizeof out);
+    EXPECT_EQ(ParsePasteEntry(row.text, std::strlen(row.text), out), row.problem) << row.text;
+    if (row.program != nullptr) {
+      EXPECT_STREQ(out.program, row.program) << row.text;
+      EXPECT_EQ(out.method, row.method) << row.text;
+    }
+  }
+}
+
+TEST(PasteEntry, NameLengthIsBoundedByTheRecord) {
+  const std::string longest(kPasteProgramBytes - 1, 'a');
+  PasteProgram out;
+  EXPECT_EQ(ParsePasteEntry((longest + "=Type").c_str(), longest.size() + 5, out), PasteEntryProblem::kNone);
+  EXPECT_EQ(std::strlen(out.program), kPasteProgramBytes - 1);
+  const std::string tooLong(kPasteProgramBytes, 'a');
+  EXPECT_EQ(ParsePasteEntry((tooLong + "=Type").c_str(), tooLong.size() + 5, out), PasteEntryProblem::kNameTooLong);
+}
+
+// Code page 932: 0x95 0x5C (表) and 0x83 0x7C (ポ) end in a backslash and a
+// bar, which belong to the character and are no folder and no bad character.
+TEST(PasteEntry, ShiftJisTrailBytesAreNoSeparatorsCp932) {
+  ScopedCodePage cp(932);
+  const char text[] = "\x95\x5C\x83\x7C.exe=Type";  // 表ポ.exe
+  PasteProgram out;
+  ASSERT_EQ(ParsePasteEntry(text, sizeof text - 1, out), PasteEntryProblem::kNone);
+  EXPECT_STREQ(out.program, "\x95\x5C\x83\x7C.exe");
+  // A lead byte with nothing after it is half a character.
+  EXPECT_EQ(CheckPasteProgramName("ab\x95", 3), PasteEntryProblem::kBadCharacter);
+  // A byte after a lead byte is walked as part of its character, an "="
+  // there included: it does not separate.
+  const char trail[] = "\x81=x.exe";
+  EXPECT_EQ(ParsePasteEntry(trail, sizeof trail - 1, out), PasteEntryProblem::kNoSeparator);
+  // The same bytes in 1252 are a path.
+  ScopedCodePage western(1252);
+  EXPECT_EQ(ParsePasteEntry(text, sizeof text - 1, out), PasteEntryProblem::kNameIsPath);
+}
+
+TEST(PasteEntry, FormatWritesWhatParseTakesBack_AndRefusesDamagedRecords) {
+  PasteProgram entry{};
+  std::strcpy(entry.program, "Term=1.exe");
+  entry.method = kPasteShiftInsert;
+  char text[96];
+  ASSERT_TRUE(FormatPasteEntry(entry, text, sizeof text));
+  EXPECT_STREQ(text, "Term=1.exe=Shift+Insert");
+  PasteProgram back;
+  ASSERT_EQ(ParsePasteEntry(text, std::strlen(text), back), PasteEntryProblem::kNone);
+  EXPECT_STREQ(back.program, entry.program);
+  EXPECT_EQ(back.method, entry.method);
+
+  char small[10];
+  EXPECT_FALSE(FormatPasteEntry(entry, small, sizeof small));
+  EXPECT_STREQ(small, "");
+  entry.method = 9;
+  EXPECT_FALSE(FormatPasteEntry(entry, text, sizeof text));
+  entry.method = kPasteType;
+  std::strcpy(entry.program, "a\\b.exe");
+  EXPECT_FALSE(FormatPasteEntry(entry, text, sizeof text));
+}
+
+// ---- The method for the program in front ----
+
+std::vector<PasteProgram> List(std::initializer_list<std::pair<const char*, int32_t>> rows) {
+  std::vector<PasteProgram> out;
+  for (const auto& row : rows) {
+    PasteProgram p{};
+    std::strncpy(p.program, row.first, sizeof p.program - 1);
+    p.method = row.second;
+    out.push_back(p);
+  }
+  return out;
+}
+
+TEST(PasteMethodChoice, ListedProgramsByFileNameWithoutCase_OthersKeepPasteCmd) {
+  const auto list = List({{"conhost.exe", kPasteType}, {"PuTTY.exe", kPasteShiftInsert}, {"wt.exe", kPasteCtrlShiftV}});
+  const struct { const char* path; int32_t pasteCmd; int32_t expected; } rows[] = {
+      {"C:\\Windows\\System32\\conhost.exe", 0, kPasteType},
+      {"C:\\windows\\system32\\CONHOST.EXE", 2, kPasteType},
+      {"putty.exe", 0, kPasteShiftInsert},
+      {"D:/apps/wt.exe", 1, kPasteCtrlShiftV},
+      {"C:\\Windows\\notepad.exe", 0, kPasteCtrlV},
+      {"C:\\Windows\\notepad.exe", 1, kPasteShiftInsert},
+      {"C:\\Windows\\notepad.exe", 2, kPasteCtrlY},
+      {"C:\\Windows\\notepad.exe", 3, -1},  // PasteCmd's "no keys" stays none
+      {"C:\\Windows\\notepad.exe", -1, -1},
+      {"C:\\conhost.exe\\other.exe", 0, kPasteCtrlV},  // a folder of that name is no match
+      {"conhost.exe.bak", 0, kPasteCtrlV},
+      {"", 0, kPasteCtrlV},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(ChoosePasteMethod(list.data(), list.size(), row.path, row.pasteCmd), row.expected) << row.path;
+  }
+  EXPECT_EQ(ChoosePasteMethod(list.data(), list.size(), nullptr, 1), kPasteShiftInsert)
+      << "a program that cannot be named gets PasteCmd";
+  EXPECT_EQ(ChoosePasteMethod(list.data(), 1, "wt.exe", 0), kPasteCtrlV) << "only the entries counted are used";
+}
+
+// The list lies in shared memory any program of the session could scribble
+// on: a name without terminator, a method out of range or a count beyond the
+// records must neither overrun nor pick a method that does not exist.
+TEST(PasteMethodChoice, DamagedSharedRecordsAreReadWithinTheirBounds) {
+  std::vector<PasteProgram> list = List({{"a.exe", 99}, {"b.exe", kPasteType}});
+  std::memset(list[1].program, 'b', sizeof list[1].program);  // no terminator
+  EXPECT_EQ(ChoosePasteMethod(list.data(), list.size(), "a.exe", 1), kPasteShiftInsert);
+  const std::string unterminated(sizeof list[1].program, 'b');
+  EXPECT_EQ(ChoosePasteMethod(list.data(), list.size(), unterminated.c_str(), 0), kPasteCtrlV);
+  std::vector<PasteProgram> full(kMaxPastePrograms, PasteProgram{});
+  full.back() = List({{"z.exe", kPasteType}})[0];
+  EXPECT_EQ(ChoosePasteMethod(full.data(), 1000000, "z.exe", 0), kPasteType) << "the count is cut to the records";
+}
+
+TEST(PasteMethodChoice, ProgramNamesCompareTrailBytesExactlyCp932) {
+  ScopedCodePage cp(932);
+  // 0x83 0x41 (ア) and 0x83 0x61 (ヂ): the trail bytes are 'A' and 'a'.
+  const auto list = List({{"\x83\x41.exe", kPasteType}});
+  EXPECT_EQ(ChoosePasteMethod(list.data(), list.size(), "C:\\\x83\x41.EXE", 0), kPasteType);
+  EXPECT_EQ(ChoosePasteMethod(list.data(), list.size(), "C:\\\x83\x61.exe", 0), kPasteCtrlV);
+  // A trail byte 0x5C is no folder separator.
+  EXPECT_STREQ(ProgramFileName("C:\\\x95\x5C.exe"), "\x95\x5C.exe");
+}
+
+// ---- Keys of each method ----
+
+class FakeKeys : public hook::KeyOutput {
+ public:
+  std::vector<std::string> log;
+  void SendKey(uint8_t vk, bool up) noexcept override {
+    char s[16];
+    std::snprintf(s, sizeof s, "%02X %s", vk, up ? "up" : "down");
+    log.push_back(s);
+  }
+  void SuspendRecording() noexcept override { log.push_back("SuspendRec"); }
+  void ResumeRecording() noexcept override { log.push_back("ResumeRec"); }
+};
+
+TEST(PasteMethodKeys, EachMethodPressesItsChord_TypingPressesNone) {
+  using Keys = std::vector<std::string>;
+  const struct { int method; Keys keys; } rows[] = {
+      {kPasteCtrlV, {"11 down", "56 down", "56 up", "11 up"}},
+      {kPasteShiftInsert, {"10 down", "2D down", "2D up", "10 up"}},
+      {kPasteCtrlY, {"11 down", "59 down", "59 up", "11 up"}},
+      {kPasteCtrlShiftV, {"11 down", "10 down", "56 down", "56 up", "10 up", "11 up"}},
+      {kPasteType, {}},
+      {-1, {}},
+  };
+  for (const auto& row : rows) {
+    FakeKeys keys;
+    hook::SendPasteMethodKeys(row.method, false, false, keys);
+    EXPECT_EQ(keys.log, row.keys) << row.method;
+  }
+  FakeKeys copyOnly, recording;
+  hook::SendPasteMethodKeys(kPasteCtrlShiftV, true, true, copyOnly);
+  EXPECT_TRUE(copyOnly.log.empty());
+  hook::SendPasteMethodKeys(kPasteCtrlShiftV, false, true, recording);
+  EXPECT_EQ(recording.log.front(), "SuspendRec");
+  EXPECT_EQ(recording.log.back(), "ResumeRec");
+}
+
+// ---- Typing ----
+
+class FakeTyping : public hook::TypingOutput {
+ public:
+  std::vector<std::string> log;  // batches as "[...]", the other calls by name
+  std::string batch;
+  int stopAfterBatches = -1;  // StopAsked answers true once this many batches went out
+  int batches = 0;
+  void AddStep(const hook::TypingStep& step) noexcept override {
+    if (step.kind == hook::TypingStep::kEnter) {
+      batch += "<Enter>";
+      return;
+    }
+    for (size_t i = 0; i < step.count; ++i) {
+      char s[16];
+      const unsigned u = step.units[i];
+      if (u >= 0x20 && u < 0x7F) {
+        s[0] = static_cast<char>(u);
+        s[1] = '\0';
+      } else {
+        std::snprintf(s, sizeof s, "<%04X>", u);
+      }
+      batch += s;
+    }
+    if (step.count == 2) batch += "|";  // a pair sent as one step
+  }
+  void SendBatch() noexcept override {
+    log.push_back("[" + batch + "]");
+    batch.clear();
+    ++batches;
+  }
+  bool StopAsked() noexcept override { return stopAfterBatches >= 0 && batches >= stopAfterBatches; }
+  void WaitBetweenBatches() noexcept override { log.push_back("wait"); }
+  void SuspendRecording() noexcept override { log.push_back("SuspendRec"); }
+  void ResumeRecording() noexcept override { log.push_back("ResumeRec"); }
+};
+
+using Log = std::vector<std::string>;
+
+TEST(Typing, LineEndsOfEveryKindAreOneEnterEach_SurrogatePairsStayTogether) {
+  const std::u16string text = u"a\r\nb\nc\rd\n\re\U0001F600";
+  FakeTyping out;
+  const hook::TypingResult r = hook::TypeText(text.data(), text.size(), 100, false, out);
+  EXPECT_EQ(out.log, (Log{"[a<Enter>b<Enter>c<Enter>d<Enter><Enter>e<D83D><DE00>|]"}));
+  EXPECT_EQ(r.steps, 11u);
+  EXPECT_FALSE(r.stopped);
+
+  // A lone half of a pair is sent as it is, one step.
+  const std::u16string lone = u"x\xD83Dy";
+  FakeTyping half;
+  hook::TypeText(lone.data(), lone.size(), 100, false, half);
+  EXPECT_EQ(half.log, (Log{"[x<D83D>y]"}));
+}
+
+TEST(Typing, BatchesWaitBetweenThem_AndAStopEndsAtTheNextBatchWithRecordingResumed) {
+  const std::u16string text = u"abcdefg";
+  FakeTyping all;
+  hook::TypeText(text.data(), text.size(), 3, false, all);
+  EXPECT_EQ(all.log, (Log{"[abc]", "wait", "[def]", "wait", "[g]"}));
+
+  FakeTyping stopped;
+  stopped.stopAfterBatches = 1;
+  const hook::TypingResult r = hook::TypeText(text.data(), text.size(), 3, true, stopped);
+  EXPECT_EQ(stopped.log, (Log{"SuspendRec", "[abc]", "wait", "ResumeRec"}));
+  EXPECT_TRUE(r.stopped);
+  EXPECT_EQ(r.steps, 3u);
+
+  FakeTyping before;
+  before.stopAfterBatches = 0;
+  EXPECT_TRUE(hook::TypeText(text.data(), text.size(), 3, true, before).stopped);
+  EXPECT_EQ(before.log, (Log{"SuspendRec", "ResumeRec"}));
+
+  // A CR LF at a batch's edge stays one Enter.
+  const std::u16string edge = u"ab\r\ncd";
+  FakeTyping edged;
+  hook::TypeText(edge.data(), edge.size(), 3, false, edged);
+  EXPECT_EQ(edged.log, (Log{"[ab<Enter>]", "wait", "[cd]"}));
+}
+
+}  // namespace
+}  // namespace quillo

@@ -1,0 +1,416 @@
+// The paste method per program across real processes: this test program
+// stands in for the resident program (history store, settings, hooks, and a
+// window of the resident's class on a thread of its own that answers the
+// hooks' request to type); real key presses open the stack menu inside the
+// target, a key chooses an entry, and the text arrives by the method its
+// program has on the list: keys, or typed as characters.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "history_store_win.h"
+#include "paste_programs.h"
+#include "quillo_hook.h"
+#include "quillo_messages.h"
+#include "target_window.h"
+#include "wine_support.h"
+
+namespace quillo::wine {
+namespace {
+
+volatile LONG g_typeRequests = 0;
+
+// What the resident window does with the request (main_frame_win.cpp).
+LRESULT CALLBACK StandInProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_COMMAND && LOWORD(wParam) == kCmdTypeText) {
+    InterlockedIncrement(&g_typeRequests);
+    PasteText();
+    return 0;
+  }
+  return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+// The resident stand-in's own thread: typing blocks the thread that types,
+// and the test must be free meanwhile to press Pause and to watch.
+class ResidentThread {
+ public:
+  ResidentThread() {
+    ready_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    thread_ = CreateThread(nullptr, 0, Main, this, 0, &threadId_);
+    WaitForSingleObject(ready_, 10000);
+  }
+  ~ResidentThread() {
+    if (window_ != nullptr) PostMessageA(window_, WM_CLOSE, 0, 0);
+    PostThreadMessageA(threadId_, WM_QUIT, 0, 0);
+    WaitForSingleObject(thread_, 30000);
+    CloseHandle(thread_);
+    CloseHandle(ready_);
+  }
+  HWND window() const { return window_; }
+
+ private:
+  static DWORD WINAPI Main(void* self) {
+    auto* me = static_cast<ResidentThread*>(self);
+    me->window_ = CreateResidentStandIn(StandInProc, WS_OVERLAPPED, nullptr, false);
+    SetEvent(me->ready_);
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
+    if (me->window_ != nullptr) DestroyWindow(me->window_);
+    return 0;
+  }
+  HANDLE thread_ = nullptr;
+  HANDLE ready_ = nullptr;
+  DWORD threadId_ = 0;
+  HWND window_ = nullptr;
+};
+
+void SetPasteList(std::initializer_list<std::pair<const char*, int32_t>> rows) {
+  g_nPastePrograms = 0;
+  int n = 0;
+  for (const auto& row : rows) {
+    std::memset(&g_PastePrograms[n], 0, sizeof g_PastePrograms[n]);
+    std::strncpy(g_PastePrograms[n].program, row.first, kPasteProgramBytes - 1);
+    g_PastePrograms[n].method = row.second;
+    ++n;
+  }
+  g_nPastePrograms = n;
+}
+
+std::string ExeNameOf(DWORD pid) {
+  char path[MAX_PATH] = {};
+  HANDLE h = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+  if (h == nullptr) return "";
+  DWORD size = sizeof path;
+  const bool ok = QueryFullProcessImageNameA(h, 0, path, &size) != 0;
+  CloseHandle(h);
+  return ok ? ProgramFileName(path) : "";
+}
+
+// Text of an edit control as bytes of the ANSI code page.
+std::string EditBytes(HWND edit) {
+  const LRESULT n = SendMessageA(edit, WM_GETTEXTLENGTH, 0, 0);
+  std::string text(static_cast<size_t>(n) * 2 + 1, '\0');
+  const LRESULT got = SendMessageA(edit, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]));
+  text.resize(static_cast<size_t>(got));
+  return text;
+}
+
+std::string Hex(const std::string& s) {
+  std::string out;
+  char b[4];
+  for (unsigned char c : s) {
+    std::snprintf(b, sizeof b, "%02X ", c);
+    out += b;
+  }
+  return out;
+}
+
+class PasteMethodJourney : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(RunsInExpectedCodePage());
+    ASSERT_TRUE(folder_.ok());
+    MessageBoxWatcher::Instance().Take();
+    g_typeRequests = 0;
+    ASSERT_NE(resident_.window(), nullptr);
+    ASSERT_TRUE(store_.CreateHistoryStore(50));
+    for (const char* t : {"first", "second"}) store_.AddHistoryEntry(t);
+    g_cfQuilloMarker = RegisterClipboardFormatA("Quillo Marker");
+    g_nStackKey = 1;  // Ctrl twice
+    g_nChangeKey = -1;
+    g_nMenuPos = 1;
+    g_nPasteCmd = 0;
+    g_nCharNum = 30;
+    g_bCopyOnly = 0;
+    g_bMoveStackTop = 0;
+    g_bCutLastRet2 = 0;
+    g_bTyping = 0;
+    for (auto& set : g_CustomMenuSet) {
+      std::memset(&set, 0, sizeof set);
+      set.trigger = -1;
+    }
+    ASSERT_EQ(SetHookProc(resident_.window()), 1);
+  }
+
+  void TearDown() override {
+    for (Handle32<HHOOK>* h : {&g_hKeyHook, &g_hMouseHook, &g_hSysMsgHook}) {
+      if (*h != nullptr) UnhookWindowsHookEx(*h);
+      *h = nullptr;
+    }
+    PublishResidentWindow(nullptr);
+    g_nStackKey = g_nChangeKey = g_nMenuPos = g_nCharNum = g_nPasteCmd = 0;
+    g_nPastePrograms = 0;
+    notepad_.Kill();
+    target_.Kill();
+    store_.CloseHistoryStore();
+    g_nNumClipHistory = 0;
+  }
+
+  // Starts Wine's notepad and waits for it in front; its edit control.
+  HWND StartNotepad() {
+    notepad_ = Process::Start("notepad.exe");
+    if (!notepad_.valid()) return nullptr;
+    HWND edit = nullptr;
+    WaitFor([&] {
+      HWND front = GetForegroundWindow();
+      char cls[32] = {};
+      GetClassNameA(front, cls, sizeof cls);
+      if (lstrcmpiA(cls, "Notepad") != 0) return false;
+      edit = FindWindowExA(front, nullptr, "Edit", nullptr);
+      GetWindowThreadProcessId(front, &targetPid_);
+      return edit != nullptr;
+    });
+    return edit;
+  }
+
+  // Ctrl twice, the stack menu in the target, and the access key of entry `key`.
+  bool Choose(char key) {
+    Tap(VK_CONTROL);
+    Tap(VK_CONTROL);
+    if (!WaitFor([&] { return OpenMenuOf(targetPid_) != nullptr; })) return false;
+    Tap(static_cast<BYTE>(key));
+    return true;
+  }
+
+  ProgramFolder folder_;
+  HistoryStore store_{GetModuleHandleA(nullptr), folder_.path()};
+  ResidentThread resident_;
+  Process notepad_;
+  Process target_;
+  DWORD targetPid_ = 0;
+};
+
+TEST_F(PasteMethodJourney, ProgramListedWithShiftInsertGetsShiftInsert_UnlistedItKeepsPasteCmd) {
+  // Ctrl+Y pastes nothing into an edit control: only the list's Shift+Insert can.
+  g_nPasteCmd = 2;
+  target_ = StartChild("EditTarget");
+  ASSERT_TRUE(target_.valid());
+  HWND window = nullptr;
+  ASSERT_TRUE(WaitFor([&] {
+    window = FindWindowA(kTargetClass, kTargetTitle);
+    return window != nullptr && GetForegroundWindow() == window;
+  }));
+  GetWindowThreadProcessId(window, &targetPid_);
+  const HWND edit = GetDlgItem(window, kTargetEditId);
+  SetPasteList({{"notepad.exe", kPasteType}, {"QUILLO_WINE_TESTS.EXE", kPasteShiftInsert}});
+  ASSERT_TRUE(Choose('2'));  // "&2: first"
+  EXPECT_TRUE(WaitFor([&] { return WindowText(edit) == "first"; })) << WindowText(edit);
+
+  // Off the list: Ctrl+Y, which this edit ignores. A Z typed after the
+  // choice arrives behind whatever the choice pressed, so once it is there
+  // the paste has had its chance.
+  SetWindowTextA(edit, "");
+  SetPasteList({{"notepad.exe", kPasteType}});
+  ASSERT_TRUE(Choose('2'));
+  ASSERT_TRUE(WaitFor([&] { return OpenMenuOf(targetPid_) == nullptr; }));
+  Tap('Z');
+  ASSERT_TRUE(WaitFor([&] { return !WindowText(edit).empty(); }));
+  EXPECT_TRUE(WaitFor([&] { return WindowText(edit) == "z" || WindowText(edit) == "Z"; }, 500))
+      << WindowText(edit);
+  EXPECT_EQ(g_typeRequests, 0);
+}
+
+TEST_F(PasteMethodJourney, NotepadOffTheListKeepsCtrlV) {
+  SetPasteList({{"conhost.exe", kPasteType}, {"wineconsole.exe", kPasteType}, {"quillo_wine_tests.exe", kPasteType}});
+  const HWND edit = StartNotepad();
+  ASSERT_NE(edit, nullptr) << "notepad never came to the front";
+  ASSERT_TRUE(Choose('1'));  // "&1: second"
+  EXPECT_TRUE(WaitFor([&] { return WindowText(edit) == "second"; })) << WindowText(edit);
+  EXPECT_EQ(g_typeRequests, 0) << "nothing was typed";
+}
+
+// A text typed into notepad arrives byte for byte, its line end as
+// notepad's own CR LF: in 932 with double-byte characters whose trail bytes
+// are a backslash and a bar, in 1252 with characters above 0x7F.
+class PasteMethodTyping932 : public PasteMethodJourney {};
+
+std::string TypedSample() {
+  if (GetACP() == 932) {
+    // 表示 ポン\r\n2行目\x81\x40end: 表 0x95 0x5C, ポ 0x83 0x7C, ideographic space.
+    return "\x95\x5C\x8E\xA6 \x83\x7C\x83\x93\r\n2\x8D\x73\x96\xDA\x81\x40" "end";
+  }
+  return "Caf\xE9 \xA9 100%\r\nsecond line \xFC";
+}
+
+TEST_F(PasteMethodJourney, TypedIntoNotepadArrivesByteForByte) {
+  SetPasteList({{"NOTEPAD.EXE", kPasteType}});
+  const HWND edit = StartNotepad();
+  ASSERT_NE(edit, nullptr) << "notepad never came to the front";
+  const std::string text = TypedSample();
+  ASSERT_TRUE(store_.AddHistoryEntry(text.c_str()));
+  ASSERT_TRUE(Choose('1'));
+  EXPECT_TRUE(WaitFor([&] { return EditBytes(edit) == text; }, 20000))
+      << "got " << Hex(EditBytes(edit)) << "\nwanted " << Hex(text);
+  EXPECT_EQ(g_typeRequests, 1) << "the hook in notepad hands the typing to the resident program";
+  EXPECT_EQ(g_bTyping, 0);
+}
+
+TEST_F(PasteMethodTyping932, TypedIntoNotepadArrivesByteForByte) {
+  ASSERT_EQ(GetACP(), 932u);
+  SetPasteList({{"notepad.exe", kPasteType}});
+  const HWND edit = StartNotepad();
+  ASSERT_NE(edit, nullptr) << "notepad never came to the front";
+  const std::string text = TypedSample();
+  ASSERT_TRUE(store_.AddHistoryEntry(text.c_str()));
+  ASSERT_TRUE(Choose('1'));
+  EXPECT_TRUE(WaitFor([&] { return EditBytes(edit) == text; }, 20000))
+      << "got " << Hex(EditBytes(edit)) << "\nwanted " << Hex(text);
+}
+
+// A console made for cmd, and the process of its window.
+struct ConsoleCmd {
+  PROCESS_INFORMATION pi = {};
+  bool Start() {
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    char line[] = "cmd.exe /k prompt $G";
+    return CreateProcessA(nullptr, line, nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE, nullptr, nullptr, &si, &pi) !=
+           0;
+  }
+  ~ConsoleCmd() {
+    if (pi.hProcess != nullptr) {
+      TerminateProcess(pi.hProcess, 0);
+      WaitForSingleObject(pi.hProcess, 5000);
+      CloseHandle(pi.hProcess);
+      CloseHandle(pi.hThread);
+    }
+  }
+};
+
+// Reads the screen buffer of process args[0]'s console into file args[1]
+// as UTF-16: attached to a console of its own, this child never disturbs
+// the test program's output.
+QUILLO_CHILD(ConsoleScreen) {
+  if (args.size() != 2) return 2;
+  FreeConsole();
+  if (!AttachConsole(static_cast<DWORD>(std::strtoul(args[0].c_str(), nullptr, 10)))) return 3;
+  HANDLE out = CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+  if (out == INVALID_HANDLE_VALUE) return 4;
+  CONSOLE_SCREEN_BUFFER_INFO info;
+  if (!GetConsoleScreenBufferInfo(out, &info)) return 5;
+  const DWORD cells = static_cast<DWORD>(info.dwSize.X) * static_cast<DWORD>(info.dwSize.Y);
+  std::vector<wchar_t> text(cells + 1);
+  DWORD read = 0;
+  if (!ReadConsoleOutputCharacterW(out, text.data(), cells, COORD{0, 0}, &read)) return 6;
+  std::vector<unsigned char> bytes(reinterpret_cast<unsigned char*>(text.data()),
+                                   reinterpret_cast<unsigned char*>(text.data() + read));
+  return WriteFileBytes(args[1], bytes) ? 0 : 7;
+}
+
+std::wstring Wide(const std::string& ansi) {
+  std::wstring out(ansi.size() + 1, L'\0');
+  const int n = MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), &out[0],
+                                    static_cast<int>(out.size()));
+  out.resize(n > 0 ? static_cast<size_t>(n) : 0);
+  return out;
+}
+
+TEST_F(PasteMethodJourney, TypedIntoWineConsoleRunningCmd) {
+  SetPasteList({{"conhost.exe", kPasteType}, {"wineconsole.exe", kPasteType}});
+  ConsoleCmd cmd;
+  ASSERT_TRUE(cmd.Start());
+  HWND front = nullptr;
+  ASSERT_TRUE(WaitFor([&] {
+    front = GetForegroundWindow();
+    if (front == nullptr) return false;
+    GetWindowThreadProcessId(front, &targetPid_);
+    return targetPid_ != GetCurrentProcessId() && targetPid_ != cmd.pi.dwProcessId;
+  }, 20000)) << "no console window came to the front";
+  char cls[64] = {};
+  GetClassNameA(front, cls, sizeof cls);
+  const std::string owner = ExeNameOf(targetPid_);
+  std::printf("[ finding ] cmd's console window: class \"%s\", program \"%s\"\n", cls, owner.c_str());
+  RecordProperty("console_window_program", owner);
+  // Two lines that only together print the mark twice: the first line must
+  // have been entered for the second to expand it.
+  const std::string mark = GetACP() == 932 ? "\x95\x5C\x83\x7C-q" : "\xE9-q";
+  const std::string text = "set QMARK=" + mark + "\r\necho [%QMARK%%QMARK%]\r\n";
+  ASSERT_TRUE(store_.AddHistoryEntry(text.c_str()));
+  // The console takes a moment to show its prompt and to take keys.
+  Sleep(500);
+  ASSERT_TRUE(Choose('1')) << "no stack menu in the console";
+  const std::string screenFile = folder_.file("screen.bin");
+  const std::wstring wanted = Wide("[" + mark + mark + "]");
+  std::wstring screen;
+  const bool arrived = WaitFor([&] {
+    if (RunChild("ConsoleScreen", std::to_string(cmd.pi.dwProcessId) + " \"" + screenFile + "\"") != 0) return false;
+    const std::vector<unsigned char> bytes = ReadFileBytes(screenFile);
+    screen.assign(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t));
+    return screen.find(wanted) != std::wstring::npos;
+  }, 20000, 200);
+  std::wstring shown = screen;
+  for (size_t i = shown.size(); i > 0 && shown[i - 1] == L' '; --i) shown.resize(i - 1);
+  EXPECT_TRUE(arrived) << "the console shows: " << std::string(shown.begin(), shown.end());
+  EXPECT_EQ(g_typeRequests, 1);
+}
+
+// 20 KB of text (the size of a history entry) typed into notepad: the rate,
+// and how soon a Pause stops it.
+std::string LongText(size_t bytes) {
+  std::string text;
+  while (text.size() + 1 < bytes) {
+    const size_t line = text.size() / 64;
+    char row[80];
+    std::snprintf(row, sizeof row, "line %05zu abcdefghijklmnopqrstuvwxyz ABCDEFGHIJKLMNOPQRSTUVWXYZ..\r\n", line);
+    text += row;
+  }
+  text.resize(bytes - 1);
+  if (text.back() == '\r') text.back() = '.';
+  return text;
+}
+
+TEST_F(PasteMethodJourney, PauseStopsA20KbTextLongBeforeItsEnd) {
+  SetPasteList({{"notepad.exe", kPasteType}});
+  const HWND edit = StartNotepad();
+  ASSERT_NE(edit, nullptr);
+  const std::string text = LongText(20000);
+  ASSERT_TRUE(store_.AddHistoryEntry(text.c_str()));
+  ASSERT_TRUE(Choose('1'));
+  ASSERT_TRUE(WaitFor([&] { return GetWindowTextLengthA(edit) > 1000; }, 20000)) << "typing never started";
+  ASSERT_EQ(g_bTyping, 1);
+  const DWORD pressed = GetTickCount();
+  keybd_event(VK_PAUSE, 0, 0, 0);
+  keybd_event(VK_PAUSE, 0, KEYEVENTF_KEYUP, 0);
+  ASSERT_TRUE(WaitFor([&] { return g_bTyping == 0; }, 5000, 1)) << "typing went on after Pause";
+  const DWORD stopMs = GetTickCount() - pressed;
+  // What was sent before the stop still arrives: wait until notepad is done.
+  int length = -1;
+  WaitFor([&] {
+    const int now = GetWindowTextLengthA(edit);
+    const bool settled = now == length;
+    length = now;
+    return settled;
+  }, 5000, 300);
+  std::printf("[ figure ] Pause stopped typing %lu ms after it was pressed, at %d of %zu bytes\n",
+              static_cast<unsigned long>(stopMs), length, text.size());
+  RecordProperty("typing_stop_ms", static_cast<int>(stopMs));
+  EXPECT_LT(stopMs, 1000u) << "generous bound; the figure is the report";
+  EXPECT_LT(static_cast<size_t>(length), text.size() / 2);
+  // Nothing of the Pause reached notepad, and the next text types again.
+  EXPECT_EQ(EditBytes(edit), text.substr(0, static_cast<size_t>(length)));
+}
+
+TEST_F(PasteMethodJourney, ReportsTypingRateInNotepad) {
+  SetPasteList({{"notepad.exe", kPasteType}});
+  const HWND edit = StartNotepad();
+  ASSERT_NE(edit, nullptr);
+  const std::string text = LongText(20000);
+  ASSERT_TRUE(store_.AddHistoryEntry(text.c_str()));
+  ASSERT_TRUE(Choose('1'));
+  ASSERT_TRUE(WaitFor([&] { return GetWindowTextLengthA(edit) > 0; }, 20000));
+  const DWORD start = GetTickCount();
+  ASSERT_TRUE(WaitFor([&] { return EditBytes(edit) == text; }, 120000, 50))
+      << "got " << GetWindowTextLengthA(edit) << " of " << text.size() << " bytes";
+  const DWORD ms = GetTickCount() - start;
+  const double rate = ms == 0 ? 0 : text.size() * 1000.0 / ms;
+  std::printf("[ figure ] %zu bytes typed into notepad in %lu ms: %.0f characters per second\n", text.size(),
+              static_cast<unsigned long>(ms), rate);
+  RecordProperty("typing_chars_per_second", static_cast<int>(rate));
+}
+
+}  // namespace
+}  // namespace quillo::wine
