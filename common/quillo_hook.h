@@ -58,6 +58,7 @@
 #define g_PastePrograms (::quillo::Shared().PastePrograms)   // paste method per program
 #define g_bTyping (::quillo::Shared().bTyping)               // a text is being typed
 #define g_bStopTyping (::quillo::Shared().bStopTyping)       // Pause or Escape asked it to stop
+#define g_nTypedKeysTaken (::quillo::Shared().nTypedKeysTaken) // typed presses the target took in
 
 // ---- Exported functions ----
 // Copies path, trigger, key and modifiers into entry `index` (0-9) of g_CustomMenuSet.

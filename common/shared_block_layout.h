@@ -127,6 +127,10 @@ struct SharedBlockLayout {
   // hook asks it to stop (1).
   int32_t bTyping;
   int32_t bStopTyping;
+  // Typed key presses the hook of the program typed into has taken from its
+  // queue: the typist keeps only a few ahead of it, so that the program is
+  // never flooded and a stop comes after a few characters, not thousands.
+  int32_t nTypedKeysTaken;
 };
 
 }  // namespace quillo

@@ -51,6 +51,9 @@ class WinTriggerHost final : public TriggerHost {
   void CheckPauseWhilePlaying(const KeyEvent& event) noexcept override { CheckPauseWhilePlayingWin(event); }
   void RecordMouse(const MouseEvent& event) noexcept override { RecordMouseWin(event); }
   void StopTyping() noexcept override { g_bStopTyping = 1; }
+  void CountTypedKey() noexcept override {
+    InterlockedIncrement(reinterpret_cast<volatile LONG*>(&g_nTypedKeysTaken));
+  }
   void SendKey(uint8_t vk, bool up) noexcept override { keybd_event(vk, 0, up ? KEYEVENTF_KEYUP : 0, 0); }
   void SuspendRecording() noexcept override { SuspendRec(); }
   void ResumeRecording() noexcept override { ResumeRec(); }

@@ -22,6 +22,9 @@ HookVerdict TriggerHandler::OnKeyboard(int code, const KeyEvent& event, const Tr
     if (!event.released) host_.StopTyping();
     return HookVerdict::kSwallow;
   }
+  // Presses and releases alike: Wine marks the release of a character typed
+  // as itself like a press (measured: twice as many "presses" as characters).
+  if (s.typing && (event.vk == kVkPacket || event.vk == kVkReturn)) host_.CountTypedKey();
 
   if (s.recording) {
     // SuspendRec and ResumeRec mark their stretch in the input stream itself

@@ -29,6 +29,8 @@ constexpr uint32_t kVkAlt = 0x12;  // VK_MENU
 constexpr uint32_t kVkSpace = 0x20;
 constexpr uint32_t kVkPauseBreak = 0x13;
 constexpr uint32_t kVkEscape = 0x1B;
+constexpr uint32_t kVkReturn = 0x0D;
+constexpr uint32_t kVkPacket = 0xE7;  // a character typed as itself (KEYEVENTF_UNICODE)
 constexpr uint32_t kVkF1 = 0x70;
 constexpr uint32_t kVkHenkan = 0x1C;    // VK_CONVERT
 constexpr uint32_t kVkMuhenkan = 0x1D;  // VK_NONCONVERT
@@ -156,6 +158,8 @@ class TriggerHost : public KeyOutput {
 
   // Asks the text being typed to stop (g_bStopTyping = 1).
   virtual void StopTyping() noexcept = 0;
+  // One typed key event reached this program (g_nTypedKeysTaken += 1).
+  virtual void CountTypedKey() noexcept = 0;
 
  protected:
   ~TriggerHost() = default;

@@ -11,11 +11,16 @@
 namespace quillo::hook {
 namespace {
 
-// Steps per SendInput call, and the wait after each. The wait lets the
-// application take the characters in as they come, so that a stop leaves at
-// most one batch behind it, and it bounds the time to see a stop at about the
-// wait; the batch makes the rate (about 32 steps per wait and system tick).
-constexpr size_t kBatchSteps = 32;
+// Steps per SendInput call, and how many key events the typist keeps ahead
+// of what the program has taken in (its hook counts them): a program slower
+// than the typist is never flooded, and a Pause waits behind a few dozen
+// characters, not behind thousands already queued.
+constexpr size_t kBatchSteps = 16;
+constexpr LONG kEventsAhead = 64;
+// A program whose hook does not count (none of ours is loaded there) shows
+// no progress: after this long without any, the typist goes on at a fixed
+// pace of a batch per kBatchWaitMs.
+constexpr DWORD kNoProgressMs = 250;
 constexpr DWORD kBatchWaitMs = 10;
 // Four key events per step at most (a surrogate pair, down and up).
 constexpr size_t kInputsPerStep = 4;
@@ -45,7 +50,10 @@ class TypingClaim {
  public:
   TypingClaim()
       : held_(InterlockedCompareExchange(reinterpret_cast<volatile LONG*>(&g_bTyping), 1, 0) == 0) {
-    if (held_) g_bStopTyping = 0;
+    if (held_) {
+      g_bStopTyping = 0;
+      g_nTypedKeysTaken = 0;
+    }
   }
   TypingClaim(const TypingClaim&) = delete;
   TypingClaim& operator=(const TypingClaim&) = delete;
@@ -60,6 +68,20 @@ class TypingClaim {
  private:
   bool held_;
 };
+
+// Waits `ms`, handling messages sent to this thread meanwhile (the clipboard
+// viewer chain sends them): the program that sent one waits for it. Nothing
+// posted is taken, so no command of ours runs in between.
+void WaitHandlingSentMessages(DWORD ms) noexcept {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    const DWORD elapsed = GetTickCount() - start;
+    if (elapsed >= ms) break;
+    if (MsgWaitForMultipleObjects(0, nullptr, FALSE, ms - elapsed, QS_SENDMESSAGE) != WAIT_OBJECT_0) break;
+    MSG msg;
+    PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+  }
+}
 
 class SendInputTyping final : public TypingOutput {
  public:
@@ -79,6 +101,7 @@ class SendInputTyping final : public TypingOutput {
   }
   void SendBatch() noexcept override {
     if (count_ != 0) SendInput(count_, inputs_, sizeof(INPUT));
+    sentEvents_ += static_cast<LONG>(count_);
     count_ = 0;
   }
   bool StopAsked() noexcept override {
@@ -87,18 +110,24 @@ class SendInputTyping final : public TypingOutput {
     return g_bStopTyping != 0 || GetAsyncKeyState(VK_PAUSE) < 0 || GetAsyncKeyState(VK_ESCAPE) < 0;
   }
   void WaitBetweenBatches() noexcept override {
-    // Messages sent to this thread are handled meanwhile (the clipboard
-    // viewer chain sends them): the program that sent one waits for it.
-    // Nothing posted is taken, so no command of ours runs in between.
-    const DWORD start = GetTickCount();
-    for (;;) {
-      const DWORD elapsed = GetTickCount() - start;
-      if (elapsed >= kBatchWaitMs) break;
-      if (MsgWaitForMultipleObjects(0, nullptr, FALSE, kBatchWaitMs - elapsed, QS_SENDMESSAGE) != WAIT_OBJECT_0) {
+    if (uncounted_) {
+      WaitHandlingSentMessages(kBatchWaitMs);
+      return;
+    }
+    LONG seen = g_nTypedKeysTaken;
+    DWORD lastProgress = GetTickCount();
+    while (sentEvents_ - seen > kEventsAhead && !StopAsked()) {
+      WaitHandlingSentMessages(1);
+      const LONG now = g_nTypedKeysTaken;
+      if (now != seen) {
+        seen = now;
+        lastProgress = GetTickCount();
+      } else if (GetTickCount() - lastProgress >= kNoProgressMs) {
+        // Nothing counted at all: no hook of ours sees these keys. A program
+        // that only paused (busy for a moment) keeps the counted pace.
+        uncounted_ = seen == 0;
         break;
       }
-      MSG msg;
-      PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
     }
   }
   void SuspendRecording() noexcept override { SuspendRec(); }
@@ -117,6 +146,8 @@ class SendInputTyping final : public TypingOutput {
 
   INPUT inputs_[kBatchSteps * kInputsPerStep];
   UINT count_ = 0;
+  LONG sentEvents_ = 0;  // key events sent so far
+  bool uncounted_ = false;
 };
 
 // The clipboard's CF_TEXT converted with the ANSI code page into `out`

@@ -56,6 +56,7 @@ class FakeHost : public TriggerHost {
   void CheckPauseWhilePlaying(const KeyEvent& e) noexcept override { log.push_back("pause? " + std::to_string(e.vk)); }
   void RecordMouse(const MouseEvent& e) noexcept override { log.push_back("record mouse " + std::to_string(e.message)); }
   void StopTyping() noexcept override { log.push_back("stop typing"); }
+  void CountTypedKey() noexcept override { log.push_back("typed key"); }
   void SendKey(uint8_t vk, bool up) noexcept override { log.push_back("key " + std::to_string(vk) + (up ? " up" : " down")); }
   void SuspendRecording() noexcept override { log.push_back("SuspendRec"); }
   void ResumeRecording() noexcept override { log.push_back("ResumeRec"); }
@@ -125,11 +126,18 @@ TEST(TriggerTyping, PauseOrEscapeWhileTyping_StopsItAndNeverReachesTheProgram) {
   Rig idle;
   EXPECT_EQ(idle.Press(0x1B), HookVerdict::kPassOn);
   EXPECT_TRUE(idle.host.log.empty());
-  // Typing: other keys pass as before (the typed characters themselves).
+  // Typing: the typed characters and Enter pass, and each of their events
+  // is counted for the typist to keep pace.
   Rig typing;
   typing.settings.typing = true;
   EXPECT_EQ(typing.Press(0xE7), HookVerdict::kPassOn);  // VK_PACKET
-  EXPECT_TRUE(typing.host.log.empty());
+  EXPECT_EQ(typing.Release(0xE7), HookVerdict::kPassOn);
+  EXPECT_EQ(typing.Press(0x0D), HookVerdict::kPassOn);
+  EXPECT_EQ(typing.Press('A'), HookVerdict::kPassOn);
+  EXPECT_EQ(typing.host.log, (Log{"typed key", "typed key", "typed key"}));
+  Rig notTyping;
+  notTyping.Press(0xE7);
+  EXPECT_TRUE(notTyping.host.log.empty());
 }
 
 TEST(TriggerDoublePress, SecondReleaseFiresOnlyWithin499ms) {
