@@ -22,9 +22,16 @@ HookVerdict TriggerHandler::OnKeyboard(int code, const KeyEvent& event, const Tr
     if (!event.released) host_.StopTyping();
     return HookVerdict::kSwallow;
   }
-  // Presses and releases alike: Wine marks the release of a character typed
-  // as itself like a press (measured: twice as many "presses" as characters).
-  if (s.typing && (event.vk == kVkPacket || event.vk == kVkReturn)) host_.CountTypedKey();
+  if (s.typing && event.vk != 0) {
+    // Every key event while a text is typed is counted, presses and releases
+    // alike, for the typist to keep pace (Wine marks the release of a
+    // character typed as itself like a press). The typed keys trigger
+    // nothing (the Shift of each capital would make a double Shift), and
+    // they are not the user's to record. Virtual key 0 is the recording
+    // suspension's marker and goes on below.
+    host_.CountTypedKey();
+    return HookVerdict::kPassOn;
+  }
 
   if (s.recording) {
     // SuspendRec and ResumeRec mark their stretch in the input stream itself

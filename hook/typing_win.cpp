@@ -94,8 +94,25 @@ class SendInputTyping final : public TypingOutput {
       Add(VK_RETURN, scan, KEYEVENTF_KEYUP);
       return;
     }
-    // A character as itself: the system gives the window a WM_CHAR of this
-    // UTF-16 unit, converted to the ANSI code page for an ANSI window.
+    // A character of the keyboard, needing Shift at most, goes as its key:
+    // some programs read keys, not characters (Wine's console makes its
+    // input from the key and ignores a character typed as itself).
+    if (step.count == 1) {
+      const SHORT key = VkKeyScanW(static_cast<WCHAR>(step.units[0]));
+      const BYTE shiftState = HIBYTE(key);
+      if (key != -1 && (shiftState & ~1) == 0) {
+        const BYTE vk = LOBYTE(key);
+        const WORD scan = static_cast<WORD>(MapVirtualKeyA(vk, 0));
+        const WORD shiftScan = static_cast<WORD>(MapVirtualKeyA(VK_SHIFT, 0));
+        if (shiftState & 1) Add(VK_SHIFT, shiftScan, 0);
+        Add(vk, scan, 0);
+        Add(vk, scan, KEYEVENTF_KEYUP);
+        if (shiftState & 1) Add(VK_SHIFT, shiftScan, KEYEVENTF_KEYUP);
+        return;
+      }
+    }
+    // Any other character as itself: the system gives the window a WM_CHAR
+    // of this UTF-16 unit, converted to the ANSI code page for an ANSI window.
     for (size_t i = 0; i < step.count; ++i) Add(0, step.units[i], KEYEVENTF_UNICODE);
     for (size_t i = 0; i < step.count; ++i) Add(0, step.units[i], KEYEVENTF_UNICODE | KEYEVENTF_KEYUP);
   }

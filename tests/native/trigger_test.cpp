@@ -126,15 +126,21 @@ TEST(TriggerTyping, PauseOrEscapeWhileTyping_StopsItAndNeverReachesTheProgram) {
   Rig idle;
   EXPECT_EQ(idle.Press(0x1B), HookVerdict::kPassOn);
   EXPECT_TRUE(idle.host.log.empty());
-  // Typing: the typed characters and Enter pass, and each of their events
-  // is counted for the typist to keep pace.
+  // Typing: every typed key passes and is counted for the typist to keep
+  // pace; none is recorded, and the Shift of two capitals is no double Shift.
   Rig typing;
   typing.settings.typing = true;
+  typing.settings.recording = true;
   EXPECT_EQ(typing.Press(0xE7), HookVerdict::kPassOn);  // VK_PACKET
   EXPECT_EQ(typing.Release(0xE7), HookVerdict::kPassOn);
-  EXPECT_EQ(typing.Press(0x0D), HookVerdict::kPassOn);
-  EXPECT_EQ(typing.Press('A'), HookVerdict::kPassOn);
-  EXPECT_EQ(typing.host.log, (Log{"typed key", "typed key", "typed key"}));
+  typing.Tap(kVkShift);
+  typing.host.now += 50;
+  typing.Tap(kVkShift);
+  EXPECT_EQ(typing.host.log, (Log(6, "typed key")));
+  // The recording suspension's markers still count in the recording.
+  typing.host.log.clear();
+  EXPECT_EQ(typing.Press(0), HookVerdict::kSwallow);
+  EXPECT_EQ(typing.host.log, (Log{"rec suspend 1"}));
   Rig notTyping;
   notTyping.Press(0xE7);
   EXPECT_TRUE(notTyping.host.log.empty());
