@@ -16,6 +16,7 @@
 #include "paste_programs.h"
 #include "quillo_hook.h"
 #include "quillo_messages.h"
+#include "resident_fixture.h"
 #include "target_window.h"
 #include "wine_support.h"
 
@@ -445,6 +446,36 @@ TEST_F(PasteMethodJourney, ReportsTypingRateInNotepad) {
               "a full entry of 20,479 bytes: %.0f s\n",
               text.size(), static_cast<unsigned long>(ms), rate, rate > 0 ? 20479 / rate : 0.0);
   RecordProperty("typing_chars_per_second", static_cast<int>(rate));
+}
+
+}  // namespace
+}  // namespace quillo::wine
+
+namespace quillo::wine {
+namespace {
+
+constexpr char kPasteMethodsKey[] = "Software\\Veltrane Soft\\Quillo\\PasteMethods";
+
+// The real program reads the list from the registry: a bad entry is told in
+// one box and left out, the good ones reach the shared block, and the next
+// save keeps only what was read.
+TEST_F(Resident, BadPasteMethodEntriesAreToldOnceAndLeftOut) {
+  WriteDword(kPasteMethodsKey, "Count", 3);
+  WriteString(kPasteMethodsKey, "Program0", "cmd.exe Type");
+  WriteString(kPasteMethodsKey, "Program1", "putty.exe=Shift+Insert");
+  WriteString(kPasteMethodsKey, "Program2", "C:\\bin\\term.exe=Type");
+  Start();
+  ASSERT_TRUE(MessageBoxWatcher::Instance().WaitForBoxes(1));
+  const std::vector<std::string> boxes = MessageBoxWatcher::Instance().Take();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_NE(boxes[0].find("Some paste methods"), std::string::npos) << boxes[0];
+  EXPECT_NE(boxes[0].find("\"cmd.exe Type\" (Program0)"), std::string::npos) << boxes[0];
+  EXPECT_NE(boxes[0].find("without a folder"), std::string::npos) << boxes[0];
+  ASSERT_EQ(g_nPastePrograms, 1);
+  EXPECT_STREQ(g_PastePrograms[0].program, "putty.exe");
+  EXPECT_EQ(g_PastePrograms[0].method, kPasteShiftInsert);
+  Stop();
+  EXPECT_EQ(ReadDword(kPasteMethodsKey, "Count", 99), 1u);
 }
 
 }  // namespace
