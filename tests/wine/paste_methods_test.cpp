@@ -24,6 +24,8 @@ namespace quillo::wine {
 namespace {
 
 volatile LONG g_typeRequests = 0;
+// Virtual keys of the key records a recording sent to the resident window.
+volatile LONG g_recordedKeys[256] = {};
 
 // What the resident window does with the request (main_frame_win.cpp).
 LRESULT CALLBACK StandInProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -31,6 +33,14 @@ LRESULT CALLBACK StandInProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
     InterlockedIncrement(&g_typeRequests);
     PasteText();
     return 0;
+  }
+  if (msg == WM_COPYDATA && lParam != 0) {
+    const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+    if (data->dwData == kCopyDataEventRecord && data->cbData == sizeof(EventRecord)) {
+      const auto* r = static_cast<const EventRecord*>(data->lpData);
+      if (r->kind == kEventKindKey) InterlockedIncrement(&g_recordedKeys[r->u.key.vk]);
+    }
+    return 1;
   }
   return DefWindowProcA(hwnd, msg, wParam, lParam);
 }
@@ -263,6 +273,29 @@ TEST_F(PasteMethodTyping932, TypedIntoNotepadArrivesByteForByte) {
   ASSERT_TRUE(Choose('1'));
   EXPECT_TRUE(WaitFor([&] { return EditBytes(edit) == text; }, 20000))
       << "got " << Hex(EditBytes(edit)) << "\nwanted " << Hex(text);
+}
+
+// A macro recorded while a text is typed gets none of the typed keys: the
+// text's letters and Enter are never recorded, while the user's keys
+// around it are (the proof that the recording was on).
+TEST_F(PasteMethodJourney, RecordingWhileTypingRecordsNoneOfTheTypedKeys) {
+  SetPasteList({{"notepad.exe", kPasteType}});
+  const HWND edit = StartNotepad();
+  ASSERT_NE(edit, nullptr);
+  const std::string text = "QZQZ\r\nJXJX";
+  ASSERT_TRUE(store_.AddHistoryEntry(text.c_str()));
+  for (auto& n : g_recordedKeys) n = 0;
+  g_bRecKey = 1;
+  ASSERT_EQ(MacroRecording(TRUE), 1);
+  ASSERT_TRUE(Choose('1'));
+  const bool typed = WaitFor([&] { return EditBytes(edit) == text; }, 20000);
+  Tap('K');  // the user's own key after the text
+  WaitFor([&] { return g_recordedKeys['K'] != 0; }, 5000);
+  MacroRecording(FALSE);
+  g_bRecKey = 0;
+  ASSERT_TRUE(typed) << Hex(EditBytes(edit));
+  EXPECT_GT(g_recordedKeys['K'], 0) << "the recording saw the user's key";
+  for (int vk : {int{'Q'}, int{'Z'}, int{'J'}, int{'X'}, VK_RETURN, VK_SHIFT, 0xE7}) EXPECT_EQ(g_recordedKeys[vk], 0) << "vk " << vk;
 }
 
 // A console made for cmd, and the process of its window.
