@@ -454,7 +454,7 @@ TEST_F(PasteMethodJourney, PauseStopsA20KbTextLongBeforeItsEnd) {
   EXPECT_EQ(EditBytes(edit), text.substr(0, static_cast<size_t>(length)));
 }
 
-// Wine's notepad takes characters in slowly (about 150 a second on the test
+// Wine's notepad takes characters in slowly (about 100 a second on the test
 // machine; the typist follows its pace), so the figure comes from 3,000
 // bytes (QUILLO_TYPED_BYTES for another size, up to a full entry) and the
 // time of a full entry is reckoned from it.
