@@ -12,6 +12,7 @@
 #include "history_store.h"
 #include "key_stroke_playback.h"
 #include "macros/macro_bar.h"
+#include "paste_methods/typing_win.h"
 #include "quillo_dlgex.h"
 #include "quillo_hook.h"
 #include "quillo_messages.h"
@@ -226,9 +227,9 @@ LRESULT CMainFrame::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
           PlayKeyStrokes();
           return 0;
         case kCmdTypeText:
-          // A hook in the program in front put the text on the clipboard;
-          // the method is chosen again for whatever is in front now.
-          PasteText();
+          // PasteText, in a hook or on this thread, put the text on the
+          // clipboard for a program in front that takes it typed.
+          app::TypeClipboardText();
           return 0;
         case kCmdPlayMacro:
           if (macros_) macros_->OnPlay();

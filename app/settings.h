@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "key_text.h"
-#include "paste_programs.h"
+#include "paste_methods/paste_entries.h"
 #include "quillo_records.h"
 
 namespace quillo::settings {

@@ -17,7 +17,6 @@ set(HOOK_PORTABLE_SOURCES
   ${QUILLO_ROOT}/hook/trigger.cpp
   ${QUILLO_ROOT}/hook/stack_caption.cpp
   ${QUILLO_ROOT}/hook/delivery.cpp
-  ${QUILLO_ROOT}/hook/typing.cpp
   ${QUILLO_ROOT}/hook/text_commands/enclose.cpp
   ${QUILLO_ROOT}/hook/text_commands/convert.cpp
   ${QUILLO_ROOT}/hook/macros/recorder.cpp
@@ -27,6 +26,8 @@ set(APP_PORTABLE_SOURCES
   ${QUILLO_ROOT}/app/capture.cpp
   ${QUILLO_ROOT}/app/key_stroke_playback.cpp
   ${QUILLO_ROOT}/app/settings.cpp
+  ${QUILLO_ROOT}/app/paste_methods/paste_entries.cpp
+  ${QUILLO_ROOT}/app/paste_methods/typing.cpp
   ${QUILLO_ROOT}/app/macros/macro_file.cpp
   ${QUILLO_ROOT}/app/macros/macro_player.cpp
   ${QUILLO_ROOT}/app/macros/macro_list.cpp

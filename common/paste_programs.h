@@ -1,7 +1,10 @@
 // The paste method of each program: which keys paste into it, or whether the
 // text is typed into it as characters. The list is kept by the resident
 // program and read by the libraries out of the shared block, so its record
-// has one fixed size in both flavors. Portable.
+// has one fixed size in both flavors. What every program needs is here (the
+// record, and the lookup of the method for a program); the stored entries'
+// grammar is the resident program's (paste_methods/paste_entries.h).
+// Portable.
 #pragma once
 
 #include <cstddef>
@@ -31,35 +34,6 @@ struct PasteProgram {
 };
 static_assert(sizeof(PasteProgram) == 64, "paste-method records are 64 bytes in shared memory");
 
-// The method's name as the store and the options sheet write it:
-// "Ctrl+V", "Shift+Insert", "Ctrl+Y", "Ctrl+Shift+V", "Type"; null for a value
-// that is not a method.
-const char* PasteMethodName(int32_t method) noexcept;
-// The method named `name` (without regard to case), or -1.
-int32_t PasteMethodFromName(const char* name, size_t length) noexcept;
-
-// Why a program name or a stored entry is refused.
-enum class PasteEntryProblem {
-  kNone,
-  kNoSeparator,    // no "=" between the program and its method
-  kEmptyName,      // nothing before the "="
-  kNameTooLong,    // kPasteProgramBytes - 1 bytes at most
-  kNameIsPath,     // a folder or drive in the name: only the file name counts
-  kBadCharacter,   // a character no file name has (control, quote, wildcard ...)
-  kUnknownMethod,  // after the "=" none of the method names
-};
-
-// Whether `name` (`length` bytes) can be a program on the list: an executable's
-// file name, as Windows allows it, without its folder.
-PasteEntryProblem CheckPasteProgramName(const char* name, size_t length) noexcept;
-
-// A stored entry "program=Method" (the last "=" separates, as a file name may
-// hold one) into `out`. Leading and trailing blanks of both parts are dropped.
-PasteEntryProblem ParsePasteEntry(const char* text, size_t length, PasteProgram& out) noexcept;
-// The entry as it is stored; false when `out` (`size` bytes) is too small or
-// the record is not one ParsePasteEntry would take back.
-bool FormatPasteEntry(const PasteProgram& entry, char* out, size_t size) noexcept;
-
 // Two program names alike without regard to the case of single-byte letters
 // (never a double-byte character's trail byte, which may look like a letter).
 bool SameProgramName(const char* a, size_t aLength, const char* b, size_t bLength) noexcept;
@@ -73,10 +47,5 @@ const char* ProgramFileName(const char* path) noexcept;
 // list may lie in shared memory: every name is read within its record.
 int32_t ChoosePasteMethod(const PasteProgram* list, size_t count, const char* programPath,
                           int32_t pasteCmd) noexcept;
-
-// The list a store without one starts with: the system's console window
-// (conhost.exe) and Wine's (wineconsole.exe) take no paste keys at all as a
-// line is typed, but every character.
-size_t DefaultPastePrograms(PasteProgram* out, size_t size) noexcept;
 
 }  // namespace quillo

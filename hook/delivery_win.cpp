@@ -10,6 +10,7 @@
 #include "handles_win.h"
 #include "key_strokes.h"
 #include "message_box_win.h"
+#include "paste_method_win.h"
 #include "process_state.h"
 #include "quillo_hook.h"
 #include "quillo_messages.h"
@@ -18,7 +19,6 @@
 #include "tag_host_win.h"
 #include "tags.h"
 #include "text_commands/enclose.h"
-#include "typing_win.h"
 
 namespace quillo::hook {
 namespace {
@@ -429,22 +429,22 @@ QUILLO_HOOK_API void PasteText() {
     SendPasteMethodKeys(method, false, g_bRecording != FALSE, keys);
     return;
   }
-  // Typed characters reach a thread only when it reads its input: a hook
-  // inside the program in front must return first, so the resident program
-  // types for it. The resident program itself types here (a step of key
-  // strokes, a text command's second phase), whoever is in front.
-  DWORD process = 0;
-  const DWORD thread = front != nullptr ? GetWindowThreadProcessId(front, &process) : 0;
-  if (thread == GetCurrentThreadId() && GetCurrentProcessId() != quillo::Shared().residentProcessId) {
-    const HWND resident = quillo::ResidentWindow();
-    if (resident != nullptr) {
-      PostMessageA(resident, WM_COMMAND, quillo::kCmdTypeText, 0);
-    } else {
-      MessageBeep(MB_ICONEXCLAMATION);
-    }
+  // The resident program types (paste_methods/typing_win.cpp in app/): a
+  // typist inside every program would weigh on every program, and a hook
+  // inside the program in front must return before that thread can take the
+  // characters in. The resident's own thread, which pastes for key-stroke
+  // items and a text command's second phase, has the text typed before it
+  // goes on, so that the keys after the text come after it.
+  const HWND resident = quillo::ResidentWindow();
+  if (resident == nullptr) {
+    MessageBeep(MB_ICONEXCLAMATION);
     return;
   }
-  TypeClipboardText();
+  if (GetWindowThreadProcessId(resident, nullptr) == GetCurrentThreadId()) {
+    SendMessageA(resident, WM_COMMAND, quillo::kCmdTypeText, 0);
+  } else {
+    PostMessageA(resident, WM_COMMAND, quillo::kCmdTypeText, 0);
+  }
 }
 
 QUILLO_HOOK_API void CutText() {

@@ -10,7 +10,8 @@
 
 #include "code_page.h"
 #include "delivery.h"
-#include "typing.h"
+#include "paste_methods/paste_entries.h"
+#include "paste_methods/typing.h"
 
 namespace quillo {
 namespace {
@@ -206,14 +207,14 @@ TEST(PasteMethodKeys, EachMethodPressesItsChord_TypingPressesNone) {
 
 // ---- Typing ----
 
-class FakeTyping : public hook::TypingOutput {
+class FakeTyping : public app::TypingOutput {
  public:
   std::vector<std::string> log;  // batches as "[...]", the other calls by name
   std::string batch;
   int stopAfterBatches = -1;  // StopAsked answers true once this many batches went out
   int batches = 0;
-  void AddStep(const hook::TypingStep& step) noexcept override {
-    if (step.kind == hook::TypingStep::kEnter) {
+  void AddStep(const app::TypingStep& step) noexcept override {
+    if (step.kind == app::TypingStep::kEnter) {
       batch += "<Enter>";
       return;
     }
@@ -246,7 +247,7 @@ using Log = std::vector<std::string>;
 TEST(Typing, LineEndsOfEveryKindAreOneEnterEach_SurrogatePairsStayTogether) {
   const std::u16string text = u"a\r\nb\nc\rd\n\re\U0001F600";
   FakeTyping out;
-  const hook::TypingResult r = hook::TypeText(text.data(), text.size(), 100, false, out);
+  const app::TypingResult r = app::TypeText(text.data(), text.size(), 100, false, out);
   EXPECT_EQ(out.log, (Log{"[a<Enter>b<Enter>c<Enter>d<Enter><Enter>e<D83D><DE00>|]"}));
   EXPECT_EQ(r.steps, 11u);
   EXPECT_FALSE(r.stopped);
@@ -254,32 +255,32 @@ TEST(Typing, LineEndsOfEveryKindAreOneEnterEach_SurrogatePairsStayTogether) {
   // A lone half of a pair is sent as it is, one step.
   const std::u16string lone = u"x\xD83Dy";
   FakeTyping half;
-  hook::TypeText(lone.data(), lone.size(), 100, false, half);
+  app::TypeText(lone.data(), lone.size(), 100, false, half);
   EXPECT_EQ(half.log, (Log{"[x<D83D>y]"}));
 }
 
 TEST(Typing, BatchesWaitBetweenThem_AndAStopEndsAtTheNextBatchWithRecordingResumed) {
   const std::u16string text = u"abcdefg";
   FakeTyping all;
-  hook::TypeText(text.data(), text.size(), 3, false, all);
+  app::TypeText(text.data(), text.size(), 3, false, all);
   EXPECT_EQ(all.log, (Log{"[abc]", "wait", "[def]", "wait", "[g]"}));
 
   FakeTyping stopped;
   stopped.stopAfterBatches = 1;
-  const hook::TypingResult r = hook::TypeText(text.data(), text.size(), 3, true, stopped);
+  const app::TypingResult r = app::TypeText(text.data(), text.size(), 3, true, stopped);
   EXPECT_EQ(stopped.log, (Log{"SuspendRec", "[abc]", "wait", "ResumeRec"}));
   EXPECT_TRUE(r.stopped);
   EXPECT_EQ(r.steps, 3u);
 
   FakeTyping before;
   before.stopAfterBatches = 0;
-  EXPECT_TRUE(hook::TypeText(text.data(), text.size(), 3, true, before).stopped);
+  EXPECT_TRUE(app::TypeText(text.data(), text.size(), 3, true, before).stopped);
   EXPECT_EQ(before.log, (Log{"SuspendRec", "ResumeRec"}));
 
   // A CR LF at a batch's edge stays one Enter.
   const std::u16string edge = u"ab\r\ncd";
   FakeTyping edged;
-  hook::TypeText(edge.data(), edge.size(), 3, false, edged);
+  app::TypeText(edge.data(), edge.size(), 3, false, edged);
   EXPECT_EQ(edged.log, (Log{"[ab<Enter>]", "wait", "[cd]"}));
 }
 

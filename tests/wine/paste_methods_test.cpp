@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "history_store_win.h"
+#include "paste_methods/typing_win.h"
 #include "paste_programs.h"
 #include "quillo_hook.h"
 #include "quillo_messages.h"
@@ -31,7 +32,7 @@ volatile LONG g_recordedKeys[256] = {};
 LRESULT CALLBACK StandInProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   if (msg == WM_COMMAND && LOWORD(wParam) == kCmdTypeText) {
     InterlockedIncrement(&g_typeRequests);
-    PasteText();
+    app::TypeClipboardText();
     return 0;
   }
   if (msg == WM_COPYDATA && lParam != 0) {

@@ -1,6 +1,6 @@
 #include "typing.h"
 
-namespace quillo::hook {
+namespace quillo::app {
 namespace {
 
 constexpr char16_t kCr = u'\r';
@@ -57,4 +57,4 @@ TypingResult TypeText(const char16_t* text, size_t length, size_t batchSteps, bo
   return result;
 }
 
-}  // namespace quillo::hook
+}  // namespace quillo::app

@@ -9,7 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace quillo::hook {
+namespace quillo::app {
 
 // One thing typed: a character (one UTF-16 unit, or the two of a surrogate
 // pair, which are never split) or the Enter key.
@@ -53,4 +53,4 @@ struct TypingResult {
 TypingResult TypeText(const char16_t* text, size_t length, size_t batchSteps, bool recording,
                       TypingOutput& out) noexcept;
 
-}  // namespace quillo::hook
+}  // namespace quillo::app

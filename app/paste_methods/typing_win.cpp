@@ -3,12 +3,10 @@
 #include <cstring>
 
 #include "clipboard_win.h"
-#include "paste_programs.h"
 #include "quillo_hook.h"
-#include "shared_block.h"
 #include "typing.h"
 
-namespace quillo::hook {
+namespace quillo::app {
 namespace {
 
 // Steps per SendInput call, and how many key events the typist keeps ahead
@@ -191,28 +189,6 @@ int ClipboardTextAsUtf16(HeapBlock& ansi, wchar_t* out, int capacity) noexcept {
 
 }  // namespace
 
-int32_t PasteMethodForWindow(HWND window) noexcept {
-  DWORD process = 0;
-  if (window != nullptr) GetWindowThreadProcessId(window, &process);
-  char path[MAX_PATH] = {};
-  bool named = false;
-  if (process == GetCurrentProcessId()) {
-    const DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
-    named = n != 0 && n < sizeof path;
-  } else if (process != 0) {
-    if (HANDLE h = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process)) {
-      DWORD size = sizeof path;
-      named = QueryFullProcessImageNameA(h, 0, path, &size) != 0;
-      CloseHandle(h);
-    }
-  }
-  // The count is read once and bounded; the entries are read within their
-  // records (ChoosePasteMethod).
-  int32_t count = g_nPastePrograms;
-  if (count < 0) count = 0;
-  return ChoosePasteMethod(g_PastePrograms, static_cast<size_t>(count), named ? path : nullptr, g_nPasteCmd);
-}
-
 void TypeClipboardText() noexcept {
   TypingClaim claim;
   if (!claim.held()) {
@@ -231,8 +207,10 @@ void TypeClipboardText() noexcept {
   }
   static_assert(sizeof(wchar_t) == sizeof(char16_t), "UTF-16 units on Windows");
   SendInputTyping out;
+  // The hooks' own recording flag: they record what they see, so it is
+  // theirs that the typed keys must be hidden from.
   TypeText(reinterpret_cast<const char16_t*>(units), static_cast<size_t>(count), kBatchSteps,
-           g_bRecording != FALSE, out);
+           Shared().bRecording != 0, out);
 }
 
-}  // namespace quillo::hook
+}  // namespace quillo::app
