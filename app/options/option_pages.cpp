@@ -542,6 +542,10 @@ FileDlgExPage LoadFileDlgExPage(const settings::Settings& s) {
 
 // ---- The paste-method list ----
 
+const char* PasteMethodLabel(int32_t method) noexcept {
+  return method == kPasteType ? "Type the text" : PasteMethodName(method);
+}
+
 void PasteMethodList::Fill(const std::vector<PasteProgram>& programs) {
   programs_ = programs;
   selection_ = -1;
@@ -551,7 +555,7 @@ void PasteMethodList::Select(int index) noexcept { selection_ = (index >= 0 && i
 
 std::string PasteMethodList::DisplayText(int index) const {
   const PasteProgram& entry = Entry(index);
-  const char* method = PasteMethodName(entry.method);
+  const char* method = PasteMethodLabel(entry.method);
   return std::string(entry.program, strnlen(entry.program, sizeof entry.program)) + "\t" +
          (method != nullptr ? method : "");
 }

@@ -382,6 +382,10 @@ FileDlgExPage LoadFileDlgExPage(const settings::Settings& settings);
 
 // ---- Page "Paste Methods": how each listed program is pasted into ----
 
+// What the page calls method `method` in its list and its choice of method:
+// the stored name, but "Type the text" for typing; null for no method.
+const char* PasteMethodLabel(int32_t method) noexcept;
+
 // The programs of the paste-method list in their order, each once (names
 // alike without regard to case are one program), kMaxPastePrograms at most.
 class PasteMethodList {
@@ -391,7 +395,7 @@ class PasteMethodList {
   const PasteProgram& Entry(int index) const { return programs_.at(static_cast<size_t>(index)); }
   int Selection() const noexcept { return selection_; }
   void Select(int index) noexcept;  // out of range: no selection
-  // "name.exe<TAB>Method", for a list box with a tab stop.
+  // "name.exe<TAB>label", for a list box with a tab stop.
   std::string DisplayText(int index) const;
 
   // `name` (blanks around it dropped) appended with `method` and selected;

@@ -27,9 +27,6 @@ constexpr const char* kMenuPosTexts[] = {"Caret", "Mouse Cursor", "Menu Bar"};
 constexpr const char* kPasteTexts[] = {"Ctrl + V", "Shift + Ins", "Ctrl + Y"};
 constexpr const char* kCutTexts[] = {"Ctrl + X", "Shift + Del", "Ctrl + W"};
 constexpr const char* kTitleMenuTexts[] = {"Custom Menu", "Stack Menu", "Both Menu"};
-// In the order of the methods' values (paste_programs.h).
-constexpr const char* kPasteMethodTexts[kPasteMethodCount] = {"Ctrl + V", "Shift + Ins", "Ctrl + Y",
-                                                              "Ctrl + Shift + V", "Type the text"};
 
 constexpr char kEditorFilter[] = "Applications (*.exe)\0*.exe\0All Files (*.*)\0*.*\0";
 constexpr char kMenuFileFilter[] = "Text Documents (*.txt)\0*.txt\0All Files (*.*)\0*.*\0";
@@ -461,7 +458,10 @@ class CPastePage : public CModelPage<options::PasteMethodsPage> {
 
  protected:
   void OnInitPage() override {
-    FillCombo(IDC_PST_METHOD, kPasteMethodTexts, kPasteMethodCount);
+    // In the order of the methods' values: the list's index is the method.
+    const char* labels[kPasteMethodCount];
+    for (int32_t m = 0; m < kPasteMethodCount; ++m) labels[m] = options::PasteMethodLabel(m);
+    FillCombo(IDC_PST_METHOD, labels, kPasteMethodCount);
     // A program is put on the list mostly because it takes no paste keys.
     SetComboIndex(IDC_PST_METHOD, kPasteType);
     SendDlgItemMessageA(hwnd(), IDC_PST_NAME, EM_LIMITTEXT, kPasteProgramBytes - 1, 0);

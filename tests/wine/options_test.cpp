@@ -516,8 +516,8 @@ TEST_F(OptionsSheet, PasteMethodsPageEditsTheListWithKeysAndOkStoresIt) {
   };
   // Without a stored list, the consoles' defaults.
   ASSERT_EQ(count(), 2);
-  EXPECT_EQ(row(0), "conhost.exe\tType");
-  EXPECT_EQ(row(1), "wineconsole.exe\tType");
+  EXPECT_EQ(row(0), "conhost.exe\tType the text");
+  EXPECT_EQ(row(1), "wineconsole.exe\tType the text");
 
   TypeInto('F', IDC_PST_NAME, "C:\\bin\\term.exe");
   Press(VK_MENU, 'A');
@@ -559,7 +559,7 @@ TEST_F(OptionsSheet, PasteMethodsPageEditsTheListWithKeysAndOkStoresIt) {
   ASSERT_TRUE(WaitFor([&] { return ComboIndex(IDC_PST_METHOD) == kPasteCtrlV; }));
   Press(VK_MENU, 'C');
   EXPECT_TRUE(WaitFor([&] { return row(0) == "conhost.exe\tCtrl+V"; })) << row(0);
-  EXPECT_EQ(row(1), "wineconsole.exe\tType") << "another entry changed";
+  EXPECT_EQ(row(1), "wineconsole.exe\tType the text") << "another entry changed";
 
   Press(VK_MENU, 'P');
   ASSERT_TRUE(FocusBecomes(IDC_PST_LIST));
