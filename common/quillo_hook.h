@@ -96,10 +96,10 @@ QUILLO_HOOK_API void GetStackItem(char* buffer, const char* source, int index, B
 // Pastes the text on the clipboard into the application in front (nothing
 // with g_bCopyOnly), by the method its program has on the paste-method list,
 // else by the keys of g_nPasteCmd. A program whose method is typing gets the
-// clipboard's text as characters: typed from here, or, when this is the
-// thread of the window in front (a hook inside that program), handed to the
-// resident program (kCmdTypeText), as that thread must be free to take the
-// characters in.
+// clipboard's text as characters, typed by the resident program
+// (kCmdTypeText): sent to its window from the window's own thread, which
+// returns once the text is typed; posted from anywhere else (a hook inside
+// the program in front, whose thread must return to take the characters in).
 QUILLO_HOOK_API void PasteText();
 // Synthesises the cut keys of g_nCutCmd.
 QUILLO_HOOK_API void CutText();

@@ -513,5 +513,23 @@ TEST_F(Resident, BadPasteMethodEntriesAreToldOnceAndLeftOut) {
   EXPECT_EQ(ReadDword(kPasteMethodsKey, "Count", 99), 1u);
 }
 
+
+// A key-stroke item into a program whose method is typing: the resident
+// program types each text piece before it presses the item's next key, so
+// the pieces and the keys keep their order. Ctrl+Y, which the edit ignores,
+// is PasteCmd: only typing can bring the text. No wait between the steps,
+// whose message pump would let a late request to type come first.
+TEST_F(Resident, KeyStrokeItemIntoATypedProgramKeepsItsOrder) {
+  WriteDword(kGeneralKey, "PasteCmd", 2);
+  WriteDword(kGeneralKey, "KeyStrokeTimeLag", 0);
+  WriteDword(kPasteMethodsKey, "Count", 1);
+  WriteString(kPasteMethodsKey, "Program0", "quillo_wine_tests.exe=Type");
+  Process target;
+  const HWND edit = PlayKeyStrokeItem(target);
+  ASSERT_NE(edit, nullptr);
+  EXPECT_TRUE(WaitFor([&] { return WindowText(edit) == "abc\r\ndef"; }, 10000)) << WindowText(edit);
+  EXPECT_TRUE(MessageBoxWatcher::Instance().Take().empty());
+}
+
 }  // namespace
 }  // namespace quillo::wine
