@@ -383,11 +383,15 @@ TEST_F(PasteMethodJourney, TypedIntoWineConsoleRunningCmd) {
   std::printf("[ finding ] cmd's console window: class \"%s\", program \"%s\"\n", cls, owner.c_str());
   RecordProperty("console_window_program", owner);
   // Two lines that only together print the mark twice: the first line must
-  // have been entered for the second to expand it. Wine's console makes its
-  // input from keys alone (ToUnicode of the key) and drops a character typed
-  // as itself, so only characters of the keyboard arrive there (measured:
-  // "set QMARK=\xE9-q" arrived as "set QMARK=-q"); the system's console
-  // takes both.
+  // have been entered for the second to expand it. Wine 8's console makes
+  // its input from WM_KEYDOWN and WM_KEYUP alone, the character being what
+  // ToUnicode gives for the key on the display's keyboard; its window
+  // procedure leaves WM_CHAR to DefWindowProc. So only characters of the
+  // keyboard arrive there, and no double-byte one: measured, "set
+  // QMARK=\xE9-q" arrived as "set QMARK=-q", and of WM_CHAR 'W' and U+30A2
+  // posted, 'U' and U+30A4 sent as themselves (VK_PACKET), WM_IME_CHAR 'I'
+  // and U+30A6 and the key Z, only "z" reached cmd's line. The system's
+  // console takes characters sent as themselves.
   const std::string mark = "Q7-q";
   const std::string text = "set QMARK=" + mark + "\r\necho [%QMARK%%QMARK%]\r\n";
   ASSERT_TRUE(store_.AddHistoryEntry(text.c_str()));
