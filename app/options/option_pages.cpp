@@ -560,13 +560,21 @@ std::string PasteMethodList::DisplayText(int index) const {
          (method != nullptr ? method : "");
 }
 
-bool PasteMethodList::Add(const std::string& name, int32_t method, std::string& why) {
-  // Blanks around a name are never part of it, as the stored form drops them.
+namespace {
+
+// Blanks around a name are never part of it, as the stored form drops them.
+std::string WithoutBlanks(const std::string& name) {
   size_t begin = 0;
   size_t end = name.size();
   while (begin < end && (name[begin] == ' ' || name[begin] == '\t')) ++begin;
   while (end > begin && (name[end - 1] == ' ' || name[end - 1] == '\t')) --end;
-  const std::string trimmed = name.substr(begin, end - begin);
+  return name.substr(begin, end - begin);
+}
+
+}  // namespace
+
+bool PasteMethodList::Add(const std::string& name, int32_t method, std::string& why) {
+  const std::string trimmed = WithoutBlanks(name);
   if (!settings::CanAddPasteProgram(programs_, trimmed, &why)) return false;
   if (PasteMethodName(method) == nullptr) {
     why = "choose how it is pasted into.";
@@ -592,6 +600,17 @@ int PasteMethodList::Remove() {
   programs_.erase(programs_.begin() + selection_);
   selection_ = programs_.empty() ? -1 : std::min(selection_, Count() - 1);
   return 0;
+}
+
+int PasteMethodList::CheckNameLeft(const std::string& name, std::string& shown) const {
+  shown = WithoutBlanks(name);
+  if (shown.empty()) return 0;
+  for (const PasteProgram& entry : programs_) {
+    if (SameProgramName(entry.program, strnlen(entry.program, sizeof entry.program), shown.data(), shown.size())) {
+      return 0;
+    }
+  }
+  return IDS_PASTE_PROGRAM_NOT_ADDED;
 }
 
 PasteMethodsPage LoadPasteMethodsPage(const settings::Settings& s) {

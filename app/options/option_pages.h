@@ -409,6 +409,11 @@ class PasteMethodList {
   // 2034 with no selection; else the entry goes and the one now at its
   // place (or the new last one) is selected.
   int Remove();
+  // What the name field holds as the page is left: 0 when it is empty or a
+  // program on the list; IDS_PASTE_PROGRAM_NOT_ADDED (its %s `shown`, the
+  // name without its blanks) for a name typed but never added, which OK
+  // would otherwise drop unseen.
+  int CheckNameLeft(const std::string& name, std::string& shown) const;
 
   const std::vector<PasteProgram>& Programs() const noexcept { return programs_; }
 

@@ -502,8 +502,15 @@ class CPastePage : public CModelPage<options::PasteMethodsPage> {
   }
 
   // The list is edited as the buttons are pressed; a name typed but never
-  // added is not an entry.
-  bool OnLeave() override { return true; }
+  // added keeps the user on the page rather than being dropped by OK.
+  bool OnLeave() override {
+    std::string shown;
+    if (const int refused = model_.programs.CheckNameLeft(Text(IDC_PST_NAME), shown)) {
+      Refuse(static_cast<UINT>(refused), IDC_PST_NAME, shown.c_str());
+      return false;
+    }
+    return true;
+  }
 
  private:
   void ShowList() {
@@ -520,7 +527,11 @@ class CPastePage : public CModelPage<options::PasteMethodsPage> {
   // The selected entry in the fields, ready for Change (or for Add under another name).
   void ShowSelected() {
     const options::PasteMethodList& list = model_.programs;
-    if (list.Selection() < 0) return;
+    if (list.Selection() < 0) {
+      // The last one removed: its name must not stay behind as if typed.
+      SetText(IDC_PST_NAME, "");
+      return;
+    }
     const PasteProgram& entry = list.Entry(list.Selection());
     SetText(IDC_PST_NAME, std::string(entry.program, strnlen(entry.program, sizeof entry.program)));
     SetComboIndex(IDC_PST_METHOD, entry.method);

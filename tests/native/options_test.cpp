@@ -377,6 +377,31 @@ TEST(PasteMethodListModel, AddTrimsAndSelectsChangeAndRemoveActOnTheSelection) {
   EXPECT_EQ(list.Count(), 0);
 }
 
+// A name left in the field as the page is left: nothing, blanks, or a listed
+// program (the selected entry shows there) pass; a name never added is told.
+TEST(PasteMethodListModel, NameTypedButNeverAddedIsToldAsThePageIsLeft) {
+  PasteMethodList list;
+  list.Fill({Program("putty.exe", kPasteShiftInsert)});
+  struct Row {
+    const char* field;
+    int message;
+    const char* shown;
+  };
+  const Row rows[] = {
+      {"", 0, ""},
+      {"  \t", 0, ""},
+      {"putty.exe", 0, "putty.exe"},
+      {" PuTTY.EXE ", 0, "PuTTY.EXE"},
+      {"mintty.exe", IDS_PASTE_PROGRAM_NOT_ADDED, "mintty.exe"},
+      {" C:\\bin\\x.exe ", IDS_PASTE_PROGRAM_NOT_ADDED, "C:\\bin\\x.exe"},
+  };
+  for (const Row& row : rows) {
+    std::string shown = "unchanged";
+    EXPECT_EQ(list.CheckNameLeft(row.field, shown), row.message) << row.field;
+    EXPECT_EQ(shown, row.shown) << row.field;
+  }
+}
+
 // Records the calls of OK in order, for a writer and for the effects alike.
 struct Recorder : OptionsWriter, OptionsEffects {
   std::vector<std::string> calls;

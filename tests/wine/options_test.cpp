@@ -569,6 +569,17 @@ TEST_F(OptionsSheet, PasteMethodsPageEditsTheListWithKeysAndOkStoresIt) {
   ASSERT_TRUE(WaitFor([&] { return count() == 2; }));
   EXPECT_EQ(row(1), "putty.exe\tShift+Insert");
 
+  // A name typed but never added keeps OK from closing the sheet; emptied,
+  // it lets it.
+  TypeInto('F', IDC_PST_NAME, "mintty.exe");
+  Tap(VK_RETURN);
+  const std::string typed = NextNarrowBox();
+  EXPECT_NE(typed.find("mintty.exe is not on the list: press Add"), std::string::npos) << typed;
+  EXPECT_TRUE(FocusBecomes(IDC_PST_NAME));
+  EXPECT_EQ(Sheets().count, 1) << "OK dropped the name typed";
+  Tap(VK_DELETE);
+  ASSERT_TRUE(TextBecomes(IDC_PST_NAME, ""));
+
   Tap(VK_RETURN);
   ASSERT_TRUE(SheetGone());
   EXPECT_TRUE(WaitFor([&] { return ReadDword(kPasteKey, "Count", 99) == 2; })) << "OK did not store the list at once";
