@@ -12,7 +12,6 @@
 #include "history_store.h"
 #include "key_stroke_playback.h"
 #include "macros/macro_bar.h"
-#include "paste_methods/typing_win.h"
 #include "quillo_dlgex.h"
 #include "quillo_hook.h"
 #include "quillo_messages.h"
@@ -207,10 +206,21 @@ LRESULT CMainFrame::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
       return 0;
     case kMsgSkipQuery:
       return OnSkipQuery(static_cast<ATOM>(wParam));
-    case WM_COPYDATA:
+    case WM_COPYDATA: {
       // Sent from hooks in other processes; the block is valid only during the send.
-      if (macros_ && lParam != 0) macros_->OnCopyData(*reinterpret_cast<const COPYDATASTRUCT*>(lParam));
+      if (lParam == 0) return 0;
+      const COPYDATASTRUCT& data = *reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+      if (data.dwData == kCopyDataTypeText) return typist_.OnRequest(data);
+      if (macros_) macros_->OnCopyData(data);
       return 1;
+    }
+    case app::kMsgTypingEnded:
+      typist_.Reap();
+      OnTypingEnded(static_cast<app::TypingEnd>(wParam), static_cast<size_t>(lParam));
+      return 0;
+    case app::kMsgTypingTooLong:
+      QuilloMessageBox(IDS_TYPING_TOO_LONG);
+      return 0;
     case kMsgShowMenu:
       ShowMenu(static_cast<int>(wParam), static_cast<int>(lParam));
       return 0;
@@ -225,11 +235,6 @@ LRESULT CMainFrame::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
           return 0;
         case kCmdPlayKeyStrokes:
           PlayKeyStrokes();
-          return 0;
-        case kCmdTypeText:
-          // PasteText, in a hook or on this thread, put the text on the
-          // clipboard for a program in front that takes it typed.
-          app::TypeClipboardText();
           return 0;
         case kCmdPlayMacro:
           if (macros_) macros_->OnPlay();
@@ -280,6 +285,7 @@ bool CMainFrame::OnCreate() {
     QuilloMessageBox(IDS_NO_MEMORY);
     return false;
   }
+  typist_.SetWindow(hwnd_);
   marker_ = RegisterClipboardFormatA("Quillo Marker");
   if (marker_ == 0) {
     QuilloMessageBox(IDS_REGISTER_FORMAT);
@@ -294,6 +300,10 @@ bool CMainFrame::OnCreate() {
   // loaded: a copy of ours that ended with a sheet open left the flag set,
   // and the hooks would ignore every trigger from now on.
   g_bOnDlgDisp = FALSE;
+  // Nor is a text being typed: a copy of ours that died while typing left
+  // the flag, and the hooks would take every Escape as a stop.
+  g_bTyping = 0;
+  g_bStopTyping = 0;
   // The settings are in the block before the hooks can act on them: a block
   // made or reset at this start holds none yet.
   ApplySettingsToSharedBlock(settings_);
@@ -401,6 +411,8 @@ void CMainFrame::SaveSettingsNow() {
 }
 
 void CMainFrame::OnClose() {
+  // Typing ends before anything it uses: the hooks, the window it reports to.
+  typist_.Stop();
   if (!closed_) {
     closed_ = true;
     RemoveHooks();
@@ -411,6 +423,7 @@ void CMainFrame::OnClose() {
 }
 
 void CMainFrame::OnDestroy() {
+  typist_.Stop();
 #ifdef _WIN64
   // Its hooks post to this window: it goes first.
   companion_.Stop();
@@ -565,6 +578,19 @@ void CMainFrame::PutCutTextBack(const std::string& cut) {
     return;
   }
   PasteText();
+}
+
+void CMainFrame::OnTypingEnded(app::TypingEnd end, size_t typed) {
+  // The user's own stop, the whole text and the end of the program need no
+  // word; any other end left the text cut short where the user may not see.
+  UINT id = 0;
+  switch (end) {
+    case app::TypingEnd::kTargetLeftFront: id = IDS_TYPING_LEFT_FRONT; break;
+    case app::TypingEnd::kTargetGone: id = IDS_TYPING_TARGET_GONE; break;
+    case app::TypingEnd::kInputRefused: id = IDS_TYPING_REFUSED; break;
+    default: return;
+  }
+  QuilloMessageBox(id, MB_OK | MB_ICONEXCLAMATION, std::to_string(typed).c_str());
 }
 
 void CMainFrame::PlayKeyStrokes() {

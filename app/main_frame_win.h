@@ -16,6 +16,7 @@
 #include "history_store_win.h"
 #include "macros/macro_bar_win.h"
 #include "macros/macros_win.h"
+#include "paste_methods/typing_win.h"
 #include "settings.h"
 #include "tray/tray_icon_win.h"
 
@@ -52,6 +53,7 @@ class CMainFrame {
   // A cut whose second phase cannot run: the user's text goes back in place.
   void PutCutTextBack(const std::string& cut);
   void PlayKeyStrokes();
+  void OnTypingEnded(app::TypingEnd end, size_t typed);
   bool CreateMacroBar();
   void SaveMacroBarState();
   // DispTopMost: the main window, and the bar it owns with it, above all others.
@@ -99,6 +101,7 @@ class CMainFrame {
   std::string cutText_;     // the text a pending second phase is to rework
   app::MacroBar macroBar_;  // before the machine, which shows the macro on it
   std::unique_ptr<app::MacroMachine> macros_;  // created with the window
+  app::Typist typist_;  // types texts for the programs that take them typed
   bool barStateLoaded_ = false;  // the bar's place was read and is saved once at the end
   UINT marker_ = 0;
   DWORD lastSequence_ = 0;  // clipboard sequence number of the last change looked at

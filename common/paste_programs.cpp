@@ -1,5 +1,6 @@
 #include "paste_programs.h"
 
+#include <atomic>
 #include <cstring>
 
 #include "dbcs.h"
@@ -34,13 +35,10 @@ const char* ProgramFileName(const char* path) noexcept {
   return name;
 }
 
-int32_t ChoosePasteMethod(const PasteProgram* list, size_t count, const char* programPath,
-                          int32_t pasteCmd) noexcept {
-  // PasteCmd keeps its own meaning: a value other than its three presses no
-  // keys, and never stands for one of the methods only the list offers.
-  if (pasteCmd < kPasteCtrlV || pasteCmd > kPasteCtrlY) pasteCmd = -1;
-  if (programPath == nullptr || list == nullptr) return pasteCmd;
-  const char* name = ProgramFileName(programPath);
+namespace {
+
+// The method of the entry for the program `name`, or -1 when none names it.
+int32_t ListedMethod(const PasteProgram* list, size_t count, const char* name) noexcept {
   const size_t nameLength = std::strlen(name);
   if (count > kMaxPastePrograms) count = kMaxPastePrograms;
   for (size_t i = 0; i < count; ++i) {
@@ -48,10 +46,59 @@ int32_t ChoosePasteMethod(const PasteProgram* list, size_t count, const char* pr
     const size_t length = strnlen(entry.program, sizeof entry.program);
     if (length == 0 || length == sizeof entry.program) continue;  // empty, or not terminated: damaged
     if (!SameProgramName(entry.program, length, name, nameLength)) continue;
-    const int32_t method = entry.method;  // read once: the block may change meanwhile
-    return (method >= 0 && method < kPasteMethodCount) ? method : pasteCmd;
+    const int32_t method = entry.method;  // read once
+    return (method >= 0 && method < kPasteMethodCount) ? method : -2;
   }
-  return pasteCmd;
+  return -1;
+}
+
+}  // namespace
+
+int32_t ChoosePasteMethod(const PasteProgram* list, size_t count, const char* programPath, int32_t pasteCmd,
+                          const char* hostName) noexcept {
+  // PasteCmd keeps its own meaning: a value other than its three presses no
+  // keys, and never stands for one of the methods only the list offers.
+  if (pasteCmd < kPasteCtrlV || pasteCmd > kPasteCtrlY) pasteCmd = -1;
+  if (list == nullptr) return pasteCmd;
+  int32_t method = programPath != nullptr ? ListedMethod(list, count, ProgramFileName(programPath)) : -1;
+  if (method == -1 && hostName != nullptr) method = ListedMethod(list, count, hostName);
+  return method >= 0 ? method : pasteCmd;
+}
+
+uint32_t BeginPasteListWrite(volatile uint32_t* version) noexcept {
+  const uint32_t odd = *version | 1u;
+  *version = odd;
+  std::atomic_thread_fence(std::memory_order_seq_cst);
+  return odd;
+}
+
+void EndPasteListWrite(volatile uint32_t* version, uint32_t odd) noexcept {
+  std::atomic_thread_fence(std::memory_order_seq_cst);
+  *version = odd + 1u;
+}
+
+int ReadPasteList(const volatile uint32_t* version, const volatile int32_t* count, const PasteProgram* entries,
+                  PasteProgram* out) noexcept {
+  // A writer changes the list in a few microseconds; a reader that keeps
+  // meeting one is told so and falls back, rather than spin inside a
+  // program's input handling.
+  for (int attempt = 0; attempt < 64; ++attempt) {
+    const uint32_t before = *version;
+    std::atomic_thread_fence(std::memory_order_acquire);
+    if ((before & 1u) != 0) continue;
+    int32_t n = *count;
+    if (n < 0) n = 0;
+    if (n > static_cast<int32_t>(kMaxPastePrograms)) n = static_cast<int32_t>(kMaxPastePrograms);
+    // Byte by byte through a volatile pointer: the compiler may neither
+    // merge this copy with the reads of the version nor assume the shared
+    // bytes stay put.
+    const volatile unsigned char* from = reinterpret_cast<const volatile unsigned char*>(entries);
+    unsigned char* to = reinterpret_cast<unsigned char*>(out);
+    for (size_t i = 0; i < static_cast<size_t>(n) * sizeof(PasteProgram); ++i) to[i] = from[i];
+    std::atomic_thread_fence(std::memory_order_acquire);
+    if (*version == before) return n;
+  }
+  return -1;
 }
 
 }  // namespace quillo

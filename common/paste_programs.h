@@ -42,10 +42,24 @@ bool SameProgramName(const char* a, size_t aLength, const char* b, size_t bLengt
 const char* ProgramFileName(const char* path) noexcept;
 
 // The method for the program at `programPath` (a full path or a file name):
-// its entry's method among the first `count` of `list`, else `pasteCmd` (-1
-// when that is none of its three values: no keys). The
-// list may lie in shared memory: every name is read within its record.
-int32_t ChoosePasteMethod(const PasteProgram* list, size_t count, const char* programPath,
-                          int32_t pasteCmd) noexcept;
+// its entry's method among the first `count` of `list`; when it has none,
+// the entry of `hostName` (the console host's name for a console window,
+// which the system reports as the program running in it); else `pasteCmd`
+// (-1 when that is none of its three values: no keys). Every name is read
+// within its record.
+int32_t ChoosePasteMethod(const PasteProgram* list, size_t count, const char* programPath, int32_t pasteCmd,
+                          const char* hostName = nullptr) noexcept;
+
+// The list in shared memory is rewritten by the resident program while
+// hooks in other programs read it. The writer makes `version` odd for the
+// time of the change (BeginPasteListWrite, then EndPasteListWrite with what
+// it returned); a reader copies the count and the entries and keeps the copy
+// only when the version was even and the same before and after.
+uint32_t BeginPasteListWrite(volatile uint32_t* version) noexcept;
+void EndPasteListWrite(volatile uint32_t* version, uint32_t odd) noexcept;
+// Copies the list into `out` (kMaxPastePrograms records); the number of
+// entries, or -1 when it kept changing.
+int ReadPasteList(const volatile uint32_t* version, const volatile int32_t* count, const PasteProgram* entries,
+                  PasteProgram* out) noexcept;
 
 }  // namespace quillo

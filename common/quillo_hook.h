@@ -54,10 +54,12 @@
 #define g_bRecMouse (::quillo::Shared().bRecMouse)
 #define g_bCutMouseMove (::quillo::Shared().bCutMouseMove)
 #define g_hwndQuillo (::quillo::Shared().hwndQuillo)         // the resident window
+#define g_nPasteListVersion (::quillo::Shared().pasteListVersion) // odd while the list changes
 #define g_nPastePrograms (::quillo::Shared().nPastePrograms) // entries of g_PastePrograms in use
 #define g_PastePrograms (::quillo::Shared().PastePrograms)   // paste method per program
 #define g_bTyping (::quillo::Shared().bTyping)               // a text is being typed
 #define g_bStopTyping (::quillo::Shared().bStopTyping)       // Pause or Escape asked it to stop
+#define g_nTypingBeat (::quillo::Shared().typingBeat)     // the typist's tick count, fresh while it types
 #define g_nTypedKeysTaken (::quillo::Shared().nTypedKeysTaken) // typed presses the target took in
 
 // ---- Exported functions ----
@@ -96,10 +98,9 @@ QUILLO_HOOK_API void GetStackItem(char* buffer, const char* source, int index, B
 // Pastes the text on the clipboard into the application in front (nothing
 // with g_bCopyOnly), by the method its program has on the paste-method list,
 // else by the keys of g_nPasteCmd. A program whose method is typing gets the
-// clipboard's text as characters, typed by the resident program
-// (kCmdTypeText): sent to its window from the window's own thread, which
-// returns once the text is typed; posted from anywhere else (a hook inside
-// the program in front, whose thread must return to take the characters in).
+// clipboard's text as characters, typed by the resident program on a thread
+// of its own: the text is handed over at once (kCopyDataTypeText); called on
+// the resident's own thread, this returns once the text is typed.
 QUILLO_HOOK_API void PasteText();
 // Synthesises the cut keys of g_nCutCmd.
 QUILLO_HOOK_API void CutText();

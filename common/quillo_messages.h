@@ -30,13 +30,13 @@ constexpr unsigned kCmdSelectMacro = 32803;
 constexpr unsigned kCmdDeleteMacro = 32804;
 constexpr unsigned kCmdEditMacro = 32805;  // the macro bar's "Edit macro"
 constexpr unsigned kCmdEditHistory = 32807;
-// A hook asks the resident program to type the clipboard's text into the
-// application in front (its program's paste method is typing).
-constexpr unsigned kCmdTypeText = 32808;
 
 // WM_COPYDATA dwData values.
 constexpr unsigned long kCopyDataEventRecord = 0;  // one 24-byte EventRecord
 constexpr unsigned long kCopyDataMacroName = 1;    // zero-terminated macro file name
+// A text to type into a window (typing_request.h); the answer is 1 when the
+// resident program took it.
+constexpr unsigned long kCopyDataTypeText = 2;
 
 // Menu kinds of ShowMenu and of message 1038.
 constexpr int kMenuCustom = 1;

@@ -120,7 +120,9 @@ struct SharedBlockLayout {
 
   // ---- Paste methods per program ----
   // The list of the options sheet: entries [0, nPastePrograms) are in use.
-  // The resident program writes the entries before the count.
+  // The version is odd while the resident program rewrites the list
+  // (ReadPasteList in paste_programs.h).
+  uint32_t pasteListVersion;
   int32_t nPastePrograms;
   PasteProgram PastePrograms[kMaxPastePrograms];
   // A text is being typed (1), and a Pause or Escape seen by any keyboard
@@ -131,6 +133,11 @@ struct SharedBlockLayout {
   // queue: the typist keeps only a few ahead of it, so that the program is
   // never flooded and a stop comes after a few characters, not thousands.
   int32_t nTypedKeysTaken;
+  // The typist's tick count, renewed every few milliseconds while it types:
+  // the hooks take bTyping as true only while it is fresh, so a resident
+  // program that died while typing never leaves every program's Escape and
+  // Pause taken as a stop.
+  uint32_t typingBeat;
 };
 
 }  // namespace quillo

@@ -12,6 +12,7 @@
 #include "foreign_calls.h"
 #include "macros/recorder_win.h"
 #include "menus_win.h"
+#include "paste_method_win.h"
 #include "process_state.h"
 #include "shared_block.h"
 #include "trigger.h"
@@ -70,7 +71,7 @@ TriggerSettings ReadSettings() {
   s.onDlgDisp = g_bOnDlgDisp != 0;
   s.recording = g_bRecording != 0;
   s.playing = g_bPlaying != 0;
-  s.typing = g_bTyping != 0;
+  s.typing = TypingUnderWay();
   s.recMouse = g_bRecMouse != 0;
   s.stackKey = g_nStackKey;
   s.stackVk = g_wStackKey;

@@ -12,4 +12,8 @@ namespace quillo::hook {
 // g_nPasteCmd (-1 when that presses no keys).
 int32_t PasteMethodForWindow(HWND window) noexcept;
 
+// A text is being typed by a typist that is alive: the flag is set, and the
+// typist's beat is recent.
+bool TypingUnderWay() noexcept;
+
 }  // namespace quillo::hook

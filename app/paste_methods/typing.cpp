@@ -33,7 +33,7 @@ size_t NextTypingStep(const char16_t* text, size_t length, size_t pos, TypingSte
 
 TypingResult TypeText(const char16_t* text, size_t length, size_t batchSteps, bool recording,
                       TypingOutput& out) noexcept {
-  TypingResult result{0, false};
+  TypingResult result{0, TypingEnd::kDone};
   if (batchSteps == 0) batchSteps = 1;
   if (recording) out.SuspendRecording();
   size_t pos = 0;
@@ -41,8 +41,9 @@ TypingResult TypeText(const char16_t* text, size_t length, size_t batchSteps, bo
   while (pos < length) {
     if (!first) out.WaitBetweenBatches();
     first = false;
-    if (out.StopAsked()) {
-      result.stopped = true;
+    const TypingEnd check = out.Check();
+    if (check != TypingEnd::kDone) {
+      result.end = check;
       break;
     }
     for (size_t n = 0; n < batchSteps && pos < length; ++n) {
@@ -51,7 +52,10 @@ TypingResult TypeText(const char16_t* text, size_t length, size_t batchSteps, bo
       out.AddStep(step);
       ++result.steps;
     }
-    out.SendBatch();
+    if (!out.SendBatch()) {
+      result.end = TypingEnd::kInputRefused;
+      break;
+    }
   }
   if (recording) out.ResumeRecording();
   return result;

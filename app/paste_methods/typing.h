@@ -23,14 +23,27 @@ struct TypingStep {
 // end (CR LF, a lone LF or a lone CR) is one kEnter. `pos` < `length`.
 size_t NextTypingStep(const char16_t* text, size_t length, size_t pos, TypingStep& step) noexcept;
 
+// Why typing ended.
+enum class TypingEnd : uint8_t {
+  kDone,           // the whole text went out
+  kStopped,        // the user pressed Pause or Escape
+  kTargetGone,     // the window typed into was closed
+  kTargetLeftFront,  // another window came in front (or the desktop was locked)
+  kInputRefused,   // the system took fewer key events than were sent
+  kShutDown,       // the resident program is ending
+};
+
 class TypingOutput {
  public:
   // Adds the key presses of one step to the batch being made.
   virtual void AddStep(const TypingStep& step) noexcept = 0;
-  // Sends the batch into the input stream.
-  virtual void SendBatch() noexcept = 0;
-  // Whether the user asked to stop (Pause or Escape).
-  virtual bool StopAsked() noexcept = 0;
+  // Sends the batch into the input stream; false when the system took less
+  // than all of it (another desktop in front, input blocked).
+  virtual bool SendBatch() noexcept = 0;
+  // Whether typing may go on: kDone when it may, else why it must end. Asked
+  // before every batch, so that no key goes to a window that is not the one
+  // the text was chosen for.
+  virtual TypingEnd Check() noexcept = 0;
   // The wait between two batches, which lets the application take the keys
   // in and gives the user's stop a chance to be seen.
   virtual void WaitBetweenBatches() noexcept = 0;
@@ -43,13 +56,13 @@ class TypingOutput {
 };
 
 struct TypingResult {
-  size_t steps;  // steps sent
-  bool stopped;  // the user stopped it before the end
+  size_t steps;    // steps sent
+  TypingEnd end;   // kDone when the whole text went out
 };
 
 // Types `text` in batches of `batchSteps` steps, asking before each batch
-// whether to stop; the recording suspension brackets the whole text, and is
-// closed whatever stops it.
+// whether it may go on; the recording suspension brackets the whole text, and
+// is closed whatever ends it.
 TypingResult TypeText(const char16_t* text, size_t length, size_t batchSteps, bool recording,
                       TypingOutput& out) noexcept;
 

@@ -1,12 +1,15 @@
 #include "typing_win.h"
 
 #include <cstring>
+#include <new>
+#include <vector>
 
-#include "clipboard_win.h"
 #include "quillo_hook.h"
-#include "typing.h"
+#include "quillo_messages.h"
+#include "typing_request.h"
 
 namespace quillo::app {
+
 namespace {
 
 // Steps per SendInput call, and how many key events the typist keeps ahead
@@ -22,72 +25,51 @@ constexpr size_t kBatchSteps = 2;
 constexpr LONG kEventsAhead = 8;
 // A program whose hook does not count (none of ours is loaded there) shows
 // no progress: after this long without any, the typist goes on at a fixed
-// pace of a batch per kBatchWaitMs.
+// pace of a batch per kBatchWaitMs, until a count shows up again.
 constexpr DWORD kNoProgressMs = 250;
 constexpr DWORD kBatchWaitMs = 10;
 // Four key events per step at most (a surrogate pair, down and up).
 constexpr size_t kInputsPerStep = 4;
-// A typed text is bounded: typing is slow, and a text of this size already
-// takes some seconds. A longer one is refused with a beep.
-constexpr size_t kMaxTypedBytes = 64u * 1024u;
-
-// A block of the process heap, freed when it goes out of scope.
-class HeapBlock {
- public:
-  explicit HeapBlock(size_t bytes) : p_(HeapAlloc(GetProcessHeap(), 0, bytes)) {}
-  HeapBlock(const HeapBlock&) = delete;
-  HeapBlock& operator=(const HeapBlock&) = delete;
-  ~HeapBlock() {
-    if (p_ != nullptr) HeapFree(GetProcessHeap(), 0, p_);
-  }
-  void* get() const { return p_; }
-
- private:
-  void* p_;
-};
+// How long the end of the program waits for the typing thread, which looks
+// at its stop flag at least every few milliseconds.
+constexpr DWORD kStopWaitMs = 5000;
 
 // The whole desktop types one text at a time: the flag lives in the shared
 // block, where the keyboard hooks of every program look for it to take a
-// Pause or an Escape as the stop.
-class TypingClaim {
- public:
-  TypingClaim()
-      : held_(InterlockedCompareExchange(reinterpret_cast<volatile LONG*>(&g_bTyping), 1, 0) == 0) {
-    if (held_) {
-      g_bStopTyping = 0;
-      g_nTypedKeysTaken = 0;
-    }
-  }
-  TypingClaim(const TypingClaim&) = delete;
-  TypingClaim& operator=(const TypingClaim&) = delete;
-  ~TypingClaim() {
-    if (!held_) return;
-    g_bStopTyping = 0;
-    MemoryBarrier();
-    g_bTyping = 0;
-  }
-  bool held() const { return held_; }
+// Pause or an Escape as the stop and to count the typed keys.
+bool ClaimTyping() noexcept {
+  if (InterlockedCompareExchange(reinterpret_cast<volatile LONG*>(&g_bTyping), 1, 0) != 0) return false;
+  g_bStopTyping = 0;
+  g_nTypedKeysTaken = 0;
+  g_nTypingBeat = GetTickCount();
+  return true;
+}
 
- private:
-  bool held_;
+void ReleaseTyping() noexcept {
+  g_bStopTyping = 0;
+  MemoryBarrier();
+  g_bTyping = 0;
+}
+
+}  // namespace
+
+struct Typist::Job {
+  HWND target = nullptr;
+  DWORD targetThread = 0;
+  bool capsLock = false;
+  bool recording = false;
+  HWND notify = nullptr;
+  std::vector<char16_t> text;
+  volatile LONG shutdown = 0;  // the program is ending
 };
 
-// Waits `ms`, handling messages sent to this thread meanwhile (the clipboard
-// viewer chain sends them): the program that sent one waits for it. Nothing
-// posted is taken, so no command of ours runs in between.
-void WaitHandlingSentMessages(DWORD ms) noexcept {
-  const DWORD start = GetTickCount();
-  for (;;) {
-    const DWORD elapsed = GetTickCount() - start;
-    if (elapsed >= ms) break;
-    if (MsgWaitForMultipleObjects(0, nullptr, FALSE, ms - elapsed, QS_SENDMESSAGE) != WAIT_OBJECT_0) break;
-    MSG msg;
-    PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-  }
-}
+namespace {
 
 class SendInputTyping final : public TypingOutput {
  public:
+  explicit SendInputTyping(const volatile LONG& shutdown, HWND target, DWORD targetThread)
+      : shutdown_(shutdown), target_(target), targetThread_(targetThread) {}
+
   void AddStep(const TypingStep& step) noexcept override {
     if (step.kind == TypingStep::kEnter) {
       // Enter as the key itself: consoles and edit controls take a line end
@@ -119,25 +101,48 @@ class SendInputTyping final : public TypingOutput {
     for (size_t i = 0; i < step.count; ++i) Add(0, step.units[i], KEYEVENTF_UNICODE);
     for (size_t i = 0; i < step.count; ++i) Add(0, step.units[i], KEYEVENTF_UNICODE | KEYEVENTF_KEYUP);
   }
-  void SendBatch() noexcept override {
-    if (count_ != 0) SendInput(count_, inputs_, sizeof(INPUT));
-    sentEvents_ += static_cast<LONG>(count_);
+
+  bool SendBatch() noexcept override {
+    const UINT count = count_;
     count_ = 0;
+    if (count == 0) return true;
+    // Fewer taken: another desktop is in front (the workstation is locked,
+    // an elevated prompt), or a program of higher rights has the focus.
+    const UINT sent = SendInput(count, inputs_, sizeof(INPUT));
+    sentEvents_ += static_cast<LONG>(sent);
+    return sent == count;
   }
-  bool StopAsked() noexcept override {
+
+  TypingEnd Check() noexcept override {
+    g_nTypingBeat = GetTickCount();
+    if (shutdown_ != 0) return TypingEnd::kShutDown;
     // The hooks set the flag for a key they see; the key's state covers a
     // program the hooks do not reach.
-    return g_bStopTyping != 0 || GetAsyncKeyState(VK_PAUSE) < 0 || GetAsyncKeyState(VK_ESCAPE) < 0;
+    if (g_bStopTyping != 0 || GetAsyncKeyState(VK_PAUSE) < 0 || GetAsyncKeyState(VK_ESCAPE) < 0) {
+      return TypingEnd::kStopped;
+    }
+    // Keys go to whatever thread is in front: only the one the text was
+    // chosen in may get them.
+    if (!IsWindow(target_)) return TypingEnd::kTargetGone;
+    const HWND front = GetForegroundWindow();
+    if (front == nullptr || GetWindowThreadProcessId(front, nullptr) != targetThread_) {
+      return TypingEnd::kTargetLeftFront;
+    }
+    return TypingEnd::kDone;
   }
+
   void WaitBetweenBatches() noexcept override {
     if (uncounted_) {
-      WaitHandlingSentMessages(kBatchWaitMs);
+      Sleep(kBatchWaitMs);
+      // A count at last (the program's thread took its first keys late):
+      // back to its pace.
+      if (g_nTypedKeysTaken != 0) uncounted_ = false;
       return;
     }
     LONG seen = g_nTypedKeysTaken;
     DWORD lastProgress = GetTickCount();
-    while (sentEvents_ - seen > kEventsAhead && !StopAsked()) {
-      WaitHandlingSentMessages(1);
+    while (sentEvents_ - seen > kEventsAhead && Check() == TypingEnd::kDone) {
+      Sleep(1);
       const LONG now = g_nTypedKeysTaken;
       if (now != seen) {
         seen = now;
@@ -150,6 +155,7 @@ class SendInputTyping final : public TypingOutput {
       }
     }
   }
+
   void SuspendRecording() noexcept override { SuspendRec(); }
   void ResumeRecording() noexcept override { ResumeRec(); }
 
@@ -164,58 +170,119 @@ class SendInputTyping final : public TypingOutput {
     in.ki.dwFlags = flags;
   }
 
+  const volatile LONG& shutdown_;
+  const HWND target_;
+  const DWORD targetThread_;
   INPUT inputs_[kBatchSteps * kInputsPerStep];
   UINT count_ = 0;
   LONG sentEvents_ = 0;  // key events sent so far
   bool uncounted_ = false;
 };
 
-// The clipboard's CF_TEXT converted with the ANSI code page into `out`
-// (`capacity` UTF-16 units); the number of units, or -1.
-int ClipboardTextAsUtf16(HeapBlock& ansi, wchar_t* out, int capacity) noexcept {
-  if (!OpenClipboardPatiently(nullptr)) return -1;
-  size_t length = 0;
-  bool ok = false;
-  if (HANDLE data = GetClipboardData(CF_TEXT)) {
-    if (const char* text = static_cast<const char*>(GlobalLock(data))) {
-      length = strnlen(text, GlobalSize(data));
-      ok = length <= kMaxTypedBytes;
-      if (ok) std::memcpy(ansi.get(), text, length);
-      GlobalUnlock(data);
-    }
-  }
-  // Closed before the conversion: the clipboard is the whole desktop's.
-  CloseClipboard();
-  if (!ok) return -1;
-  if (length == 0) return 0;
-  return MultiByteToWideChar(CP_ACP, 0, static_cast<const char*>(ansi.get()), static_cast<int>(length), out,
-                             capacity);
-}
-
 }  // namespace
 
-void TypeClipboardText() noexcept {
-  TypingClaim claim;
-  if (!claim.held()) {
-    MessageBeep(MB_ICONEXCLAMATION);
-    return;
+Typist::Typist() = default;
+Typist::~Typist() { Stop(); }
+
+bool Typist::busy() const noexcept { return thread_ && WaitForSingleObject(thread_.get(), 0) == WAIT_TIMEOUT; }
+
+DWORD WINAPI Typist::ThreadMain(void* param) {
+  Job& job = *static_cast<Job*>(param);
+  SendInputTyping out(job.shutdown, job.target, job.targetThread);
+  const TypingResult result = TypeText(job.text.data(), job.text.size(), kBatchSteps, job.recording, out);
+  // Released before the report: the hooks stop taking Pause and Escape as
+  // the stop, and a new text may be chosen at once.
+  ReleaseTyping();
+  if (job.notify != nullptr) {
+    PostMessageA(job.notify, kMsgTypingEnded, static_cast<WPARAM>(result.end), static_cast<LPARAM>(result.steps));
   }
-  // No code page makes more UTF-16 units than bytes.
-  HeapBlock ansi(kMaxTypedBytes);
-  HeapBlock wide((kMaxTypedBytes + 1) * sizeof(wchar_t));
-  if (ansi.get() == nullptr || wide.get() == nullptr) return;
-  wchar_t* units = static_cast<wchar_t*>(wide.get());
-  const int count = ClipboardTextAsUtf16(ansi, units, static_cast<int>(kMaxTypedBytes));
-  if (count < 0) {
-    MessageBeep(MB_ICONEXCLAMATION);
-    return;
+  return 0;
+}
+
+LRESULT Typist::OnRequest(const COPYDATASTRUCT& data) noexcept {
+  TypingRequestHeader header;
+  const char* ansi = nullptr;
+  size_t length = 0;
+  const TypingRequestCheck check = ReadTypingRequest(data.lpData, data.cbData, header, ansi, length);
+  if (check == TypingRequestCheck::kMalformed) return 0;
+  if (check == TypingRequestCheck::kTooLong) {
+    // Told after the hook's thread has its answer: a box here would hold
+    // the program the text was chosen in.
+    if (window_ != nullptr) PostMessageA(window_, kMsgTypingTooLong, static_cast<WPARAM>(length), 0);
+    return 1;
   }
-  static_assert(sizeof(wchar_t) == sizeof(char16_t), "UTF-16 units on Windows");
-  SendInputTyping out;
+  Reap();
+  if (thread_) return 0;  // a text is being typed: this one is dropped
+  const HWND target = reinterpret_cast<HWND>(static_cast<uintptr_t>(header.window));
+  const DWORD targetThread = IsWindow(target) ? GetWindowThreadProcessId(target, nullptr) : 0;
+  if (targetThread == 0) return 0;
+
+  std::unique_ptr<Job> job(new (std::nothrow) Job);
+  if (!job) return 0;
+  job->target = target;
+  job->targetThread = targetThread;
+  job->capsLock = (header.flags & kTypingCapsLock) != 0;
   // The hooks' own recording flag: they record what they see, so it is
   // theirs that the typed keys must be hidden from.
-  TypeText(reinterpret_cast<const char16_t*>(units), static_cast<size_t>(count), kBatchSteps,
-           Shared().bRecording != 0, out);
+  job->recording = Shared().bRecording != 0;
+  job->notify = window_;
+  if (length != 0) {
+    // No code page makes more UTF-16 units than bytes.
+    const int units = MultiByteToWideChar(CP_ACP, 0, ansi, static_cast<int>(length), nullptr, 0);
+    if (units <= 0) return 0;
+    job->text.resize(static_cast<size_t>(units));
+    static_assert(sizeof(wchar_t) == sizeof(char16_t), "UTF-16 units on Windows");
+    if (MultiByteToWideChar(CP_ACP, 0, ansi, static_cast<int>(length), reinterpret_cast<wchar_t*>(job->text.data()),
+                            units) != units) {
+      return 0;
+    }
+  }
+  if (!ClaimTyping()) return 0;
+  DWORD id = 0;
+  thread_.reset(CreateThread(nullptr, 0, ThreadMain, job.get(), 0, &id));
+  if (!thread_) {
+    ReleaseTyping();
+    return 0;
+  }
+  job_ = std::move(job);
+  if ((header.flags & kTypingWaitForEnd) != 0) {
+    WaitHandlingSentMessages();
+    Reap();
+  }
+  return 1;
+}
+
+void Typist::WaitHandlingSentMessages() noexcept {
+  // Messages sent to this thread meanwhile are handled (the clipboard viewer
+  // chain sends them, and their senders wait); nothing posted is taken, so no
+  // command of ours runs in between.
+  HANDLE thread = thread_.get();
+  for (;;) {
+    const DWORD r = MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_SENDMESSAGE);
+    if (r != WAIT_OBJECT_0 + 1) return;
+    MSG msg;
+    PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+  }
+}
+
+void Typist::Reap() noexcept {
+  if (!thread_ || WaitForSingleObject(thread_.get(), 0) != WAIT_OBJECT_0) return;
+  thread_.reset();
+  job_.reset();
+}
+
+void Typist::Stop() noexcept {
+  if (!thread_) return;
+  if (job_) InterlockedExchange(&job_->shutdown, 1);
+  if (WaitForSingleObject(thread_.get(), kStopWaitMs) != WAIT_OBJECT_0) {
+    // Never seen: the thread looks at the flag every few milliseconds. Its
+    // job stays, as the thread may still read it; the process is ending.
+    (void)job_.release();
+    thread_.reset();
+    return;
+  }
+  thread_.reset();
+  job_.reset();
 }
 
 }  // namespace quillo::app

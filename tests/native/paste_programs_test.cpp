@@ -211,7 +211,9 @@ class FakeTyping : public app::TypingOutput {
  public:
   std::vector<std::string> log;  // batches as "[...]", the other calls by name
   std::string batch;
-  int stopAfterBatches = -1;  // StopAsked answers true once this many batches went out
+  int stopAfterBatches = -1;  // Check answers `stopWith` once this many batches went out
+  app::TypingEnd stopWith = app::TypingEnd::kStopped;
+  int refuseBatch = -1;  // SendBatch answers false for this batch (0-based)
   int batches = 0;
   void AddStep(const app::TypingStep& step) noexcept override {
     if (step.kind == app::TypingStep::kEnter) {
@@ -231,12 +233,14 @@ class FakeTyping : public app::TypingOutput {
     }
     if (step.count == 2) batch += "|";  // a pair sent as one step
   }
-  void SendBatch() noexcept override {
+  bool SendBatch() noexcept override {
     log.push_back("[" + batch + "]");
     batch.clear();
-    ++batches;
+    return batches++ != refuseBatch;
   }
-  bool StopAsked() noexcept override { return stopAfterBatches >= 0 && batches >= stopAfterBatches; }
+  app::TypingEnd Check() noexcept override {
+    return stopAfterBatches >= 0 && batches >= stopAfterBatches ? stopWith : app::TypingEnd::kDone;
+  }
   void WaitBetweenBatches() noexcept override { log.push_back("wait"); }
   void SuspendRecording() noexcept override { log.push_back("SuspendRec"); }
   void ResumeRecording() noexcept override { log.push_back("ResumeRec"); }
@@ -250,7 +254,7 @@ TEST(Typing, LineEndsOfEveryKindAreOneEnterEach_SurrogatePairsStayTogether) {
   const app::TypingResult r = app::TypeText(text.data(), text.size(), 100, false, out);
   EXPECT_EQ(out.log, (Log{"[a<Enter>b<Enter>c<Enter>d<Enter><Enter>e<D83D><DE00>|]"}));
   EXPECT_EQ(r.steps, 11u);
-  EXPECT_FALSE(r.stopped);
+  EXPECT_EQ(r.end, app::TypingEnd::kDone);
 
   // A lone half of a pair is sent as it is, one step.
   const std::u16string lone = u"x\xD83Dy";
@@ -269,12 +273,12 @@ TEST(Typing, BatchesWaitBetweenThem_AndAStopEndsAtTheNextBatchWithRecordingResum
   stopped.stopAfterBatches = 1;
   const app::TypingResult r = app::TypeText(text.data(), text.size(), 3, true, stopped);
   EXPECT_EQ(stopped.log, (Log{"SuspendRec", "[abc]", "wait", "ResumeRec"}));
-  EXPECT_TRUE(r.stopped);
+  EXPECT_EQ(r.end, app::TypingEnd::kStopped);
   EXPECT_EQ(r.steps, 3u);
 
   FakeTyping before;
   before.stopAfterBatches = 0;
-  EXPECT_TRUE(app::TypeText(text.data(), text.size(), 3, true, before).stopped);
+  EXPECT_EQ(app::TypeText(text.data(), text.size(), 3, true, before).end, app::TypingEnd::kStopped);
   EXPECT_EQ(before.log, (Log{"SuspendRec", "ResumeRec"}));
 
   // A CR LF at a batch's edge stays one Enter.
@@ -282,6 +286,51 @@ TEST(Typing, BatchesWaitBetweenThem_AndAStopEndsAtTheNextBatchWithRecordingResum
   FakeTyping edged;
   app::TypeText(edge.data(), edge.size(), 3, false, edged);
   EXPECT_EQ(edged.log, (Log{"[ab<Enter>]", "wait", "[cd]"}));
+}
+
+// Typing ends with the first reason it meets, before another key goes out:
+// a window gone or no longer in front, the system taking less than a whole
+// batch; the recording's suspension is closed whatever the end.
+TEST(Typing, EveryEndStopsBeforeTheNextBatchAndSaysWhy) {
+  const std::u16string text = u"abcdefghi";
+  for (app::TypingEnd end : {app::TypingEnd::kTargetGone, app::TypingEnd::kTargetLeftFront,
+                             app::TypingEnd::kShutDown}) {
+    FakeTyping out;
+    out.stopAfterBatches = 2;
+    out.stopWith = end;
+    const app::TypingResult r = app::TypeText(text.data(), text.size(), 3, true, out);
+    EXPECT_EQ(r.end, end);
+    EXPECT_EQ(r.steps, 6u);
+    EXPECT_EQ(out.log, (Log{"SuspendRec", "[abc]", "wait", "[def]", "wait", "ResumeRec"}));
+  }
+
+  // A batch the system took only in part: nothing more is sent after it.
+  FakeTyping refused;
+  refused.refuseBatch = 1;
+  const app::TypingResult r = app::TypeText(text.data(), text.size(), 3, true, refused);
+  EXPECT_EQ(r.end, app::TypingEnd::kInputRefused);
+  EXPECT_EQ(refused.log, (Log{"SuspendRec", "[abc]", "wait", "[def]", "ResumeRec"}));
+
+  // Refused at the very last batch: still not reported as typed whole.
+  FakeTyping last;
+  last.refuseBatch = 2;
+  EXPECT_EQ(app::TypeText(text.data(), text.size(), 3, false, last).end, app::TypingEnd::kInputRefused);
+}
+
+// A console window's program may be the one running in it (Windows reports
+// cmd.exe for its console): the host's entry serves it unless that program
+// has an entry of its own.
+TEST(PasteMethodChoice, AConsoleWindowTakesTheHostsEntryWhenItsProgramHasNone) {
+  std::vector<PasteProgram> list(2);
+  std::strcpy(list[0].program, "conhost.exe");
+  list[0].method = kPasteType;
+  std::strcpy(list[1].program, "powershell.exe");
+  list[1].method = kPasteCtrlShiftV;
+  EXPECT_EQ(ChoosePasteMethod(list.data(), 2, "C:\\Windows\\cmd.exe", 0, "conhost.exe"), kPasteType);
+  EXPECT_EQ(ChoosePasteMethod(list.data(), 2, "C:\\x\\PowerShell.exe", 0, "conhost.exe"), kPasteCtrlShiftV);
+  EXPECT_EQ(ChoosePasteMethod(list.data(), 2, nullptr, 1, "conhost.exe"), kPasteType) << "no name read at all";
+  EXPECT_EQ(ChoosePasteMethod(list.data(), 2, "C:\\Windows\\cmd.exe", 2), kPasteCtrlY) << "not a console";
+  EXPECT_EQ(ChoosePasteMethod(list.data(), 1, "cmd.exe", 0, "wt.exe"), kPasteCtrlV) << "host not listed";
 }
 
 }  // namespace

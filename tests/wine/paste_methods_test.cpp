@@ -27,27 +27,42 @@ namespace {
 volatile LONG g_typeRequests = 0;
 // Virtual keys of the key records a recording sent to the resident window.
 volatile LONG g_recordedKeys[256] = {};
+// How the last text typed ended, and its steps; -1 before any end.
+volatile LONG g_typingEnd = -1;
+volatile LONG g_typedSteps = 0;
+volatile LONG g_tooLong = 0;
 
-// What the resident window does with the request (main_frame_win.cpp).
+app::Typist g_typist;
+
+// What the resident window does with the requests (main_frame_win.cpp).
 LRESULT CALLBACK StandInProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (msg == WM_COMMAND && LOWORD(wParam) == kCmdTypeText) {
-    InterlockedIncrement(&g_typeRequests);
-    app::TypeClipboardText();
-    return 0;
-  }
   if (msg == WM_COPYDATA && lParam != 0) {
     const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+    if (data->dwData == kCopyDataTypeText) {
+      InterlockedIncrement(&g_typeRequests);
+      return g_typist.OnRequest(*data);
+    }
     if (data->dwData == kCopyDataEventRecord && data->cbData == sizeof(EventRecord)) {
       const auto* r = static_cast<const EventRecord*>(data->lpData);
       if (r->kind == kEventKindKey) InterlockedIncrement(&g_recordedKeys[r->u.key.vk]);
     }
     return 1;
   }
+  if (msg == app::kMsgTypingEnded) {
+    g_typist.Reap();
+    g_typedSteps = static_cast<LONG>(lParam);
+    g_typingEnd = static_cast<LONG>(wParam);
+    return 0;
+  }
+  if (msg == app::kMsgTypingTooLong) {
+    g_tooLong = static_cast<LONG>(wParam);
+    return 0;
+  }
   return DefWindowProcA(hwnd, msg, wParam, lParam);
 }
 
-// The resident stand-in's own thread: typing blocks the thread that types,
-// and the test must be free meanwhile to press Pause and to watch.
+// The resident stand-in's own thread: the test's thread must stay free to
+// press keys and to watch while the stand-in answers the hooks.
 class ResidentThread {
  public:
   ResidentThread() {
@@ -68,9 +83,11 @@ class ResidentThread {
   static DWORD WINAPI Main(void* self) {
     auto* me = static_cast<ResidentThread*>(self);
     me->window_ = CreateResidentStandIn(StandInProc, WS_OVERLAPPED, nullptr, false);
+    g_typist.SetWindow(me->window_);
     SetEvent(me->ready_);
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
+    g_typist.Stop();
     if (me->window_ != nullptr) DestroyWindow(me->window_);
     return 0;
   }
@@ -131,6 +148,9 @@ class PasteMethodJourney : public ::testing::Test {
     ASSERT_TRUE(folder_.ok());
     MessageBoxWatcher::Instance().Take();
     g_typeRequests = 0;
+    g_typingEnd = -1;
+    g_typedSteps = 0;
+    g_tooLong = 0;
     ASSERT_NE(resident_.window(), nullptr);
     ASSERT_TRUE(store_.CreateHistoryStore(50));
     for (const char* t : {"first", "second"}) store_.AddHistoryEntry(t);
