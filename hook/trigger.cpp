@@ -19,7 +19,18 @@ HookVerdict TriggerHandler::OnKeyboard(int code, const KeyEvent& event, const Tr
     // Stops the text being typed into this program. Press and release are
     // both kept from the program: an Escape would empty a console's line,
     // and from a macro being recorded.
-    if (!event.released) host_.StopTyping();
+    if (!event.released) {
+      host_.StopTyping();
+      state_.stopKeyHeld = event.vk;
+    } else if (state_.stopKeyHeld == event.vk) {
+      state_.stopKeyHeld = 0;
+    }
+    return HookVerdict::kSwallow;
+  }
+  if (state_.stopKeyHeld != 0 && event.vk == state_.stopKeyHeld) {
+    // Typing ended at the press: its release, and the key's repeats while
+    // held, are still the stop's.
+    if (event.released) state_.stopKeyHeld = 0;
     return HookVerdict::kSwallow;
   }
   if (s.typing && event.vk != 0) {

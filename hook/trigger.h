@@ -122,6 +122,10 @@ struct TriggerState {
   // A menu or message opened by a trigger is still open: its modal loop is
   // running inside the hook call that opened it.
   bool showing = false;
+  // The virtual key of a Pause or Escape that stopped typing, until its
+  // release: typing ends at the press, and the release must not reach the
+  // program alone.
+  uint32_t stopKeyHeld = 0;
 };
 
 // What the handler needs from the system. Every call is made on the hook's

@@ -256,8 +256,11 @@ void Typist::WaitHandlingSentMessages() noexcept {
   // Messages sent to this thread meanwhile are handled (the clipboard viewer
   // chain sends them, and their senders wait); nothing posted is taken, so no
   // command of ours runs in between.
-  HANDLE thread = thread_.get();
   for (;;) {
+    // Read again each time: a message handled here (the end of the session)
+    // may have stopped and closed the thread.
+    HANDLE thread = thread_.get();
+    if (thread == nullptr) return;
     const DWORD r = MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_SENDMESSAGE);
     if (r != WAIT_OBJECT_0 + 1) return;
     MSG msg;

@@ -146,6 +146,29 @@ TEST(TriggerTyping, PauseOrEscapeWhileTyping_StopsItAndNeverReachesTheProgram) {
   EXPECT_TRUE(notTyping.host.log.empty());
 }
 
+// Typing ends at the press of the stop key, before its release comes: the
+// release is still the stop's, and the key is the program's again after it.
+TEST(TriggerTyping, TheStopKeysReleaseAfterTypingEndedStaysAwayFromTheProgram) {
+  for (uint32_t vk : {kVkPause, 0x1Bu}) {
+    Rig rig;
+    rig.settings.typing = true;
+    EXPECT_EQ(rig.Press(vk), HookVerdict::kSwallow) << vk;
+    rig.settings.typing = false;  // the typist saw the stop and ended
+    EXPECT_EQ(rig.Press(vk), HookVerdict::kSwallow) << "a repeat while held, vk " << vk;
+    EXPECT_EQ(rig.Release(vk), HookVerdict::kSwallow) << vk;
+    EXPECT_EQ(rig.Press(vk), HookVerdict::kPassOn) << "the next press is the program's, vk " << vk;
+    EXPECT_EQ(rig.Release(vk), HookVerdict::kPassOn) << vk;
+  }
+  // Another key in between is not taken for the stop key.
+  Rig other;
+  other.settings.typing = true;
+  other.Press(0x1B);
+  other.settings.typing = false;
+  EXPECT_EQ(other.Press('A'), HookVerdict::kPassOn);
+  EXPECT_EQ(other.Release('A'), HookVerdict::kPassOn);
+  EXPECT_EQ(other.Release(0x1B), HookVerdict::kSwallow);
+}
+
 TEST(TriggerDoublePress, SecondReleaseFiresOnlyWithin499ms) {
   const struct {
     const char* name;

@@ -19,6 +19,7 @@
 #include "quillo_messages.h"
 #include "resident_fixture.h"
 #include "target_window.h"
+#include "typing_request.h"
 #include "wine_support.h"
 
 namespace quillo::wine {
@@ -33,6 +34,7 @@ volatile LONG g_typedSteps = 0;
 volatile LONG g_tooLong = 0;
 
 app::Typist g_typist;
+constexpr UINT kMsgStopTypist = WM_APP + 77;
 
 // What the resident window does with the requests (main_frame_win.cpp).
 LRESULT CALLBACK StandInProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -53,6 +55,11 @@ LRESULT CALLBACK StandInProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
     g_typedSteps = static_cast<LONG>(lParam);
     g_typingEnd = static_cast<LONG>(wParam);
     return 0;
+  }
+  if (msg == kMsgStopTypist) {
+    // As the resident program's Exit does.
+    g_typist.Stop();
+    return g_typist.busy() ? 0 : 1;
   }
   if (msg == app::kMsgTypingTooLong) {
     g_tooLong = static_cast<LONG>(wParam);
@@ -448,6 +455,101 @@ std::string LongText(size_t bytes) {
   return text;
 }
 
+// A window that counts the Escape and Pause key messages its edit control
+// gets, in its caption ("keys N"): the keys that stop typing must be kept
+// from the program, where Escape would cancel a dialog or empty a line.
+constexpr char kKeyLogClass[] = "QuilloKeyLogTarget";
+WNDPROC g_editProc = nullptr;
+int g_stopKeys = 0;
+
+LRESULT CALLBACK KeyLogEditProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if ((msg == WM_KEYDOWN || msg == WM_KEYUP) && (wParam == VK_ESCAPE || wParam == VK_PAUSE)) {
+    char title[32];
+    std::snprintf(title, sizeof title, "keys %d", ++g_stopKeys);
+    SetWindowTextA(GetParent(hwnd), title);
+  }
+  return CallWindowProcA(g_editProc, hwnd, msg, wParam, lParam);
+}
+
+QUILLO_CHILD(KeyLogTarget) {
+  (void)args;
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = DefWindowProcA;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.lpszClassName = kKeyLogClass;
+  RegisterClassA(&wc);
+  HWND hwnd = CreateWindowExA(0, kKeyLogClass, "keys 0", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, 400, 260,
+                              nullptr, nullptr, wc.hInstance, nullptr);
+  if (hwnd == nullptr) return 2;
+  HWND edit = CreateWindowExA(0, "EDIT", "", WS_CHILD | WS_VISIBLE | ES_MULTILINE | ES_AUTOVSCROLL, 0, 0, 380, 200,
+                              hwnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kTargetEditId)), wc.hInstance,
+                              nullptr);
+  if (edit == nullptr) return 3;
+  g_editProc = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrA(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(KeyLogEditProc)));
+  SetForegroundWindow(hwnd);
+  SetFocus(edit);
+  return RunTargetLoop(hwnd);
+}
+
+TEST_F(PasteMethodJourney, EscapeAndPauseStopTypingAndNeverReachTheProgram) {
+  SetPasteList({{"quillo_wine_tests.exe", kPasteType}});
+  target_ = StartChild("KeyLogTarget");
+  ASSERT_TRUE(target_.valid());
+  HWND window = nullptr;
+  ASSERT_TRUE(WaitFor([&] {
+    window = FindWindowA(kKeyLogClass, nullptr);
+    return window != nullptr && GetForegroundWindow() == window && GetDlgItem(window, kTargetEditId) != nullptr;
+  }));
+  GetWindowThreadProcessId(window, &targetPid_);
+  const HWND edit = GetDlgItem(window, kTargetEditId);
+  const std::string text = LongText(20000);
+  ASSERT_TRUE(store_.AddHistoryEntry(text.c_str()));
+  for (BYTE key : {BYTE{VK_ESCAPE}, BYTE{VK_PAUSE}}) {
+    SetWindowTextA(edit, "");
+    g_typingEnd = -1;
+    ASSERT_TRUE(Choose('1')) << "key " << int{key};
+    ASSERT_TRUE(WaitFor([&] { return EditLength(edit) > 50; }, 20000))
+        << "typing never started: requests " << g_typeRequests << ", end " << g_typingEnd << ", length "
+        << EditLength(edit) << ", edit " << static_cast<void*>(edit);
+    keybd_event(key, 0, 0, 0);
+    keybd_event(key, 0, KEYEVENTF_KEYUP, 0);
+    ASSERT_TRUE(WaitFor([&] { return g_typingEnd >= 0; }, 5000)) << "typing went on after key " << int{key};
+    EXPECT_EQ(g_typingEnd, static_cast<LONG>(app::TypingEnd::kStopped));
+    // A key the program got is in its caption by the time the typed
+    // characters after it are in its edit control.
+    int length = -1;
+    WaitFor([&] {
+      const int now = EditLength(edit);
+      const bool settled = now == length;
+      length = now;
+      return settled;
+    }, 5000, 300);
+    EXPECT_EQ(WindowText(window), "keys 0") << "key " << int{key} << " reached the program";
+    EXPECT_LT(static_cast<size_t>(length), text.size() / 2);
+  }
+}
+
+// A resident program that died while typing leaves the flag set in the
+// shared block: without a living typist's beat, the hooks of every program
+// must not go on taking Escape and Pause.
+TEST_F(PasteMethodJourney, AFlagLeftByATypistThatDiedTakesNoKeys) {
+  target_ = StartChild("KeyLogTarget");
+  ASSERT_TRUE(target_.valid());
+  HWND window = nullptr;
+  ASSERT_TRUE(WaitFor([&] {
+    window = FindWindowA(kKeyLogClass, nullptr);
+    return window != nullptr && GetForegroundWindow() == window && GetDlgItem(window, kTargetEditId) != nullptr;
+  }));
+  g_nTypingBeat = GetTickCount() - 10000;
+  g_bTyping = 1;
+  Tap(VK_ESCAPE);
+  const bool reached = WaitFor([&] { return WindowText(window) == "keys 2"; }, 5000);
+  g_bTyping = 0;
+  EXPECT_TRUE(reached) << WindowText(window);
+  EXPECT_EQ(g_bStopTyping, 0);
+}
+
 TEST_F(PasteMethodJourney, PauseStopsA20KbTextLongBeforeItsEnd) {
   SetPasteList({{"notepad.exe", kPasteType}});
   const HWND edit = StartNotepad();
@@ -476,8 +578,113 @@ TEST_F(PasteMethodJourney, PauseStopsA20KbTextLongBeforeItsEnd) {
               static_cast<unsigned long>(stopMs), length, text.size(), length - atPress);
   RecordProperty("typing_stop_ms", static_cast<int>(stopMs));
   EXPECT_LT(static_cast<size_t>(length), text.size() / 2);
-  // Nothing of the Pause reached notepad, and the next text types again.
+  EXPECT_TRUE(WaitFor([&] { return g_typingEnd >= 0; }, 5000));
+  EXPECT_EQ(g_typingEnd, static_cast<LONG>(app::TypingEnd::kStopped)) << "stopped by the key, for no other reason";
+  // What arrived is the text's start, nothing else in between.
   EXPECT_EQ(EditBytes(edit), text.substr(0, static_cast<size_t>(length)));
+}
+
+// Keys go to whatever window is in front: once another one comes there, the
+// rest of the text must not follow it. The other window gets nothing, and
+// the resident program learns why typing ended, to tell the user.
+TEST_F(PasteMethodJourney, AnotherWindowInFrontStopsTypingAndGetsNothing) {
+  SetPasteList({{"notepad.exe", kPasteType}});
+  const HWND edit = StartNotepad();
+  ASSERT_NE(edit, nullptr);
+  const std::string text = LongText(20000);
+  ASSERT_TRUE(store_.AddHistoryEntry(text.c_str()));
+  ASSERT_TRUE(Choose('1'));
+  ASSERT_TRUE(WaitFor([&] { return EditLength(edit) > 100; }, 20000)) << "typing never started";
+  target_ = StartChild("EditTarget");
+  ASSERT_TRUE(target_.valid());
+  HWND other = nullptr;
+  ASSERT_TRUE(WaitFor([&] {
+    other = FindWindowA(kTargetClass, kTargetTitle);
+    return other != nullptr && GetForegroundWindow() == other;
+  }, 10000)) << "the other window never came in front";
+  ASSERT_TRUE(WaitFor([&] { return g_typingEnd >= 0; }, 5000)) << "typing went on";
+  EXPECT_EQ(g_typingEnd, static_cast<LONG>(app::TypingEnd::kTargetLeftFront));
+  EXPECT_EQ(g_bTyping, 0);
+  // Keys already on their way when the window changed may still land; the
+  // typist stops at its next batch, two characters later at most.
+  Sleep(500);
+  const std::string got = WindowText(GetDlgItem(other, kTargetEditId));
+  EXPECT_LE(got.size(), 2u) << "the other window got \"" << got << "\"";
+  EXPECT_LT(static_cast<size_t>(EditLength(edit)), text.size() / 2);
+}
+
+TEST_F(PasteMethodJourney, ItsWindowClosingStopsTyping) {
+  SetPasteList({{"notepad.exe", kPasteType}});
+  const HWND edit = StartNotepad();
+  ASSERT_NE(edit, nullptr);
+  const std::string text = LongText(20000);
+  ASSERT_TRUE(store_.AddHistoryEntry(text.c_str()));
+  ASSERT_TRUE(Choose('1'));
+  ASSERT_TRUE(WaitFor([&] { return EditLength(edit) > 100; }, 20000)) << "typing never started";
+  notepad_.Kill();
+  ASSERT_TRUE(WaitFor([&] { return g_typingEnd >= 0; }, 5000)) << "typing went on";
+  EXPECT_TRUE(g_typingEnd == static_cast<LONG>(app::TypingEnd::kTargetGone) ||
+              g_typingEnd == static_cast<LONG>(app::TypingEnd::kTargetLeftFront))
+      << g_typingEnd;
+  EXPECT_LT(g_typedSteps, 19000);
+  EXPECT_EQ(g_bTyping, 0);
+}
+
+// The end of the program stops a text being typed and waits for no more than
+// the typist's next look at its flag: Exit never waits minutes for a text.
+TEST_F(PasteMethodJourney, StoppingTheTypistEndsTypingAtOnce) {
+  SetPasteList({{"notepad.exe", kPasteType}});
+  const HWND edit = StartNotepad();
+  ASSERT_NE(edit, nullptr);
+  const std::string text = LongText(20000);
+  ASSERT_TRUE(store_.AddHistoryEntry(text.c_str()));
+  ASSERT_TRUE(Choose('1'));
+  ASSERT_TRUE(WaitFor([&] { return EditLength(edit) > 50; }, 20000)) << "typing never started";
+  DWORD_PTR stopped = 0;
+  const DWORD start = GetTickCount();
+  ASSERT_NE(SendMessageTimeoutA(resident_.window(), kMsgStopTypist, 0, 0, SMTO_NORMAL, 20000, &stopped), 0);
+  const DWORD ms = GetTickCount() - start;
+  EXPECT_EQ(stopped, 1u) << "the typing thread still runs";
+  EXPECT_EQ(g_bTyping, 0);
+  std::printf("[ figure ] the typist stopped %lu ms after it was asked\n", static_cast<unsigned long>(ms));
+  int length = -1;
+  WaitFor([&] {
+    const int now = EditLength(edit);
+    const bool settled = now == length;
+    length = now;
+    return settled;
+  }, 5000, 300);
+  EXPECT_LT(static_cast<size_t>(length), text.size() / 2);
+}
+
+// One text is typed at a time: a request made meanwhile is refused, and the
+// first goes on to its end or its stop.
+TEST_F(PasteMethodJourney, ARequestWhileTypingIsRefusedAndTheFirstGoesOn) {
+  SetPasteList({{"notepad.exe", kPasteType}});
+  const HWND edit = StartNotepad();
+  ASSERT_NE(edit, nullptr);
+  const std::string text = LongText(20000);
+  ASSERT_TRUE(store_.AddHistoryEntry(text.c_str()));
+  ASSERT_TRUE(Choose('1'));
+  ASSERT_TRUE(WaitFor([&] { return EditLength(edit) > 50; }, 20000)) << "typing never started";
+  std::string block(sizeof(TypingRequestHeader), '\0');
+  const TypingRequestHeader header{static_cast<uint32_t>(reinterpret_cast<uintptr_t>(edit)), 0};
+  std::memcpy(&block[0], &header, sizeof header);
+  block += "SECOND";
+  COPYDATASTRUCT data{kCopyDataTypeText, static_cast<DWORD>(block.size()), &block[0]};
+  DWORD_PTR answer = 99;
+  ASSERT_NE(SendMessageTimeoutA(resident_.window(), WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_NORMAL,
+                                5000, &answer),
+            0);
+  EXPECT_EQ(answer, 0u) << "a second text was taken while one is typed";
+  const int before = EditLength(edit);
+  EXPECT_TRUE(WaitFor([&] { return EditLength(edit) > before + 20; }, 10000)) << "the first text stopped";
+  EXPECT_EQ(g_typingEnd, -1);
+  keybd_event(VK_PAUSE, 0, 0, 0);
+  keybd_event(VK_PAUSE, 0, KEYEVENTF_KEYUP, 0);
+  ASSERT_TRUE(WaitFor([&] { return g_typingEnd >= 0; }, 5000));
+  WaitFor([&] { return false; }, 300);
+  EXPECT_EQ(EditBytes(edit).find("SECOND"), std::string::npos);
 }
 
 // Wine's notepad takes characters in slowly (100-200 a second on the test
