@@ -657,6 +657,27 @@ TEST_F(PasteMethodJourney, StoppingTheTypistEndsTypingAtOnce) {
   EXPECT_LT(static_cast<size_t>(length), text.size() / 2);
 }
 
+// A text longer than typing is meant for is refused with a word to the user
+// (told after the hook has its answer), and nothing of it is typed.
+TEST_F(PasteMethodJourney, ATextTooLongToTypeIsToldAndNothingIsTyped) {
+  const HWND edit = StartNotepad();
+  ASSERT_NE(edit, nullptr);
+  std::string block(sizeof(TypingRequestHeader), '\0');
+  const TypingRequestHeader header{static_cast<uint32_t>(reinterpret_cast<uintptr_t>(edit)), 0};
+  std::memcpy(&block[0], &header, sizeof header);
+  block += std::string(kMaxTypedBytes + 1, 'x');
+  COPYDATASTRUCT data{kCopyDataTypeText, static_cast<DWORD>(block.size()), &block[0]};
+  DWORD_PTR answer = 99;
+  ASSERT_NE(SendMessageTimeoutA(resident_.window(), WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_NORMAL,
+                                5000, &answer),
+            0);
+  EXPECT_EQ(answer, 1u) << "the refusal is the resident's to tell, not the hook's beep";
+  EXPECT_TRUE(WaitFor([&] { return g_tooLong != 0; }, 5000)) << "the user was not told";
+  EXPECT_EQ(g_bTyping, 0);
+  Sleep(300);
+  EXPECT_EQ(EditLength(edit), 0);
+}
+
 // One text is typed at a time: a request made meanwhile is refused, and the
 // first goes on to its end or its stop.
 TEST_F(PasteMethodJourney, ARequestWhileTypingIsRefusedAndTheFirstGoesOn) {
