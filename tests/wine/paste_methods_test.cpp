@@ -783,5 +783,88 @@ TEST_F(Resident, KeyStrokeItemIntoATypedProgramKeepsItsOrder) {
   EXPECT_TRUE(MessageBoxWatcher::Instance().Take().empty());
 }
 
+// The real program with notepad on its list: a long text chosen from the
+// stack menu is being typed; `edit` is notepad's edit control.
+class ResidentTyping : public Resident {
+ protected:
+  HWND StartTypingIntoNotepad(const std::string& text) {
+    WriteDword(kPasteMethodsKey, "Count", 1);
+    WriteString(kPasteMethodsKey, "Program0", "notepad.exe=Type");
+    Start();
+    if (frame_ == nullptr) return nullptr;
+    notepad_ = Process::Start("notepad.exe");
+    HWND front = nullptr, edit = nullptr;
+    if (!WaitFor([&] {
+          front = GetForegroundWindow();
+          char cls[32] = {};
+          GetClassNameA(front, cls, sizeof cls);
+          edit = lstrcmpiA(cls, "Notepad") == 0 ? FindWindowExA(front, nullptr, "Edit", nullptr) : nullptr;
+          return edit != nullptr;
+        })) {
+      return nullptr;
+    }
+    // Notepad copies its own selection: the text enters the history.
+    SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    SendMessageA(edit, EM_SETSEL, 0, -1);
+    SendMessageA(edit, WM_COPY, 0, 0);
+    if (!HistoryBecomes({text})) return nullptr;
+    SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
+    DWORD pid = 0;
+    GetWindowThreadProcessId(front, &pid);
+    Tap(VK_CONTROL);
+    Tap(VK_CONTROL);
+    if (!WaitFor([&] { return OpenMenuOf(pid) != nullptr; })) return nullptr;
+    Tap('1');
+    if (!WaitFor([&] { return EditLength(edit) > 50; }, 20000)) return nullptr;
+    return edit;
+  }
+  void TearDown() override {
+    notepad_.Kill();
+    other_.Kill();
+    Resident::TearDown();
+  }
+  Process notepad_;
+  Process other_;
+};
+
+// The rest of the text never follows another window in front, and the user
+// learns how far it got.
+TEST_F(ResidentTyping, AnotherWindowInFrontStopsTypingAndTheUserIsTold) {
+  const std::string text = LongText(5000);
+  const HWND edit = StartTypingIntoNotepad(text);
+  ASSERT_NE(edit, nullptr) << "typing into notepad never started";
+  MessageBoxWatcher::Instance().Take();
+  other_ = StartChild("EditTarget");
+  ASSERT_TRUE(other_.valid());
+  ASSERT_TRUE(MessageBoxWatcher::Instance().WaitForBoxes(1)) << "nobody was told";
+  const std::vector<std::string> boxes = MessageBoxWatcher::Instance().Take();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_NE(boxes[0].find("Typing stopped after"), std::string::npos) << boxes[0];
+  EXPECT_NE(boxes[0].find("another window came in front"), std::string::npos) << boxes[0];
+  EXPECT_LT(static_cast<size_t>(EditLength(edit)), text.size());
+}
+
+// Exit while a full entry is typed (minutes of typing) ends the program at
+// once and the typing with it.
+TEST_F(ResidentTyping, ExitWhileTypingEndsTheProgramAtOnce) {
+  const std::string text = LongText(20000);
+  const HWND edit = StartTypingIntoNotepad(text);
+  ASSERT_NE(edit, nullptr) << "typing into notepad never started";
+  const DWORD start = GetTickCount();
+  Stop();
+  const DWORD ms = GetTickCount() - start;
+  std::printf("[ figure ] Exit while typing: the program ended %lu ms after it was asked\n",
+              static_cast<unsigned long>(ms));
+  int length = -1;
+  WaitFor([&] {
+    const int now = EditLength(edit);
+    const bool settled = now == length;
+    length = now;
+    return settled;
+  }, 5000, 300);
+  EXPECT_LT(static_cast<size_t>(length), text.size() / 2);
+  EXPECT_EQ(g_bTyping, 0);
+}
+
 }  // namespace
 }  // namespace quillo::wine
