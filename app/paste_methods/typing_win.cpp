@@ -5,6 +5,7 @@
 #include "clipboard_win.h"
 #include "quillo_hook.h"
 #include "typing.h"
+#include "typing_keys_win.h"
 
 namespace quillo::app {
 namespace {
@@ -25,8 +26,7 @@ constexpr LONG kEventsAhead = 8;
 // pace of a batch per kBatchWaitMs.
 constexpr DWORD kNoProgressMs = 250;
 constexpr DWORD kBatchWaitMs = 10;
-// Four key events per step at most (a surrogate pair, down and up).
-constexpr size_t kInputsPerStep = 4;
+constexpr size_t kInputsPerStep = kMaxInputsPerStep;
 // A typed text is bounded: typing is slow, and a text of this size already
 // takes some seconds. A longer one is refused with a beep.
 constexpr size_t kMaxTypedBytes = 64u * 1024u;
@@ -89,35 +89,8 @@ void WaitHandlingSentMessages(DWORD ms) noexcept {
 class SendInputTyping final : public TypingOutput {
  public:
   void AddStep(const TypingStep& step) noexcept override {
-    if (step.kind == TypingStep::kEnter) {
-      // Enter as the key itself: consoles and edit controls take a line end
-      // from the key, not from a character.
-      const WORD scan = static_cast<WORD>(MapVirtualKeyA(VK_RETURN, 0));
-      Add(VK_RETURN, scan, 0);
-      Add(VK_RETURN, scan, KEYEVENTF_KEYUP);
-      return;
-    }
-    // A character of the keyboard, needing Shift at most, goes as its key:
-    // some programs read keys, not characters (Wine's console makes its
-    // input from the key and ignores a character typed as itself).
-    if (step.count == 1) {
-      const SHORT key = VkKeyScanW(static_cast<WCHAR>(step.units[0]));
-      const BYTE shiftState = HIBYTE(key);
-      if (key != -1 && (shiftState & ~1) == 0) {
-        const BYTE vk = LOBYTE(key);
-        const WORD scan = static_cast<WORD>(MapVirtualKeyA(vk, 0));
-        const WORD shiftScan = static_cast<WORD>(MapVirtualKeyA(VK_SHIFT, 0));
-        if (shiftState & 1) Add(VK_SHIFT, shiftScan, 0);
-        Add(vk, scan, 0);
-        Add(vk, scan, KEYEVENTF_KEYUP);
-        if (shiftState & 1) Add(VK_SHIFT, shiftScan, KEYEVENTF_KEYUP);
-        return;
-      }
-    }
-    // Any other character as itself: the system gives the window a WM_CHAR
-    // of this UTF-16 unit, converted to the ANSI code page for an ANSI window.
-    for (size_t i = 0; i < step.count; ++i) Add(0, step.units[i], KEYEVENTF_UNICODE);
-    for (size_t i = 0; i < step.count; ++i) Add(0, step.units[i], KEYEVENTF_UNICODE | KEYEVENTF_KEYUP);
+    count_ += static_cast<UINT>(
+        KeysForStep(step, keyboard_, 0, inputs_ + count_, kBatchSteps * kInputsPerStep - count_));
   }
   void SendBatch() noexcept override {
     if (count_ != 0) SendInput(count_, inputs_, sizeof(INPUT));
@@ -154,16 +127,8 @@ class SendInputTyping final : public TypingOutput {
   void ResumeRecording() noexcept override { ResumeRec(); }
 
  private:
-  void Add(WORD vk, WORD scan, DWORD flags) noexcept {
-    if (count_ == kBatchSteps * kInputsPerStep) return;  // never: AddStep is called kBatchSteps times at most
-    INPUT& in = inputs_[count_++];
-    std::memset(&in, 0, sizeof in);
-    in.type = INPUT_KEYBOARD;
-    in.ki.wVk = vk;
-    in.ki.wScan = scan;
-    in.ki.dwFlags = flags;
-  }
-
+  // The resident's own keyboard stands in for the target's.
+  TypingKeyboard keyboard_{GetKeyboardLayout(0), (GetKeyState(VK_CAPITAL) & 1) != 0};
   INPUT inputs_[kBatchSteps * kInputsPerStep];
   UINT count_ = 0;
   LONG sentEvents_ = 0;  // key events sent so far

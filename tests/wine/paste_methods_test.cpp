@@ -25,6 +25,8 @@ namespace quillo::wine {
 namespace {
 
 volatile LONG g_typeRequests = 0;
+// A key the user holds down while the text is typed (0: none).
+volatile LONG g_keyHeldWhileTyping = 0;
 // Virtual keys of the key records a recording sent to the resident window.
 volatile LONG g_recordedKeys[256] = {};
 
@@ -32,7 +34,12 @@ volatile LONG g_recordedKeys[256] = {};
 LRESULT CALLBACK StandInProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   if (msg == WM_COMMAND && LOWORD(wParam) == kCmdTypeText) {
     InterlockedIncrement(&g_typeRequests);
+    // Pressed before the first typed key and released after the last,
+    // whatever ends the typing.
+    const BYTE held = static_cast<BYTE>(g_keyHeldWhileTyping);
+    if (held != 0) keybd_event(held, 0, 0, 0);
     app::TypeClipboardText();
+    if (held != 0) keybd_event(held, 0, KEYEVENTF_KEYUP, 0);
     return 0;
   }
   if (msg == WM_COPYDATA && lParam != 0) {
@@ -131,6 +138,7 @@ class PasteMethodJourney : public ::testing::Test {
     ASSERT_TRUE(folder_.ok());
     MessageBoxWatcher::Instance().Take();
     g_typeRequests = 0;
+    g_keyHeldWhileTyping = 0;
     ASSERT_NE(resident_.window(), nullptr);
     ASSERT_TRUE(store_.CreateHistoryStore(50));
     for (const char* t : {"first", "second"}) store_.AddHistoryEntry(t);
@@ -411,6 +419,96 @@ TEST_F(PasteMethodJourney, TypedIntoWineConsoleRunningCmd) {
   for (size_t i = visible.size(); i > 0 && visible[i - 1] == L' '; --i) visible.resize(i - 1);
   EXPECT_TRUE(arrived) << "the console shows: " << std::string(visible.begin(), visible.end());
   EXPECT_EQ(g_typeRequests, 1);
+}
+
+// The keyboard's state when a text is typed changes none of it.
+
+// Caps Lock on for the scope of the object, and off again however the test
+// ends. Wine keeps the lock apart from the X server's, so only the keys sent
+// here turn it.
+class CapsLockOn {
+ public:
+  CapsLockOn() { Turn(true); }
+  CapsLockOn(const CapsLockOn&) = delete;
+  CapsLockOn& operator=(const CapsLockOn&) = delete;
+  ~CapsLockOn() { Turn(false); }
+  static bool On() { return (GetKeyState(VK_CAPITAL) & 1) != 0; }
+
+ private:
+  static void Turn(bool on) {
+    if (On() == on) return;
+    keybd_event(VK_CAPITAL, 0x3A, 0, 0);
+    keybd_event(VK_CAPITAL, 0x3A, KEYEVENTF_KEYUP, 0);
+    WaitFor([&] { return On() == on; }, 2000);
+  }
+};
+
+TEST_F(PasteMethodJourney, CapsLockOn_MixedCaseTextKeepsItsCase) {
+  SetPasteList({{"notepad.exe", kPasteType}});
+  const HWND edit = StartNotepad();
+  ASSERT_NE(edit, nullptr);
+  const std::string text = "Mixed CASE text, Caps Lock ON: aBcD 12\r\nxYz!";
+  ASSERT_TRUE(store_.AddHistoryEntry(text.c_str()));
+  CapsLockOn caps;
+  ASSERT_TRUE(CapsLockOn::On()) << "Caps Lock never came on";
+  ASSERT_TRUE(Choose('1'));
+  EXPECT_TRUE(WaitFor([&] { return EditBytes(edit) == text; }, 20000))
+      << "got " << EditBytes(edit) << "\nwanted " << text;
+  EXPECT_EQ(g_typeRequests, 1);
+}
+
+// 0x08 would erase, 0x16 paste (an edit control takes it from the character
+// too), 0x1A undo, and 0x1B is the user's stop: none reaches the program,
+// and all the text after them arrives.
+TEST_F(PasteMethodJourney, ControlCharactersAreLeftOut_NothingErasedAndTypingGoesToTheEnd) {
+  SetPasteList({{"notepad.exe", kPasteType}});
+  const HWND edit = StartNotepad();
+  ASSERT_NE(edit, nullptr);
+  const std::string text = "abc\x08" "def\x16" "ghi\x1B" "jkl\x1A" "mno\x7F" "pqr\x03" "stu\r\nvwx\x1B\x08";
+  const std::string typed = "abcdefghijklmnopqrstu\r\nvwx";
+  ASSERT_TRUE(store_.AddHistoryEntry(text.c_str()));
+  ASSERT_TRUE(Choose('1'));
+  const bool arrived = WaitFor([&] { return EditBytes(edit) == typed; }, 20000);
+  // Typing ends by itself at the end of the text, not at its Escape.
+  EXPECT_TRUE(WaitFor([] { return g_bTyping == 0; }, 5000));
+  EXPECT_TRUE(arrived) << "got " << Hex(EditBytes(edit)) << "\nwanted " << Hex(typed);
+  // Nothing more comes after (a paste of the clipboard would).
+  WaitFor([] { return false; }, 300);
+  EXPECT_EQ(EditBytes(edit), typed);
+  EXPECT_EQ(g_typeRequests, 1);
+}
+
+// With Ctrl held, the keys of letters would be notepad's commands (Ctrl+A
+// selects all, Ctrl+Z undoes, Ctrl+X cuts); with Alt held, its menus'
+// access keys (Alt+F opens the File menu).
+TEST_F(PasteMethodJourney, CtrlHeldWhileTyping_LettersAreNoCommands) {
+  SetPasteList({{"notepad.exe", kPasteType}});
+  const HWND edit = StartNotepad();
+  ASSERT_NE(edit, nullptr);
+  const std::string text = "Quick Jazz, Axe.\r\nWe mix 42\tend";
+  ASSERT_TRUE(store_.AddHistoryEntry(text.c_str()));
+  g_keyHeldWhileTyping = VK_CONTROL;
+  ASSERT_TRUE(Choose('1'));
+  EXPECT_TRUE(WaitFor([&] { return EditBytes(edit) == text; }, 20000))
+      << "got " << Hex(EditBytes(edit)) << "\nwanted " << Hex(text);
+  EXPECT_TRUE(WaitFor([] { return g_bTyping == 0; }, 5000));
+  EXPECT_GE(GetAsyncKeyState(VK_CONTROL), 0) << "Ctrl left down";
+}
+
+TEST_F(PasteMethodJourney, AltHeldWhileTyping_LettersOpenNoMenu) {
+  SetPasteList({{"notepad.exe", kPasteType}});
+  const HWND edit = StartNotepad();
+  ASSERT_NE(edit, nullptr);
+  const std::string text = "file, edit, help\r\nfine";
+  ASSERT_TRUE(store_.AddHistoryEntry(text.c_str()));
+  g_keyHeldWhileTyping = VK_MENU;
+  ASSERT_TRUE(Choose('1'));
+  EXPECT_TRUE(WaitFor([&] { return EditBytes(edit) == text; }, 20000))
+      << "got " << Hex(EditBytes(edit)) << "\nwanted " << Hex(text);
+  EXPECT_TRUE(WaitFor([] { return g_bTyping == 0; }, 5000));
+  WaitFor([] { return false; }, 300);
+  EXPECT_EQ(OpenMenuOf(targetPid_), nullptr) << "a menu of notepad opened";
+  EXPECT_GE(GetAsyncKeyState(VK_MENU), 0) << "Alt left down";
 }
 
 // 20 KB of text (the size of a history entry) typed into notepad: the rate,
