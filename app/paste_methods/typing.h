@@ -63,10 +63,11 @@ struct TypingKeyFacts {
 struct TypingKeys {
   // With Alt held, every key event is a system one and the character it
   // makes a menu's access key, whether it comes from a key or is sent as
-  // itself; with Ctrl held too (a layout's AltGr) some systems make no
-  // character of it at all. So Alt is released (a key of no meaning pressed
-  // first, so that the release opens no menu) and stays so for the user
-  // until pressed again.
+  // itself; with Ctrl held too (a layout's AltGr), Wine makes other
+  // characters of those sent as themselves. So Alt is released (a key of no
+  // meaning pressed first, so that the release opens no menu) and stays so
+  // for the user until pressed again: the text arrives as it is, and the
+  // user's Alt, pressed before the text, did its part before it.
   bool releaseAlt;
   TypingSend send;
 };
@@ -100,8 +101,9 @@ struct TypingResult {
 };
 
 // Types `text` in batches of `batchSteps` steps (untyped units passed over,
-// never a batch of none), asking before each batch whether to stop; the recording suspension brackets the whole text, and is
-// closed whatever stops it.
+// never a batch of none), asking before each batch whether to stop; the
+// recording suspension brackets the whole text, and is closed whatever
+// stops it.
 TypingResult TypeText(const char16_t* text, size_t length, size_t batchSteps, bool recording,
                       TypingOutput& out) noexcept;
 

@@ -60,10 +60,9 @@ bool IsDeadKey(BYTE vk, bool shift, HKL layout) noexcept {
   WCHAR buffer[8];
   const int result = ToUnicodeEx(vk, scan, state, buffer, 8, kToUnicodeKeepState, layout);
   if (result >= 0) return false;
-  // A system that keeps no state apart is now waiting for the dead key's
-  // next character: the key once more gives the pending character and ends
-  // the wait. Bounded: a system that does keep the state apart answers -1
-  // every time.
+  // A system older than the flag has now left the dead key pending for this
+  // thread's next key: the key once more gives the pending character and
+  // ends the wait. Bounded: where the flag holds, the answer is -1 each time.
   for (int i = 0; i < 2 && ToUnicodeEx(vk, scan, state, buffer, 8, kToUnicodeKeepState, layout) < 0; ++i) {
   }
   return true;
@@ -92,6 +91,9 @@ size_t KeysForStep(const TypingStep& step, const TypingKeyboard& keyboard, ULONG
   EventWriter w(out, extraInfo);
   const TypingKeys keys = ChooseTypingKeys(step, facts);
   if (keys.releaseAlt) {
+    // A batch is made before it is sent, so the next step of the same batch
+    // still sees Alt held and releases it again: a release of a key that is
+    // up, which changes nothing.
     w.Add(kMaskKey, 0, 0);
     w.Add(kMaskKey, 0, KEYEVENTF_KEYUP);
     const bool left = GetAsyncKeyState(VK_LMENU) < 0;
