@@ -160,6 +160,7 @@ class PasteMethodJourney : public ::testing::Test {
   }
 
   void TearDown() override {
+    EXPECT_EQ(GetKeyState(VK_CAPITAL) & 1, 0) << "Caps Lock left on for the tests after";
     for (Handle32<HHOOK>* h : {&g_hKeyHook, &g_hMouseHook, &g_hSysMsgHook}) {
       if (*h != nullptr) UnhookWindowsHookEx(*h);
       *h = nullptr;
@@ -464,8 +465,10 @@ TEST_F(PasteMethodJourney, ControlCharactersAreLeftOut_NothingErasedAndTypingGoe
   SetPasteList({{"notepad.exe", kPasteType}});
   const HWND edit = StartNotepad();
   ASSERT_NE(edit, nullptr);
-  const std::string text = "abc\x08" "def\x16" "ghi\x1B" "jkl\x1A" "mno\x7F" "pqr\x03" "stu\r\nvwx\x1B\x08";
-  const std::string typed = "abcdefghijklmnopqrstu\r\nvwx";
+  // Tab and the line ends of every kind, beside them, still go out.
+  const std::string text =
+      "abc\x08" "def\x16" "ghi\x1B" "jkl\x1A" "mno\x7F" "pqr\x03" "stu\r\nvwx\x1B\tyz\nA\x08\rB\x1B\x08";
+  const std::string typed = "abcdefghijklmnopqrstu\r\nvwx\tyz\r\nA\r\nB";
   ASSERT_TRUE(store_.AddHistoryEntry(text.c_str()));
   ASSERT_TRUE(Choose('1'));
   const bool arrived = WaitFor([&] { return EditBytes(edit) == typed; }, 20000);
