@@ -17,8 +17,10 @@ constexpr UINT kToUnicodeKeepState = 0x4;
 
 class EventWriter {
  public:
-  EventWriter(INPUT* out, ULONG_PTR extraInfo) : out_(out), extraInfo_(extraInfo) {}
+  EventWriter(INPUT* out, size_t capacity, ULONG_PTR extraInfo)
+      : out_(out), capacity_(capacity), extraInfo_(extraInfo) {}
   void Add(WORD vk, WORD scan, DWORD flags) noexcept {
+    if (count_ == capacity_) return;  // never: kMaxInputsPerStep bounds a step, and the caller gave as many
     INPUT& in = out_[count_++];
     std::memset(&in, 0, sizeof in);
     in.type = INPUT_KEYBOARD;
@@ -34,6 +36,7 @@ class EventWriter {
 
  private:
   INPUT* out_;
+  size_t capacity_;
   ULONG_PTR extraInfo_;
   size_t count_ = 0;
 };
@@ -88,7 +91,7 @@ size_t KeysForStep(const TypingStep& step, const TypingKeyboard& keyboard, ULONG
     }
   }
 
-  EventWriter w(out, extraInfo);
+  EventWriter w(out, kMaxInputsPerStep, extraInfo);
   const TypingKeys keys = ChooseTypingKeys(step, facts);
   if (keys.releaseAlt) {
     // A batch is made before it is sent, so the next step of the same batch
