@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "history_store_win.h"
+#include "paste_methods/typing_keys_win.h"
 #include "paste_methods/typing_win.h"
 #include "paste_programs.h"
 #include "quillo_hook.h"
@@ -512,6 +513,75 @@ TEST_F(PasteMethodJourney, AltHeldWhileTyping_LettersOpenNoMenu) {
   WaitFor([] { return false; }, 300);
   EXPECT_EQ(OpenMenuOf(targetPid_), nullptr) << "a menu of notepad opened";
   EXPECT_GE(GetAsyncKeyState(VK_MENU), 0) << "Alt left down";
+}
+
+// The key events of single steps on this thread's layout (Wine's: the X
+// server's US keyboard), each marked for the hooks to know, and never more
+// than the room given.
+struct KeyEvent {
+  WORD vk;
+  WORD scan;  // the character, for one sent as itself
+  DWORD flags;
+  bool operator==(const KeyEvent& o) const { return vk == o.vk && scan == o.scan && flags == o.flags; }
+};
+
+std::vector<KeyEvent> Keys(const app::TypingStep& step, bool capsLock, size_t capacity = app::kMaxInputsPerStep) {
+  constexpr ULONG_PTR kMark = 0x51A7;
+  INPUT out[app::kMaxInputsPerStep + 1];
+  std::memset(out, 0xCD, sizeof out);
+  const app::TypingKeyboard keyboard{GetKeyboardLayout(0), capsLock};
+  const size_t n = app::KeysForStep(step, keyboard, kMark, out, capacity);
+  std::vector<KeyEvent> events;
+  for (size_t i = 0; i < n && i < app::kMaxInputsPerStep; ++i) {
+    EXPECT_EQ(out[i].type, static_cast<DWORD>(INPUT_KEYBOARD));
+    EXPECT_EQ(out[i].ki.dwExtraInfo, kMark) << "event " << i;
+    // Scan codes of keys are the layout's; only a character's is compared.
+    const bool unicode = (out[i].ki.dwFlags & KEYEVENTF_UNICODE) != 0;
+    events.push_back({out[i].ki.wVk, unicode ? out[i].ki.wScan : WORD{0}, out[i].ki.dwFlags});
+  }
+  EXPECT_LE(n, capacity);
+  return events;
+}
+
+constexpr DWORD kUp = KEYEVENTF_KEYUP, kUni = KEYEVENTF_UNICODE;
+using Events = std::vector<KeyEvent>;
+
+TEST(TypingKeys, StepsOnTheUsLayout_AsKeysOrAsThemselves) {
+  ASSERT_TRUE(GetAsyncKeyState(VK_SHIFT) >= 0 && GetAsyncKeyState(VK_CONTROL) >= 0 && GetAsyncKeyState(VK_MENU) >= 0);
+  const app::TypingStep capital{app::TypingStep::kCharacter, {u'A', 0}, 1};
+  EXPECT_EQ(Keys(capital, false), (Events{{VK_SHIFT, 0, 0}, {'A', 0, 0}, {'A', 0, kUp}, {VK_SHIFT, 0, kUp}}));
+  EXPECT_EQ(Keys(capital, true), (Events{{0, u'A', kUni}, {0, u'A', kUni | kUp}}));
+  const app::TypingStep tab{app::TypingStep::kCharacter, {u'\t', 0}, 1};
+  EXPECT_EQ(Keys(tab, true), (Events{{VK_TAB, 0, 0}, {VK_TAB, 0, kUp}}));
+  const app::TypingStep enter{app::TypingStep::kEnter, {0, 0}, 0};
+  EXPECT_EQ(Keys(enter, true), (Events{{VK_RETURN, 0, 0}, {VK_RETURN, 0, kUp}}));
+  const app::TypingStep pair{app::TypingStep::kCharacter, {0xD83D, 0xDE00}, 2};
+  EXPECT_EQ(Keys(pair, false),
+            (Events{{0, 0xD83D, kUni}, {0, 0xDE00, kUni}, {0, 0xD83D, kUni | kUp}, {0, 0xDE00, kUni | kUp}}));
+  const app::TypingStep eAcute{app::TypingStep::kCharacter, {0x00E9, 0}, 1};  // on no key of the US layout
+  EXPECT_EQ(Keys(eAcute, false), (Events{{0, 0x00E9, kUni}, {0, 0x00E9, kUni | kUp}}));
+
+  // Nothing at all when the room is short of a whole step, or for no step.
+  EXPECT_TRUE(Keys(capital, false, app::kMaxInputsPerStep - 1).empty());
+  EXPECT_TRUE(Keys({app::TypingStep::kNone, {0, 0}, 0}, false).empty());
+}
+
+TEST(TypingKeys, HeldCtrlSendsTheCharacterItself_HeldAltIsReleasedBehindAMaskKeyFirst) {
+  const app::TypingStep letter{app::TypingStep::kCharacter, {u'a', 0}, 1};
+  keybd_event(VK_CONTROL, 0, 0, 0);
+  const bool ctrlSeen = WaitFor([] { return GetAsyncKeyState(VK_CONTROL) < 0; }, 2000);
+  const Events withCtrl = Keys(letter, false);
+  keybd_event(VK_CONTROL, 0, KEYEVENTF_KEYUP, 0);
+  ASSERT_TRUE(ctrlSeen);
+  EXPECT_EQ(withCtrl, (Events{{0, u'a', kUni}, {0, u'a', kUni | kUp}}));
+
+  keybd_event(VK_MENU, 0, 0, 0);
+  const bool altSeen = WaitFor([] { return GetAsyncKeyState(VK_MENU) < 0; }, 2000);
+  const Events withAlt = Keys(letter, false);
+  keybd_event(VK_MENU, 0, KEYEVENTF_KEYUP, 0);
+  ASSERT_TRUE(altSeen);
+  EXPECT_EQ(withAlt, (Events{{0xE8, 0, 0}, {0xE8, 0, kUp}, {VK_LMENU, 0, kUp}, {'A', 0, 0}, {'A', 0, kUp}}));
+  EXPECT_TRUE(WaitFor([] { return GetAsyncKeyState(VK_MENU) >= 0 && GetAsyncKeyState(VK_CONTROL) >= 0; }, 2000));
 }
 
 // 20 KB of text (the size of a history entry) typed into notepad: the rate,
