@@ -1,11 +1,11 @@
 #include "typing_win.h"
 
-#include <cstring>
 #include <new>
 #include <vector>
 
 #include "quillo_hook.h"
 #include "quillo_messages.h"
+#include "typing_keys_win.h"
 #include "typing_request.h"
 
 namespace quillo::app {
@@ -28,8 +28,7 @@ constexpr LONG kEventsAhead = 8;
 // pace of a batch per kBatchWaitMs, until a count shows up again.
 constexpr DWORD kNoProgressMs = 250;
 constexpr DWORD kBatchWaitMs = 10;
-// Four key events per step at most (a surrogate pair, down and up).
-constexpr size_t kInputsPerStep = 4;
+constexpr size_t kInputsPerStep = kMaxInputsPerStep;
 // How long the end of the program waits for the typing thread, which looks
 // at its stop flag at least every few milliseconds.
 constexpr DWORD kStopWaitMs = 5000;
@@ -67,39 +66,17 @@ namespace {
 
 class SendInputTyping final : public TypingOutput {
  public:
-  explicit SendInputTyping(const volatile LONG& shutdown, HWND target, DWORD targetThread)
-      : shutdown_(shutdown), target_(target), targetThread_(targetThread) {}
+  SendInputTyping(const volatile LONG& shutdown, HWND target, DWORD targetThread, bool capsLock)
+      : shutdown_(shutdown),
+        target_(target),
+        targetThread_(targetThread),
+        // The keys are read on the target thread's layout: the text is for
+        // its window, whatever layout the resident program's thread has.
+        keyboard_{GetKeyboardLayout(targetThread), capsLock} {}
 
   void AddStep(const TypingStep& step) noexcept override {
-    if (step.kind == TypingStep::kEnter) {
-      // Enter as the key itself: consoles and edit controls take a line end
-      // from the key, not from a character.
-      const WORD scan = static_cast<WORD>(MapVirtualKeyA(VK_RETURN, 0));
-      Add(VK_RETURN, scan, 0);
-      Add(VK_RETURN, scan, KEYEVENTF_KEYUP);
-      return;
-    }
-    // A character of the keyboard, needing Shift at most, goes as its key:
-    // some programs read keys, not characters (Wine's console makes its
-    // input from the key and ignores a character typed as itself).
-    if (step.count == 1) {
-      const SHORT key = VkKeyScanW(static_cast<WCHAR>(step.units[0]));
-      const BYTE shiftState = HIBYTE(key);
-      if (key != -1 && (shiftState & ~1) == 0) {
-        const BYTE vk = LOBYTE(key);
-        const WORD scan = static_cast<WORD>(MapVirtualKeyA(vk, 0));
-        const WORD shiftScan = static_cast<WORD>(MapVirtualKeyA(VK_SHIFT, 0));
-        if (shiftState & 1) Add(VK_SHIFT, shiftScan, 0);
-        Add(vk, scan, 0);
-        Add(vk, scan, KEYEVENTF_KEYUP);
-        if (shiftState & 1) Add(VK_SHIFT, shiftScan, KEYEVENTF_KEYUP);
-        return;
-      }
-    }
-    // Any other character as itself: the system gives the window a WM_CHAR
-    // of this UTF-16 unit, converted to the ANSI code page for an ANSI window.
-    for (size_t i = 0; i < step.count; ++i) Add(0, step.units[i], KEYEVENTF_UNICODE);
-    for (size_t i = 0; i < step.count; ++i) Add(0, step.units[i], KEYEVENTF_UNICODE | KEYEVENTF_KEYUP);
+    count_ += static_cast<UINT>(
+        KeysForStep(step, keyboard_, 0, inputs_ + count_, kBatchSteps * kInputsPerStep - count_));
   }
 
   bool SendBatch() noexcept override {
@@ -160,19 +137,10 @@ class SendInputTyping final : public TypingOutput {
   void ResumeRecording() noexcept override { ResumeRec(); }
 
  private:
-  void Add(WORD vk, WORD scan, DWORD flags) noexcept {
-    if (count_ == kBatchSteps * kInputsPerStep) return;  // never: AddStep is called kBatchSteps times at most
-    INPUT& in = inputs_[count_++];
-    std::memset(&in, 0, sizeof in);
-    in.type = INPUT_KEYBOARD;
-    in.ki.wVk = vk;
-    in.ki.wScan = scan;
-    in.ki.dwFlags = flags;
-  }
-
   const volatile LONG& shutdown_;
   const HWND target_;
   const DWORD targetThread_;
+  const TypingKeyboard keyboard_;
   INPUT inputs_[kBatchSteps * kInputsPerStep];
   UINT count_ = 0;
   LONG sentEvents_ = 0;  // key events sent so far
@@ -188,7 +156,7 @@ bool Typist::busy() const noexcept { return thread_ && WaitForSingleObject(threa
 
 DWORD WINAPI Typist::ThreadMain(void* param) {
   Job& job = *static_cast<Job*>(param);
-  SendInputTyping out(job.shutdown, job.target, job.targetThread);
+  SendInputTyping out(job.shutdown, job.target, job.targetThread, job.capsLock);
   const TypingResult result = TypeText(job.text.data(), job.text.size(), kBatchSteps, job.recording, out);
   // Released before the report: the hooks stop taking Pause and Escape as
   // the stop, and a new text may be chosen at once.

@@ -333,5 +333,131 @@ TEST(PasteMethodChoice, AConsoleWindowTakesTheHostsEntryWhenItsProgramHasNone) {
   EXPECT_EQ(ChoosePasteMethod(list.data(), 1, "cmd.exe", 0, "wt.exe"), kPasteCtrlV) << "host not listed";
 }
 
+// Controls other than Tab and the line ends would act as keys in the program
+// (0x08 erases, 0x1B is taken as the user's stop, 0x03 copies or interrupts):
+// none of them is typed, and what stands around them arrives whole.
+TEST(Typing, ControlsOtherThanTabAndLineEndsAreNeverTyped) {
+  using namespace std::string_literals;  // the text holds a NUL
+  const std::u16string text = u"a\x08" u"b\x1B" u"c\x03" u"d\x7F" u"e\x00" u"f\x1F" u"g"s;
+  ASSERT_EQ(text.size(), 13u);
+  FakeTyping out;
+  const app::TypingResult r = app::TypeText(text.data(), text.size(), 100, false, out);
+  EXPECT_EQ(out.log, (Log{"[abcdefg]"}));
+  EXPECT_EQ(r.steps, 7u);
+
+  // Tab and every kind of line end still go out, with controls beside them.
+  const std::u16string ends = u"\x1B" u"1\t2\x08\r\n3\r\x03" u"4\n\x7F" u"5\t";
+  FakeTyping withEnds;
+  app::TypeText(ends.data(), ends.size(), 100, false, withEnds);
+  EXPECT_EQ(withEnds.log, (Log{"[1<0009>2<Enter>3<Enter>4<Enter>5<0009>]"}));
+
+  // A pair beside a dropped control stays one step; a control between its
+  // halves, or between CR and LF, still parts them.
+  const std::u16string pairs = u"\x08\U0001F600\x1B|\xD83D\x08\xDE00|\r\x1B\n";
+  FakeTyping paired;
+  app::TypeText(pairs.data(), pairs.size(), 100, false, paired);
+  EXPECT_EQ(paired.log, (Log{"[<D83D><DE00>||<D83D><DE00>|<Enter><Enter>]"}));
+}
+
+TEST(Typing, DroppedControlsTakeNoPlaceInABatch_AndATextOfThemAloneSendsNothing) {
+  const std::u16string text = u"ab\x08\x08\x08\x08" u"cd\x1B\x1B";
+  FakeTyping out;
+  const app::TypingResult r = app::TypeText(text.data(), text.size(), 2, false, out);
+  EXPECT_EQ(out.log, (Log{"[ab]", "wait", "[cd]"}));  // no third, empty batch and no wait for it
+  EXPECT_EQ(r.steps, 4u);
+
+  const std::u16string controls = u"\x1B\x08\x03";
+  FakeTyping none;
+  const app::TypingResult nothing = app::TypeText(controls.data(), controls.size(), 2, true, none);
+  EXPECT_EQ(none.log, (Log{"SuspendRec", "ResumeRec"}));
+  EXPECT_EQ(nothing.steps, 0u);
+  EXPECT_EQ(nothing.end, app::TypingEnd::kDone);
+
+  // Asked for a step where only controls remain, the answer is none.
+  app::TypingStep step{app::TypingStep::kCharacter, {u'x', 0}, 1};
+  EXPECT_EQ(app::NextTypingStep(text.data(), text.size(), 8, step), text.size());
+  EXPECT_EQ(step.kind, app::TypingStep::kNone);
+  EXPECT_EQ(step.count, 0u);
+}
+
+TEST(Typing, UntypedUnitsAreTheC0ControlsButTabCrLf_AndDel) {
+  for (char16_t u = 0; u < 0x20; ++u) {
+    EXPECT_EQ(app::IsUntypedUnit(u), u != u'\t' && u != u'\r' && u != u'\n') << static_cast<int>(u);
+  }
+  EXPECT_TRUE(app::IsUntypedUnit(0x7F));
+  for (char16_t u : {char16_t{0x20}, char16_t{0x7E}, char16_t{0xA0}, char16_t{0xD83D}, char16_t{0xFFFF}}) {
+    EXPECT_FALSE(app::IsUntypedUnit(u)) << static_cast<int>(u);
+  }
+}
+
+// How each step is sent, from the facts of the target's layout and keyboard.
+struct SendRow {
+  const char* what;
+  app::TypingStep step;
+  app::TypingKeyFacts facts;
+  bool releaseAlt;
+  app::TypingSend send;
+};
+
+constexpr app::TypingStep Char(char16_t u) { return {app::TypingStep::kCharacter, {u, 0}, 1}; }
+constexpr app::TypingStep kEnterStep{app::TypingStep::kEnter, {0, 0}, 0};
+constexpr app::TypingStep kPair{app::TypingStep::kCharacter, {0xD83D, 0xDE00}, 2};
+
+TEST(TypingKeysChoice, KeysOnlyWhereTheKeyGivesTheCharacterWhateverTheKeyboardState) {
+  constexpr app::TypingSend kKey = app::TypingSend::kKey, kShifted = app::TypingSend::kShiftedKey,
+                            kItself = app::TypingSend::kItself;
+  constexpr unsigned kShift = app::kHeldShift, kCtrl = app::kHeldCtrl, kAlt = app::kHeldAlt, kWin = app::kHeldWin;
+  //                         onLayout shift dead  caps   held    release Alt
+  const SendRow rows[] = {
+      {"plain letter", Char(u'a'), {true, 0, false, false, 0}, false, kKey},
+      {"capital", Char(u'A'), {true, 1, false, false, 0}, false, kShifted},
+      {"shifted digit-row sign", Char(u'%'), {true, 1, false, false, 0}, false, kShifted},
+      // Caps Lock would turn the case of a letter sent by its key.
+      {"letter, Caps Lock", Char(u'a'), {true, 0, false, true, 0}, false, kItself},
+      {"capital, Caps Lock", Char(u'A'), {true, 1, false, true, 0}, false, kItself},
+      {"digit, Caps Lock (which keys it turns is the layout's)", Char(u'1'), {true, 0, false, true, 0}, false, kItself},
+      {"Tab, Caps Lock", Char(u'\t'), {true, 0, false, true, 0}, false, kKey},
+      // A dead key waits for the next character and makes one of the two.
+      {"dead ^ (German)", Char(u'^'), {true, 0, true, false, 0}, false, kItself},
+      {"dead \" on Shift (US-International)", Char(u'"'), {true, 1, true, false, 0}, false, kItself},
+      // Shift keys other than Shift, pressed by us, could make a command.
+      {"AltGr @ (German)", Char(u'@'), {true, 6, false, false, 0}, false, kItself},
+      {"Ctrl character", Char(u'x'), {true, 2, false, false, 0}, false, kItself},
+      {"Alt character", Char(u'x'), {true, 4, false, false, 0}, false, kItself},
+      {"Shift+AltGr character", Char(u'x'), {true, 7, false, false, 0}, false, kItself},
+      {"Hankaku shift", Char(u'x'), {true, 8, false, false, 0}, false, kItself},
+      {"not on the layout", Char(0x00E9), {false, 0, false, false, 0}, false, kItself},
+      {"surrogate pair", kPair, {true, 0, false, false, 0}, false, kItself},
+      // A held key changes every key: Ctrl makes commands of letters, Enter
+      // and Tab; Shift goes back with Tab.
+      {"letter, Ctrl held", Char(u'a'), {true, 0, false, false, kCtrl}, false, kItself},
+      {"letter, Shift held", Char(u'a'), {true, 0, false, false, kShift}, false, kItself},
+      {"capital, Shift held", Char(u'A'), {true, 1, false, false, kShift}, false, kItself},
+      {"letter, Win held", Char(u'a'), {true, 0, false, false, kWin}, false, kItself},
+      {"Tab, Shift held", Char(u'\t'), {true, 0, false, false, kShift}, false, kItself},
+      {"Tab, Ctrl held", Char(u'\t'), {true, 0, false, false, kCtrl}, false, kItself},
+      // Alt makes menu access keys even of characters sent as themselves:
+      // it is released, and the step goes as if it had not been held.
+      {"letter, Alt held", Char(u'f'), {true, 0, false, false, kAlt}, true, kKey},
+      {"capital, Alt held", Char(u'F'), {true, 1, false, false, kAlt}, true, kShifted},
+      {"letter, Alt and Shift held", Char(u'f'), {true, 0, false, false, kAlt | kShift}, true, kItself},
+      {"letter, Ctrl and Alt held", Char(u'f'), {true, 0, false, false, kAlt | kCtrl}, true, kItself},
+      {"letter, Alt held, Caps Lock", Char(u'f'), {true, 0, false, true, kAlt}, true, kItself},
+      {"pair, Alt held", kPair, {false, 0, false, false, kAlt}, true, kItself},
+      // Enter is the Enter key, which no lock or layout changes, unless a
+      // held key would make a command of it.
+      {"Enter", kEnterStep, {false, 0, false, false, 0}, false, kKey},
+      {"Enter, Caps Lock", kEnterStep, {false, 0, false, true, 0}, false, kKey},
+      {"Enter, Ctrl held", kEnterStep, {false, 0, false, false, kCtrl}, false, kItself},
+      {"Enter, Shift held", kEnterStep, {false, 0, false, false, kShift}, false, kItself},
+      {"Enter, Alt held", kEnterStep, {false, 0, false, false, kAlt}, true, kKey},
+  };
+  for (const SendRow& row : rows) {
+    const app::TypingKeys keys = app::ChooseTypingKeys(row.step, row.facts);
+    EXPECT_EQ(keys.releaseAlt, row.releaseAlt) << row.what;
+    EXPECT_EQ(static_cast<int>(keys.send), static_cast<int>(row.send)) << row.what;
+  }
+}
+
 }  // namespace
 }  // namespace quillo

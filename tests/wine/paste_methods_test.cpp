@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "history_store_win.h"
+#include "paste_methods/typing_keys_win.h"
 #include "paste_methods/typing_win.h"
 #include "paste_programs.h"
 #include "quillo_hook.h"
@@ -26,6 +27,8 @@ namespace quillo::wine {
 namespace {
 
 volatile LONG g_typeRequests = 0;
+// A key the user holds down while the text is typed (0: none).
+volatile LONG g_keyHeldWhileTyping = 0;
 // Virtual keys of the key records a recording sent to the resident window.
 volatile LONG g_recordedKeys[256] = {};
 // How the last text typed ended, and its steps; -1 before any end.
@@ -42,7 +45,13 @@ LRESULT CALLBACK StandInProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
     const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
     if (data->dwData == kCopyDataTypeText) {
       InterlockedIncrement(&g_typeRequests);
-      return g_typist.OnRequest(*data);
+      // Pressed before the first typed key and released after the last,
+      // whatever ends the typing.
+      const BYTE held = static_cast<BYTE>(g_keyHeldWhileTyping);
+      if (held != 0) keybd_event(held, 0, 0, 0);
+      const LRESULT taken = g_typist.OnRequest(*data);
+      if (held != 0 && taken == 0) keybd_event(held, 0, KEYEVENTF_KEYUP, 0);
+      return taken;
     }
     if (data->dwData == kCopyDataEventRecord && data->cbData == sizeof(EventRecord)) {
       const auto* r = static_cast<const EventRecord*>(data->lpData);
@@ -51,6 +60,7 @@ LRESULT CALLBACK StandInProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
     return 1;
   }
   if (msg == app::kMsgTypingEnded) {
+    if (g_keyHeldWhileTyping != 0) keybd_event(static_cast<BYTE>(g_keyHeldWhileTyping), 0, KEYEVENTF_KEYUP, 0);
     g_typist.Reap();
     g_typedSteps = static_cast<LONG>(lParam);
     g_typingEnd = static_cast<LONG>(wParam);
@@ -158,6 +168,7 @@ class PasteMethodJourney : public ::testing::Test {
     g_typingEnd = -1;
     g_typedSteps = 0;
     g_tooLong = 0;
+    g_keyHeldWhileTyping = 0;
     ASSERT_NE(resident_.window(), nullptr);
     ASSERT_TRUE(store_.CreateHistoryStore(50));
     for (const char* t : {"first", "second"}) store_.AddHistoryEntry(t);
@@ -179,6 +190,7 @@ class PasteMethodJourney : public ::testing::Test {
   }
 
   void TearDown() override {
+    EXPECT_EQ(GetKeyState(VK_CAPITAL) & 1, 0) << "Caps Lock left on for the tests after";
     for (Handle32<HHOOK>* h : {&g_hKeyHook, &g_hMouseHook, &g_hSysMsgHook}) {
       if (*h != nullptr) UnhookWindowsHookEx(*h);
       *h = nullptr;
@@ -438,6 +450,167 @@ TEST_F(PasteMethodJourney, TypedIntoWineConsoleRunningCmd) {
   for (size_t i = visible.size(); i > 0 && visible[i - 1] == L' '; --i) visible.resize(i - 1);
   EXPECT_TRUE(arrived) << "the console shows: " << std::string(visible.begin(), visible.end());
   EXPECT_EQ(g_typeRequests, 1);
+}
+
+// The keyboard's state when a text is typed changes none of it.
+
+// Caps Lock on for the scope of the object, and off again however the test
+// ends. Wine keeps the lock apart from the X server's, so only the keys sent
+// here turn it.
+class CapsLockOn {
+ public:
+  CapsLockOn() { Turn(true); }
+  CapsLockOn(const CapsLockOn&) = delete;
+  CapsLockOn& operator=(const CapsLockOn&) = delete;
+  ~CapsLockOn() { Turn(false); }
+  static bool On() { return (GetKeyState(VK_CAPITAL) & 1) != 0; }
+
+ private:
+  static void Turn(bool on) {
+    if (On() == on) return;
+    keybd_event(VK_CAPITAL, 0x3A, 0, 0);
+    keybd_event(VK_CAPITAL, 0x3A, KEYEVENTF_KEYUP, 0);
+    WaitFor([&] { return On() == on; }, 2000);
+  }
+};
+
+TEST_F(PasteMethodJourney, CapsLockOn_MixedCaseTextKeepsItsCase) {
+  SetPasteList({{"notepad.exe", kPasteType}});
+  const HWND edit = StartNotepad();
+  ASSERT_NE(edit, nullptr);
+  const std::string text = "Mixed CASE text, Caps Lock ON: aBcD 12\r\nxYz!";
+  ASSERT_TRUE(store_.AddHistoryEntry(text.c_str()));
+  CapsLockOn caps;
+  ASSERT_TRUE(CapsLockOn::On()) << "Caps Lock never came on";
+  ASSERT_TRUE(Choose('1'));
+  EXPECT_TRUE(WaitFor([&] { return EditBytes(edit) == text; }, 20000))
+      << "got " << EditBytes(edit) << "\nwanted " << text;
+  EXPECT_EQ(g_typeRequests, 1);
+}
+
+// 0x08 would erase, 0x16 paste (an edit control takes it from the character
+// too), 0x1A undo, and 0x1B is the user's stop: none reaches the program,
+// and all the text after them arrives.
+TEST_F(PasteMethodJourney, ControlCharactersAreLeftOut_NothingErasedAndTypingGoesToTheEnd) {
+  SetPasteList({{"notepad.exe", kPasteType}});
+  const HWND edit = StartNotepad();
+  ASSERT_NE(edit, nullptr);
+  // Tab and the line ends of every kind, beside them, still go out.
+  const std::string text =
+      "abc\x08" "def\x16" "ghi\x1B" "jkl\x1A" "mno\x7F" "pqr\x03" "stu\r\nvwx\x1B\tyz\nA\x08\rB\x1B\x08";
+  const std::string typed = "abcdefghijklmnopqrstu\r\nvwx\tyz\r\nA\r\nB";
+  ASSERT_TRUE(store_.AddHistoryEntry(text.c_str()));
+  ASSERT_TRUE(Choose('1'));
+  const bool arrived = WaitFor([&] { return EditBytes(edit) == typed; }, 20000);
+  // Typing ends by itself at the end of the text, not at its Escape.
+  EXPECT_TRUE(WaitFor([] { return g_bTyping == 0; }, 5000));
+  EXPECT_TRUE(arrived) << "got " << Hex(EditBytes(edit)) << "\nwanted " << Hex(typed);
+  // Nothing more comes after (a paste of the clipboard would).
+  WaitFor([] { return false; }, 300);
+  EXPECT_EQ(EditBytes(edit), typed);
+  EXPECT_EQ(g_typeRequests, 1);
+}
+
+// With Ctrl held, the keys of letters would be notepad's commands (Ctrl+A
+// selects all, Ctrl+Z undoes, Ctrl+X cuts); with Alt held, its menus'
+// access keys (Alt+F opens the File menu).
+TEST_F(PasteMethodJourney, CtrlHeldWhileTyping_LettersAreNoCommands) {
+  SetPasteList({{"notepad.exe", kPasteType}});
+  const HWND edit = StartNotepad();
+  ASSERT_NE(edit, nullptr);
+  const std::string text = "Quick Jazz, Axe.\r\nWe mix 42\tend";
+  ASSERT_TRUE(store_.AddHistoryEntry(text.c_str()));
+  g_keyHeldWhileTyping = VK_CONTROL;
+  ASSERT_TRUE(Choose('1'));
+  EXPECT_TRUE(WaitFor([&] { return EditBytes(edit) == text; }, 20000))
+      << "got " << Hex(EditBytes(edit)) << "\nwanted " << Hex(text);
+  EXPECT_TRUE(WaitFor([] { return g_bTyping == 0; }, 5000));
+  EXPECT_GE(GetAsyncKeyState(VK_CONTROL), 0) << "Ctrl left down";
+}
+
+TEST_F(PasteMethodJourney, AltHeldWhileTyping_LettersOpenNoMenu) {
+  SetPasteList({{"notepad.exe", kPasteType}});
+  const HWND edit = StartNotepad();
+  ASSERT_NE(edit, nullptr);
+  const std::string text = "file, edit, help\r\nfine";
+  ASSERT_TRUE(store_.AddHistoryEntry(text.c_str()));
+  g_keyHeldWhileTyping = VK_MENU;
+  ASSERT_TRUE(Choose('1'));
+  EXPECT_TRUE(WaitFor([&] { return EditBytes(edit) == text; }, 20000))
+      << "got " << Hex(EditBytes(edit)) << "\nwanted " << Hex(text);
+  EXPECT_TRUE(WaitFor([] { return g_bTyping == 0; }, 5000));
+  WaitFor([] { return false; }, 300);
+  EXPECT_EQ(OpenMenuOf(targetPid_), nullptr) << "a menu of notepad opened";
+  EXPECT_GE(GetAsyncKeyState(VK_MENU), 0) << "Alt left down";
+}
+
+// The key events of single steps on this thread's layout (Wine's: the X
+// server's US keyboard), each marked for the hooks to know, and never more
+// than the room given.
+struct KeyEvent {
+  WORD vk;
+  WORD scan;  // the character, for one sent as itself
+  DWORD flags;
+  bool operator==(const KeyEvent& o) const { return vk == o.vk && scan == o.scan && flags == o.flags; }
+};
+
+std::vector<KeyEvent> Keys(const app::TypingStep& step, bool capsLock, size_t capacity = app::kMaxInputsPerStep) {
+  constexpr ULONG_PTR kMark = 0x51A7;
+  INPUT out[app::kMaxInputsPerStep + 1];
+  std::memset(out, 0xCD, sizeof out);
+  const app::TypingKeyboard keyboard{GetKeyboardLayout(0), capsLock};
+  const size_t n = app::KeysForStep(step, keyboard, kMark, out, capacity);
+  std::vector<KeyEvent> events;
+  for (size_t i = 0; i < n && i < app::kMaxInputsPerStep; ++i) {
+    EXPECT_EQ(out[i].type, static_cast<DWORD>(INPUT_KEYBOARD));
+    EXPECT_EQ(out[i].ki.dwExtraInfo, kMark) << "event " << i;
+    // Scan codes of keys are the layout's; only a character's is compared.
+    const bool unicode = (out[i].ki.dwFlags & KEYEVENTF_UNICODE) != 0;
+    events.push_back({out[i].ki.wVk, unicode ? out[i].ki.wScan : WORD{0}, out[i].ki.dwFlags});
+  }
+  EXPECT_LE(n, capacity);
+  return events;
+}
+
+constexpr DWORD kUp = KEYEVENTF_KEYUP, kUni = KEYEVENTF_UNICODE;
+using Events = std::vector<KeyEvent>;
+
+TEST(TypingKeys, StepsOnTheUsLayout_AsKeysOrAsThemselves) {
+  ASSERT_TRUE(GetAsyncKeyState(VK_SHIFT) >= 0 && GetAsyncKeyState(VK_CONTROL) >= 0 && GetAsyncKeyState(VK_MENU) >= 0);
+  const app::TypingStep capital{app::TypingStep::kCharacter, {u'A', 0}, 1};
+  EXPECT_EQ(Keys(capital, false), (Events{{VK_SHIFT, 0, 0}, {'A', 0, 0}, {'A', 0, kUp}, {VK_SHIFT, 0, kUp}}));
+  EXPECT_EQ(Keys(capital, true), (Events{{0, u'A', kUni}, {0, u'A', kUni | kUp}}));
+  const app::TypingStep tab{app::TypingStep::kCharacter, {u'\t', 0}, 1};
+  EXPECT_EQ(Keys(tab, true), (Events{{VK_TAB, 0, 0}, {VK_TAB, 0, kUp}}));
+  const app::TypingStep enter{app::TypingStep::kEnter, {0, 0}, 0};
+  EXPECT_EQ(Keys(enter, true), (Events{{VK_RETURN, 0, 0}, {VK_RETURN, 0, kUp}}));
+  const app::TypingStep pair{app::TypingStep::kCharacter, {0xD83D, 0xDE00}, 2};
+  EXPECT_EQ(Keys(pair, false),
+            (Events{{0, 0xD83D, kUni}, {0, 0xDE00, kUni}, {0, 0xD83D, kUni | kUp}, {0, 0xDE00, kUni | kUp}}));
+  const app::TypingStep eAcute{app::TypingStep::kCharacter, {0x00E9, 0}, 1};  // on no key of the US layout
+  EXPECT_EQ(Keys(eAcute, false), (Events{{0, 0x00E9, kUni}, {0, 0x00E9, kUni | kUp}}));
+
+  // Nothing at all when the room is short of a whole step, or for no step.
+  EXPECT_TRUE(Keys(capital, false, app::kMaxInputsPerStep - 1).empty());
+  EXPECT_TRUE(Keys({app::TypingStep::kNone, {0, 0}, 0}, false).empty());
+}
+
+TEST(TypingKeys, HeldCtrlSendsTheCharacterItself_HeldAltIsReleasedBehindAMaskKeyFirst) {
+  const app::TypingStep letter{app::TypingStep::kCharacter, {u'a', 0}, 1};
+  keybd_event(VK_CONTROL, 0, 0, 0);
+  const bool ctrlSeen = WaitFor([] { return GetAsyncKeyState(VK_CONTROL) < 0; }, 2000);
+  const Events withCtrl = Keys(letter, false);
+  keybd_event(VK_CONTROL, 0, KEYEVENTF_KEYUP, 0);
+  ASSERT_TRUE(ctrlSeen);
+  EXPECT_EQ(withCtrl, (Events{{0, u'a', kUni}, {0, u'a', kUni | kUp}}));
+
+  keybd_event(VK_MENU, 0, 0, 0);
+  const bool altSeen = WaitFor([] { return GetAsyncKeyState(VK_MENU) < 0; }, 2000);
+  const Events withAlt = Keys(letter, false);
+  keybd_event(VK_MENU, 0, KEYEVENTF_KEYUP, 0);
+  ASSERT_TRUE(altSeen);
+  EXPECT_EQ(withAlt, (Events{{0xE8, 0, 0}, {0xE8, 0, kUp}, {VK_LMENU, 0, kUp}, {'A', 0, 0}, {'A', 0, kUp}}));
+  EXPECT_TRUE(WaitFor([] { return GetAsyncKeyState(VK_MENU) >= 0 && GetAsyncKeyState(VK_CONTROL) >= 0; }, 2000));
 }
 
 // 20 KB of text (the size of a history entry) typed into notepad: the rate,
