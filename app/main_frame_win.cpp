@@ -216,7 +216,7 @@ LRESULT CMainFrame::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
     }
     case app::kMsgTypingEnded:
       typist_.Reap();
-      OnTypingEnded(static_cast<app::TypingEnd>(wParam), static_cast<size_t>(lParam));
+      OnTypingEnded(app::TypingJobOf(wParam), app::TypingEndOf(wParam), static_cast<size_t>(lParam));
       return 0;
     case app::kMsgTypingTooLong:
       QuilloMessageBox(IDS_TYPING_TOO_LONG);
@@ -580,7 +580,17 @@ void CMainFrame::PutCutTextBack(const std::string& cut) {
   PasteText();
 }
 
-void CMainFrame::OnTypingEnded(app::TypingEnd end, size_t typed) {
+void CMainFrame::OnTypingEnded(uint32_t job, app::TypingEnd end, size_t typed) {
+  if (!itemSteps_.empty() && job == itemWaitsFor_) {
+    // A key-stroke item typed a piece of its text: the rest of the item
+    // follows the whole piece, and none of it a piece cut short.
+    itemWaitsFor_ = 0;
+    if (end == app::TypingEnd::kDone) {
+      RunKeyStrokeSteps();
+    } else {
+      itemSteps_.clear();
+    }
+  }
   // The user's own stop, the whole text and the end of the program need no
   // word; any other end left the text cut short where the user may not see.
   UINT id = 0;
@@ -606,14 +616,37 @@ void CMainFrame::PlayKeyStrokes() {
   EmptyClipboard();
   CloseClipboard();
   const size_t textLen = strnlen(text.data(), text.size());
-  const auto steps = app::PlanKeyStrokePlayback(text.data(), textLen,
-                                                reinterpret_cast<const uint8_t*>(marker.data()), marker.size());
+  // A newer item replaces one still under way, as its keys would otherwise
+  // mix with this one's.
+  itemSteps_ = app::PlanKeyStrokePlayback(text.data(), textLen, reinterpret_cast<const uint8_t*>(marker.data()),
+                                          marker.size());
+  itemNext_ = 0;
+  itemWaitsFor_ = 0;
+  ++itemGeneration_;
+  RunKeyStrokeSteps();
+}
+
+void CMainFrame::RunKeyStrokeSteps() {
+  const uint32_t generation = itemGeneration_;
   const DWORD lag = static_cast<DWORD>(settings_.KeyStrokeTimeLag < 0 ? 0 : settings_.KeyStrokeTimeLag);
-  for (const auto& step : steps) {
+  while (itemNext_ < itemSteps_.size()) {
+    // A copy: the waits below dispatch messages, and a newer item may take
+    // the list's place meanwhile.
+    const app::PlaybackStep step = itemSteps_[itemNext_++];
     switch (step.kind) {
       case app::PlaybackStep::kPaste:
         if (!CopyTextToClip(step.text.c_str(), TRUE)) continue;
-        PasteText();
+        {
+          const uint32_t before = typist_.lastStarted();
+          PasteText();
+          if (typist_.lastStarted() != before) {
+            // The piece is being typed on the typist's thread: the item
+            // goes on when it ends (OnTypingEnded), and this thread is free
+            // meanwhile.
+            itemWaitsFor_ = typist_.lastStarted();
+            return;
+          }
+        }
         break;
       case app::PlaybackStep::kKeyPress:
       case app::PlaybackStep::kKeyDown:
@@ -639,7 +672,9 @@ void CMainFrame::PlayKeyStrokes() {
     // Exit arrived meanwhile: the rest of the keys would go to whatever
     // window is in front by then.
     if (!Wait(lag)) return;
+    if (generation != itemGeneration_) return;  // a newer item runs instead
   }
+  itemSteps_.clear();
 }
 
 }  // namespace quillo

@@ -99,8 +99,8 @@ QUILLO_HOOK_API void GetStackItem(char* buffer, const char* source, int index, B
 // with g_bCopyOnly), by the method its program has on the paste-method list,
 // else by the keys of g_nPasteCmd. A program whose method is typing gets the
 // clipboard's text as characters, typed by the resident program on a thread
-// of its own: the text is handed over at once (kCopyDataTypeText); called on
-// the resident's own thread, this returns once the text is typed.
+// of its own: the text is handed over at once (kCopyDataTypeText), and this
+// returns while it is typed.
 QUILLO_HOOK_API void PasteText();
 // Synthesises the cut keys of g_nCutCmd.
 QUILLO_HOOK_API void CutText();

@@ -15,16 +15,12 @@ namespace quillo {
 
 struct TypingRequestHeader {
   uint32_t window;  // the window typed into; a window handle's significant 32 bits
-  uint32_t flags;   // kTypingCapsLock, kTypingWaitForEnd
+  uint32_t flags;   // kTypingCapsLock
 };
 static_assert(sizeof(TypingRequestHeader) == 8, "one layout in both flavors");
 
 // Caps Lock was on in the program's thread when the text was chosen.
 constexpr uint32_t kTypingCapsLock = 1;
-// Asked from the resident program's own thread (a key-stroke item, a text
-// command's second phase): the answer comes once the text is typed, so that
-// the keys after it come after it.
-constexpr uint32_t kTypingWaitForEnd = 2;
 
 // Typing is slow (100-200 characters a second in a plain edit control): a
 // longer text would take minutes more, and is refused with a message. The

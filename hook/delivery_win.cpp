@@ -474,10 +474,7 @@ void HandTextToTypist(HWND front) noexcept {
   DWORD_PTR taken = 0;
   if (GetWindowThreadProcessId(resident, nullptr) == GetCurrentThreadId()) {
     // The resident's own thread (a key-stroke item, a text command's second
-    // phase): it returns once the text is typed, so the keys after it come
-    // after it.
-    header.flags |= kTypingWaitForEnd;
-    std::memcpy(block, &header, sizeof header);
+    // phase): the window procedure is called right here.
     taken = static_cast<DWORD_PTR>(SendMessageA(resident, WM_COPYDATA, reinterpret_cast<WPARAM>(front),
                                                 reinterpret_cast<LPARAM>(&data)));
   } else if (SendMessageTimeoutA(resident, WM_COPYDATA, reinterpret_cast<WPARAM>(front),

@@ -25,13 +25,19 @@ HookVerdict TriggerHandler::OnKeyboard(int code, const KeyEvent& event, const Tr
     } else if (state_.stopKeyHeld == event.vk) {
       state_.stopKeyHeld = 0;
     }
+    // A macro typing its text stops with it: Pause is the playback's stop.
+    if (s.playing) host_.CheckPauseWhilePlaying(event);
     return HookVerdict::kSwallow;
   }
   if (state_.stopKeyHeld != 0 && event.vk == state_.stopKeyHeld) {
     // Typing ended at the press: its release, and the key's repeats while
-    // held, are still the stop's.
-    if (event.released) state_.stopKeyHeld = 0;
-    return HookVerdict::kSwallow;
+    // held, are still the stop's. A fresh press is the program's again (the
+    // release went to another program, where the focus had moved).
+    if (event.released || event.repeat) {
+      if (event.released) state_.stopKeyHeld = 0;
+      return HookVerdict::kSwallow;
+    }
+    state_.stopKeyHeld = 0;
   }
   if (s.typing && event.vk != 0) {
     // Every key event while a text is typed is counted, presses and releases

@@ -86,6 +86,24 @@ struct TypingKeys {
 // of the layout are not looked at for kEnter or a surrogate pair.
 TypingKeys ChooseTypingKeys(const TypingStep& step, const TypingKeyFacts& facts) noexcept;
 
+// The typed key events the program took, from the hooks' count of every key
+// event while a text is typed, the user's own among them (a key held down
+// repeats): a count beyond what was sent is theirs, and is never taken as
+// room to run further ahead.
+class TypedKeyCount {
+ public:
+  // `counted`: the hooks' count now; `sent`: the key events sent so far.
+  int32_t Taken(int32_t counted, int32_t sent) noexcept {
+    const int32_t ours = counted - others_;
+    if (ours <= sent) return ours;
+    others_ += ours - sent;
+    return sent;
+  }
+
+ private:
+  int32_t others_ = 0;  // key events counted that were not ours
+};
+
 class TypingOutput {
  public:
   // Adds the key presses of one step to the batch being made.

@@ -32,6 +32,15 @@ constexpr size_t kInputsPerStep = kMaxInputsPerStep;
 // How long the end of the program waits for the typing thread, which looks
 // at its stop flag at least every few milliseconds.
 constexpr DWORD kStopWaitMs = 5000;
+// The thread of a text that ended is about to return: a new request waits
+// this long for it rather than be refused.
+constexpr DWORD kEndingThreadWaitMs = 200;
+// The typist renews its beat at every look at its target; a beat this old is
+// one of a typist that is gone (the hooks read it alike).
+constexpr DWORD kTypingBeatMs = 2000;
+// The typed key events carry this in their extra information, where the
+// system hands it on (low-level hooks see it), to be told from the user's.
+constexpr ULONG_PTR kTypedKeyMark = 0x51545950;  // "QTYP"
 
 // The whole desktop types one text at a time: the flag lives in the shared
 // block, where the keyboard hooks of every program look for it to take a
@@ -53,6 +62,7 @@ void ReleaseTyping() noexcept {
 }  // namespace
 
 struct Typist::Job {
+  uint32_t number = 0;
   HWND target = nullptr;
   DWORD targetThread = 0;
   bool capsLock = false;
@@ -61,6 +71,10 @@ struct Typist::Job {
   std::vector<char16_t> text;
   volatile LONG shutdown = 0;  // the program is ending
 };
+
+bool TextBeingTyped() noexcept {
+  return g_bTyping != 0 && GetTickCount() - static_cast<DWORD>(g_nTypingBeat) < kTypingBeatMs;
+}
 
 namespace {
 
@@ -76,7 +90,7 @@ class SendInputTyping final : public TypingOutput {
 
   void AddStep(const TypingStep& step) noexcept override {
     count_ += static_cast<UINT>(
-        KeysForStep(step, keyboard_, 0, inputs_ + count_, kBatchSteps * kInputsPerStep - count_));
+        KeysForStep(step, keyboard_, kTypedKeyMark, inputs_ + count_, kBatchSteps * kInputsPerStep - count_));
   }
 
   bool SendBatch() noexcept override {
@@ -98,13 +112,11 @@ class SendInputTyping final : public TypingOutput {
     if (g_bStopTyping != 0 || GetAsyncKeyState(VK_PAUSE) < 0 || GetAsyncKeyState(VK_ESCAPE) < 0) {
       return TypingEnd::kStopped;
     }
-    // Keys go to whatever thread is in front: only the one the text was
-    // chosen in may get them.
+    // Keys go to whatever window is in front: only the one the text was
+    // chosen in may get them, not even another window of its thread (a
+    // browser's or an explorer's windows share one).
     if (!IsWindow(target_)) return TypingEnd::kTargetGone;
-    const HWND front = GetForegroundWindow();
-    if (front == nullptr || GetWindowThreadProcessId(front, nullptr) != targetThread_) {
-      return TypingEnd::kTargetLeftFront;
-    }
+    if (GetForegroundWindow() != target_) return TypingEnd::kTargetLeftFront;
     return TypingEnd::kDone;
   }
 
@@ -116,11 +128,11 @@ class SendInputTyping final : public TypingOutput {
       if (g_nTypedKeysTaken != 0) uncounted_ = false;
       return;
     }
-    LONG seen = g_nTypedKeysTaken;
+    LONG seen = Taken();
     DWORD lastProgress = GetTickCount();
     while (sentEvents_ - seen > kEventsAhead && Check() == TypingEnd::kDone) {
       Sleep(1);
-      const LONG now = g_nTypedKeysTaken;
+      const LONG now = Taken();
       if (now != seen) {
         seen = now;
         lastProgress = GetTickCount();
@@ -137,6 +149,8 @@ class SendInputTyping final : public TypingOutput {
   void ResumeRecording() noexcept override { ResumeRec(); }
 
  private:
+  LONG Taken() noexcept { return typed_.Taken(g_nTypedKeysTaken, sentEvents_); }
+
   const volatile LONG& shutdown_;
   const HWND target_;
   const DWORD targetThread_;
@@ -144,6 +158,7 @@ class SendInputTyping final : public TypingOutput {
   INPUT inputs_[kBatchSteps * kInputsPerStep];
   UINT count_ = 0;
   LONG sentEvents_ = 0;  // key events sent so far
+  TypedKeyCount typed_;
   bool uncounted_ = false;
 };
 
@@ -162,7 +177,9 @@ DWORD WINAPI Typist::ThreadMain(void* param) {
   // the stop, and a new text may be chosen at once.
   ReleaseTyping();
   if (job.notify != nullptr) {
-    PostMessageA(job.notify, kMsgTypingEnded, static_cast<WPARAM>(result.end), static_cast<LPARAM>(result.steps));
+    // Unheard only when the window is gone: the program is ending.
+    PostMessageA(job.notify, kMsgTypingEnded, TypingEndedWParam(result.end, job.number),
+                 static_cast<LPARAM>(result.steps));
   }
   return 0;
 }
@@ -176,8 +193,12 @@ LRESULT Typist::OnRequest(const COPYDATASTRUCT& data) noexcept {
   if (check == TypingRequestCheck::kTooLong) {
     // Told after the hook's thread has its answer: a box here would hold
     // the program the text was chosen in.
-    if (window_ != nullptr) PostMessageA(window_, kMsgTypingTooLong, static_cast<WPARAM>(length), 0);
+    if (window_ == nullptr || !PostMessageA(window_, kMsgTypingTooLong, static_cast<WPARAM>(length), 0)) return 0;
     return 1;
+  }
+  if (thread_ && !TextBeingTyped()) {
+    // The last text ended and its thread is returning.
+    WaitForSingleObject(thread_.get(), kEndingThreadWaitMs);
   }
   Reap();
   if (thread_) return 0;  // a text is being typed: this one is dropped
@@ -194,6 +215,8 @@ LRESULT Typist::OnRequest(const COPYDATASTRUCT& data) noexcept {
   // theirs that the typed keys must be hidden from.
   job->recording = Shared().bRecording != 0;
   job->notify = window_;
+  job->number = ++lastStarted_;
+  if (lastStarted_ > 0xFFFFFF) lastStarted_ = job->number = 1;  // kept within kMsgTypingEnded's wParam
   if (length != 0) {
     // No code page makes more UTF-16 units than bytes.
     const int units = MultiByteToWideChar(CP_ACP, 0, ansi, static_cast<int>(length), nullptr, 0);
@@ -213,27 +236,7 @@ LRESULT Typist::OnRequest(const COPYDATASTRUCT& data) noexcept {
     return 0;
   }
   job_ = std::move(job);
-  if ((header.flags & kTypingWaitForEnd) != 0) {
-    WaitHandlingSentMessages();
-    Reap();
-  }
   return 1;
-}
-
-void Typist::WaitHandlingSentMessages() noexcept {
-  // Messages sent to this thread meanwhile are handled (the clipboard viewer
-  // chain sends them, and their senders wait); nothing posted is taken, so no
-  // command of ours runs in between.
-  for (;;) {
-    // Read again each time: a message handled here (the end of the session)
-    // may have stopped and closed the thread.
-    HANDLE thread = thread_.get();
-    if (thread == nullptr) return;
-    const DWORD r = MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_SENDMESSAGE);
-    if (r != WAIT_OBJECT_0 + 1) return;
-    MSG msg;
-    PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-  }
 }
 
 void Typist::Reap() noexcept {

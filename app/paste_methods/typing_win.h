@@ -14,9 +14,19 @@
 
 namespace quillo::app {
 
-// Posted to the typist's window when a text ended: wParam the TypingEnd,
-// lParam the characters typed. Private to the resident program.
+// Posted to the typist's window when a text ended: wParam the TypingEnd in
+// its low byte and the text's number (Typist::lastStarted) above it, lParam
+// the characters typed. Private to the resident program.
 constexpr UINT kMsgTypingEnded = WM_APP + 18;
+inline WPARAM TypingEndedWParam(TypingEnd end, uint32_t job) noexcept {
+  return static_cast<WPARAM>(job) << 8 | static_cast<WPARAM>(end);
+}
+inline TypingEnd TypingEndOf(WPARAM wParam) noexcept { return static_cast<TypingEnd>(wParam & 0xFF); }
+inline uint32_t TypingJobOf(WPARAM wParam) noexcept { return static_cast<uint32_t>(wParam >> 8); }
+
+// A text is being typed by a living typist (the flag in the shared block,
+// with a fresh beat): a macro played meanwhile waits for it.
+bool TextBeingTyped() noexcept;
 // Posted when a text was refused as too long to type; wParam its length.
 constexpr UINT kMsgTypingTooLong = WM_APP + 19;
 
@@ -31,11 +41,14 @@ class Typist {
   void SetWindow(HWND window) noexcept { window_ = window; }
 
   // A hook's request (the block of a WM_COPYDATA of kCopyDataTypeText): 1
-  // when it is typed or refused with a message, 0 when refused unexplained
-  // (a text is being typed already, the window is gone, the request is
-  // malformed), for the hook to beep. A request that asks to wait
-  // (kTypingWaitForEnd) returns once the text is typed.
+  // when typing started or the request was refused with a message, 0 when
+  // refused unexplained (a text is being typed already, the window is gone,
+  // the request is malformed), for the hook to beep. It returns at once:
+  // kMsgTypingEnded tells the end.
   LRESULT OnRequest(const COPYDATASTRUCT& data) noexcept;
+
+  // The number of the text typing started for last (0: none yet).
+  uint32_t lastStarted() const noexcept { return lastStarted_; }
 
   // Closes a thread that has ended (on kMsgTypingEnded).
   void Reap() noexcept;
@@ -50,11 +63,11 @@ class Typist {
  private:
   struct Job;
   static DWORD WINAPI ThreadMain(void* job);
-  void WaitHandlingSentMessages() noexcept;
 
   HWND window_ = nullptr;
   UniqueHandle thread_;
   std::unique_ptr<Job> job_;
+  uint32_t lastStarted_ = 0;
 };
 
 }  // namespace quillo::app

@@ -459,5 +459,17 @@ TEST(TypingKeysChoice, KeysOnlyWhereTheKeyGivesTheCharacterWhateverTheKeyboardSt
   }
 }
 
+// The user's own keys counted while a text is typed (a held key repeats)
+// never let the typist run further ahead than its own events taken allow.
+TEST(Typing, KeysCountedBeyondWhatWasSentAreNotTakenForRoom) {
+  app::TypedKeyCount count;
+  EXPECT_EQ(count.Taken(4, 10), 4);
+  EXPECT_EQ(count.Taken(30, 10), 10) << "20 of the user's";
+  // Later counts are ours again only beyond the user's 20.
+  EXPECT_EQ(count.Taken(32, 20), 12);
+  EXPECT_EQ(count.Taken(40, 20), 20);
+  EXPECT_EQ(count.Taken(40, 28), 20);
+}
+
 }  // namespace
 }  // namespace quillo

@@ -147,14 +147,15 @@ TEST(TriggerTyping, PauseOrEscapeWhileTyping_StopsItAndNeverReachesTheProgram) {
 }
 
 // Typing ends at the press of the stop key, before its release comes: the
-// release is still the stop's, and the key is the program's again after it.
+// release and the key's repeats while held are still the stop's; a fresh
+// press is the program's again, even when the release went elsewhere.
 TEST(TriggerTyping, TheStopKeysReleaseAfterTypingEndedStaysAwayFromTheProgram) {
   for (uint32_t vk : {kVkPause, 0x1Bu}) {
     Rig rig;
     rig.settings.typing = true;
     EXPECT_EQ(rig.Press(vk), HookVerdict::kSwallow) << vk;
     rig.settings.typing = false;  // the typist saw the stop and ended
-    EXPECT_EQ(rig.Press(vk), HookVerdict::kSwallow) << "a repeat while held, vk " << vk;
+    EXPECT_EQ(rig.Key(vk, false, false, true), HookVerdict::kSwallow) << "a repeat while held, vk " << vk;
     EXPECT_EQ(rig.Release(vk), HookVerdict::kSwallow) << vk;
     EXPECT_EQ(rig.Press(vk), HookVerdict::kPassOn) << "the next press is the program's, vk " << vk;
     EXPECT_EQ(rig.Release(vk), HookVerdict::kPassOn) << vk;
@@ -167,6 +168,23 @@ TEST(TriggerTyping, TheStopKeysReleaseAfterTypingEndedStaysAwayFromTheProgram) {
   EXPECT_EQ(other.Press('A'), HookVerdict::kPassOn);
   EXPECT_EQ(other.Release('A'), HookVerdict::kPassOn);
   EXPECT_EQ(other.Release(0x1B), HookVerdict::kSwallow);
+  // The release went to another program: this one's next press of the key
+  // (no repeat) is the user's, and so is its release.
+  Rig moved;
+  moved.settings.typing = true;
+  moved.Press(0x1B);
+  moved.settings.typing = false;
+  EXPECT_EQ(moved.Press(0x1B), HookVerdict::kPassOn);
+  EXPECT_EQ(moved.Release(0x1B), HookVerdict::kPassOn);
+}
+
+// A macro that types a text: Pause stops the typing and the playback alike.
+TEST(TriggerTyping, PauseWhileAMacroTypesStopsThePlaybackToo) {
+  Rig rig;
+  rig.settings.typing = true;
+  rig.settings.playing = true;
+  EXPECT_EQ(rig.Press(kVkPause), HookVerdict::kSwallow);
+  EXPECT_EQ(rig.host.log, (Log{"stop typing", "pause? " + std::to_string(kVkPause)}));
 }
 
 TEST(TriggerDoublePress, SecondReleaseFiresOnlyWithin499ms) {
