@@ -8,7 +8,7 @@
 
 namespace quillo {
 
-int ShowOwnMessage(HINSTANCE module, UINT id, UINT type, const char* arg) {
+int ShowOwnMessage(HINSTANCE module, UINT id, UINT type, const char* arg, const char* extraLine) {
   HWND owner = GetForegroundWindow();
   DWORD pid = 0;
   if (owner != nullptr && (GetWindowThreadProcessId(owner, &pid) == 0 || pid != GetCurrentProcessId())) {
@@ -18,13 +18,17 @@ int ShowOwnMessage(HINSTANCE module, UINT id, UINT type, const char* arg) {
     owner = nullptr;
     type |= MB_TOPMOST | MB_SETFOREGROUND;
   }
-  return ShowQuilloMessageOwnedBy(owner, module, id, type, arg);
+  return ShowQuilloMessageOwnedBy(owner, module, id, type, arg, extraLine);
 }
 
 int QuilloMessageBox(UINT id, UINT type, const char* arg) {
   char probe[8];
   if (LoadStringA(GetModuleHandleA(nullptr), id, probe, sizeof probe) <= 0) return IDCANCEL;
   return ShowOwnMessage(GetModuleHandleA(nullptr), id, type, arg);
+}
+
+int QuilloMessageBoxWithLine(UINT id, const char* extraLine) {
+  return ShowOwnMessage(GetModuleHandleA(nullptr), id, MB_OK | MB_ICONEXCLAMATION, nullptr, extraLine);
 }
 
 bool Wait(DWORD ms) {

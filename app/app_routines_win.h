@@ -13,8 +13,11 @@ namespace quillo {
 // loaded shows nothing and answers IDCANCEL. With `arg`, the text's "%s" is
 // filled with it.
 int QuilloMessageBox(UINT id, UINT type = MB_OK | MB_ICONEXCLAMATION, const char* arg = nullptr);
+// The same box with `extraLine` below the text.
+int QuilloMessageBoxWithLine(UINT id, const char* extraLine);
 // The same for string `id` of `module`; 0 when it cannot be loaded.
-int ShowOwnMessage(HINSTANCE module, UINT id, UINT type = MB_OK | MB_ICONEXCLAMATION, const char* arg = nullptr);
+int ShowOwnMessage(HINSTANCE module, UINT id, UINT type = MB_OK | MB_ICONEXCLAMATION, const char* arg = nullptr,
+                   const char* extraLine = nullptr);
 
 // Waits `ms` milliseconds while dispatching this thread's messages, so the
 // program's windows stay responsive (and handlers may run meanwhile). It does

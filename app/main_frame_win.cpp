@@ -206,10 +206,21 @@ LRESULT CMainFrame::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
       return 0;
     case kMsgSkipQuery:
       return OnSkipQuery(static_cast<ATOM>(wParam));
-    case WM_COPYDATA:
+    case WM_COPYDATA: {
       // Sent from hooks in other processes; the block is valid only during the send.
-      if (macros_ && lParam != 0) macros_->OnCopyData(*reinterpret_cast<const COPYDATASTRUCT*>(lParam));
+      if (lParam == 0) return 0;
+      const COPYDATASTRUCT& data = *reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+      if (data.dwData == kCopyDataTypeText) return typist_.OnRequest(data);
+      if (macros_) macros_->OnCopyData(data);
       return 1;
+    }
+    case app::kMsgTypingEnded:
+      typist_.Reap();
+      OnTypingEnded(app::TypingJobOf(wParam), app::TypingEndOf(wParam), static_cast<size_t>(lParam));
+      return 0;
+    case app::kMsgTypingTooLong:
+      QuilloMessageBox(IDS_TYPING_TOO_LONG);
+      return 0;
     case kMsgShowMenu:
       ShowMenu(static_cast<int>(wParam), static_cast<int>(lParam));
       return 0;
@@ -274,6 +285,7 @@ bool CMainFrame::OnCreate() {
     QuilloMessageBox(IDS_NO_MEMORY);
     return false;
   }
+  typist_.SetWindow(hwnd_);
   marker_ = RegisterClipboardFormatA("Quillo Marker");
   if (marker_ == 0) {
     QuilloMessageBox(IDS_REGISTER_FORMAT);
@@ -288,6 +300,10 @@ bool CMainFrame::OnCreate() {
   // loaded: a copy of ours that ended with a sheet open left the flag set,
   // and the hooks would ignore every trigger from now on.
   g_bOnDlgDisp = FALSE;
+  // Nor is a text being typed: a copy of ours that died while typing left
+  // the flag, and the hooks would take every Escape as a stop.
+  g_bTyping = 0;
+  g_bStopTyping = 0;
   // The settings are in the block before the hooks can act on them: a block
   // made or reset at this start holds none yet.
   ApplySettingsToSharedBlock(settings_);
@@ -395,6 +411,8 @@ void CMainFrame::SaveSettingsNow() {
 }
 
 void CMainFrame::OnClose() {
+  // Typing ends before anything it uses: the hooks, the window it reports to.
+  typist_.Stop();
   if (!closed_) {
     closed_ = true;
     RemoveHooks();
@@ -405,6 +423,7 @@ void CMainFrame::OnClose() {
 }
 
 void CMainFrame::OnDestroy() {
+  typist_.Stop();
 #ifdef _WIN64
   // Its hooks post to this window: it goes first.
   companion_.Stop();
@@ -561,6 +580,29 @@ void CMainFrame::PutCutTextBack(const std::string& cut) {
   PasteText();
 }
 
+void CMainFrame::OnTypingEnded(uint32_t job, app::TypingEnd end, size_t typed) {
+  if (!itemSteps_.empty() && job == itemWaitsFor_) {
+    // A key-stroke item typed a piece of its text: the rest of the item
+    // follows the whole piece, and none of it a piece cut short.
+    itemWaitsFor_ = 0;
+    if (end == app::TypingEnd::kDone) {
+      RunKeyStrokeSteps();
+    } else {
+      itemSteps_.clear();
+    }
+  }
+  // The user's own stop, the whole text and the end of the program need no
+  // word; any other end left the text cut short where the user may not see.
+  UINT id = 0;
+  switch (end) {
+    case app::TypingEnd::kTargetLeftFront: id = IDS_TYPING_LEFT_FRONT; break;
+    case app::TypingEnd::kTargetGone: id = IDS_TYPING_TARGET_GONE; break;
+    case app::TypingEnd::kInputRefused: id = IDS_TYPING_REFUSED; break;
+    default: return;
+  }
+  QuilloMessageBox(id, MB_OK | MB_ICONEXCLAMATION, std::to_string(typed).c_str());
+}
+
 void CMainFrame::PlayKeyStrokes() {
   if (!IsClipboardFormatAvailable(CF_TEXT) || !Available(marker_)) return;
   if (!OpenClipboardPatiently(hwnd_)) return;
@@ -574,14 +616,37 @@ void CMainFrame::PlayKeyStrokes() {
   EmptyClipboard();
   CloseClipboard();
   const size_t textLen = strnlen(text.data(), text.size());
-  const auto steps = app::PlanKeyStrokePlayback(text.data(), textLen,
-                                                reinterpret_cast<const uint8_t*>(marker.data()), marker.size());
+  // A newer item replaces one still under way, as its keys would otherwise
+  // mix with this one's.
+  itemSteps_ = app::PlanKeyStrokePlayback(text.data(), textLen, reinterpret_cast<const uint8_t*>(marker.data()),
+                                          marker.size());
+  itemNext_ = 0;
+  itemWaitsFor_ = 0;
+  ++itemGeneration_;
+  RunKeyStrokeSteps();
+}
+
+void CMainFrame::RunKeyStrokeSteps() {
+  const uint32_t generation = itemGeneration_;
   const DWORD lag = static_cast<DWORD>(settings_.KeyStrokeTimeLag < 0 ? 0 : settings_.KeyStrokeTimeLag);
-  for (const auto& step : steps) {
+  while (itemNext_ < itemSteps_.size()) {
+    // A copy: the waits below dispatch messages, and a newer item may take
+    // the list's place meanwhile.
+    const app::PlaybackStep step = itemSteps_[itemNext_++];
     switch (step.kind) {
       case app::PlaybackStep::kPaste:
         if (!CopyTextToClip(step.text.c_str(), TRUE)) continue;
-        PasteText();
+        {
+          const uint32_t before = typist_.lastStarted();
+          PasteText();
+          if (typist_.lastStarted() != before) {
+            // The piece is being typed on the typist's thread: the item
+            // goes on when it ends (OnTypingEnded), and this thread is free
+            // meanwhile.
+            itemWaitsFor_ = typist_.lastStarted();
+            return;
+          }
+        }
         break;
       case app::PlaybackStep::kKeyPress:
       case app::PlaybackStep::kKeyDown:
@@ -607,7 +672,9 @@ void CMainFrame::PlayKeyStrokes() {
     // Exit arrived meanwhile: the rest of the keys would go to whatever
     // window is in front by then.
     if (!Wait(lag)) return;
+    if (generation != itemGeneration_) return;  // a newer item runs instead
   }
+  itemSteps_.clear();
 }
 
 }  // namespace quillo

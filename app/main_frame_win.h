@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "capture.h"
 #include "deliverable_names.h"
@@ -14,8 +15,10 @@
 #include "companion/companion_launcher_win.h"
 #endif
 #include "history_store_win.h"
+#include "key_stroke_playback.h"
 #include "macros/macro_bar_win.h"
 #include "macros/macros_win.h"
+#include "paste_methods/typing_win.h"
 #include "settings.h"
 #include "tray/tray_icon_win.h"
 
@@ -52,6 +55,10 @@ class CMainFrame {
   // A cut whose second phase cannot run: the user's text goes back in place.
   void PutCutTextBack(const std::string& cut);
   void PlayKeyStrokes();
+  // Plays the key-stroke item's steps from itemNext_ on, until its end or a
+  // piece that is being typed.
+  void RunKeyStrokeSteps();
+  void OnTypingEnded(uint32_t job, app::TypingEnd end, size_t typed);
   bool CreateMacroBar();
   void SaveMacroBarState();
   // DispTopMost: the main window, and the bar it owns with it, above all others.
@@ -99,6 +106,13 @@ class CMainFrame {
   std::string cutText_;     // the text a pending second phase is to rework
   app::MacroBar macroBar_;  // before the machine, which shows the macro on it
   std::unique_ptr<app::MacroMachine> macros_;  // created with the window
+  app::Typist typist_;  // types texts for the programs that take them typed
+  // The key-stroke item being played, its next step, and the typed text it
+  // waits for (0: none).
+  std::vector<app::PlaybackStep> itemSteps_;
+  size_t itemNext_ = 0;
+  uint32_t itemWaitsFor_ = 0;
+  uint32_t itemGeneration_ = 0;
   bool barStateLoaded_ = false;  // the bar's place was read and is saved once at the end
   UINT marker_ = 0;
   DWORD lastSequence_ = 0;  // clipboard sequence number of the last change looked at

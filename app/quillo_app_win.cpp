@@ -28,6 +28,8 @@ class CQuilloApp {
 
  private:
   void EnsureDefaultMenuFile();
+  // The entries of the paste-method list the load refused, told once.
+  void ReportPasteMethodProblems();
 
   std::string folder_;
   UniqueHandle mutex_;
@@ -67,10 +69,23 @@ bool CQuilloApp::InitInstance() {
   comReady_ = SUCCEEDED(CoInitialize(nullptr));
   EnsureDefaultMenuFile();
   LoadSettingsFromRegistry(folder_, settings_);
+  ReportPasteMethodProblems();
   WriteLoadTimeSharedSettings(settings_);
   settingsLoaded_ = true;
   frame_ = std::make_unique<CMainFrame>(settings_, folder_);
   return frame_->Create();
+}
+
+void CQuilloApp::ReportPasteMethodProblems() {
+  // One box for all of them, the first few named: a damaged list must not
+  // stop the start with a box per entry.
+  const std::vector<std::string>& problems = settings_.PasteProgramProblems;
+  if (problems.empty()) return;
+  std::string lines;
+  constexpr size_t kShown = 5;
+  for (size_t i = 0; i < problems.size() && i < kShown; ++i) lines += (i == 0 ? "" : "\n") + problems[i];
+  if (problems.size() > kShown) lines += "\n...";
+  QuilloMessageBoxWithLine(IDS_PASTE_METHODS_LEFT_OUT, lines.c_str());
 }
 
 void CQuilloApp::EnsureDefaultMenuFile() {

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "dbcs.h"
 #include "path_text.h"
@@ -204,6 +205,45 @@ void LoadSkipApps(SettingsStore& store, std::vector<std::string>& apps) {
   }
 }
 
+// The stored list of paste methods. A store that never held one (no
+// "Count") gives the defaults; an entry that cannot be read is left out and
+// said why, the others kept in their order.
+void LoadPastePrograms(SettingsStore& store, std::vector<PasteProgram>& list, std::vector<std::string>& problems) {
+  list.clear();
+  problems.clear();
+  const int32_t count = store.ReadInt(kPasteMethodSection, "Count", -1);
+  if (count < 0) {
+    PasteProgram defaults[kMaxPastePrograms];
+    const size_t n = DefaultPastePrograms(defaults, kMaxPastePrograms);
+    list.assign(defaults, defaults + n);
+    return;
+  }
+  size_t wanted = static_cast<size_t>(count);
+  if (wanted > kMaxPastePrograms) {
+    problems.push_back("The list of paste methods holds " + std::to_string(count) + " programs; only the first " +
+                       std::to_string(kMaxPastePrograms) + " are kept.");
+    wanted = kMaxPastePrograms;
+  }
+  char name[32];
+  for (size_t n = 0; n < wanted; ++n) {
+    std::snprintf(name, sizeof name, "Program%zu", n);
+    const std::string value = store.ReadString(kPasteMethodSection, name, "");
+    PasteProgram entry;
+    PasteEntryProblem problem = ParsePasteEntry(value.data(), value.size(), entry);
+    const std::string shown = "\"" + value + "\" (" + name + ")";
+    if (problem != PasteEntryProblem::kNone) {
+      problems.push_back("The paste method entry " + shown + " is left out: " + DescribePasteEntryProblem(problem));
+      continue;
+    }
+    std::string why;
+    if (!CanAddPasteProgram(list, entry.program, &why)) {
+      problems.push_back("The paste method entry " + shown + " is left out: " + why);
+      continue;
+    }
+    list.push_back(entry);
+  }
+}
+
 // Bounded copy that never splits a double-byte character; always terminates.
 size_t CopyCut(char* out, size_t outSize, const char* src) noexcept {
   if (outSize == 0) return 0;
@@ -302,6 +342,7 @@ void LoadSettings(SettingsStore& store, const std::string& programFolder, FilePr
   CutText(out.QuoteChar, kMaxQuoteBytes);
   LoadMenuFileSets(store, programFolder, files, out.MenuFiles);
   LoadSkipApps(store, out.SkipApps);
+  LoadPastePrograms(store, out.PastePrograms, out.PasteProgramProblems);
   LoadRows(store, kMacroSection, kMacroKeys, out);
 }
 
@@ -332,7 +373,57 @@ bool SaveSettings(SettingsStore& store, const std::string& programFolder, const 
     saved = store.WriteString(kSkipAppListSection, name, settings.SkipApps[n].c_str()) && saved;
   }
 
+  // The count is written even for an empty list: no count means "never
+  // set", which brings the defaults back.
+  saved = store.DeleteSection(kPasteMethodSection) && saved;
+  int32_t written = 0;
+  for (const PasteProgram& entry : settings.PastePrograms) {
+    if (static_cast<size_t>(written) == kMaxPastePrograms) break;
+    char text[kPasteProgramBytes + 32];
+    // A record no load could have made is not written.
+    if (!FormatPasteEntry(entry, text, sizeof text)) continue;
+    std::snprintf(name, sizeof name, "Program%d", static_cast<int>(written));
+    saved = store.WriteString(kPasteMethodSection, name, text) && saved;
+    ++written;
+  }
+  saved = store.WriteInt(kPasteMethodSection, "Count", written) && saved;
+
   return SaveRows(store, kMacroSection, kMacroKeys, settings) && saved;
+}
+
+std::string DescribePasteEntryProblem(PasteEntryProblem problem) {
+  switch (problem) {
+    case PasteEntryProblem::kNone: return "";
+    case PasteEntryProblem::kNoSeparator: return "it has no \"=\" between the program and its method.";
+    case PasteEntryProblem::kEmptyName: return "it names no program.";
+    case PasteEntryProblem::kNameTooLong:
+      return "a program's name has " + std::to_string(kPasteProgramBytes - 1) + " characters at most.";
+    case PasteEntryProblem::kNameIsPath:
+      return "give the program's file name only (such as notepad.exe), without a folder.";
+    case PasteEntryProblem::kBadCharacter: return "the program's name holds a character no file name has.";
+    case PasteEntryProblem::kUnknownMethod:
+      return "the method is none of Ctrl+V, Shift+Insert, Ctrl+Y, Ctrl+Shift+V, Type.";
+  }
+  return "";
+}
+
+bool CanAddPasteProgram(const std::vector<PasteProgram>& list, const std::string& name, std::string* why) {
+  const PasteEntryProblem problem = CheckPasteProgramName(name.data(), name.size());
+  if (problem != PasteEntryProblem::kNone) {
+    if (why != nullptr) *why = DescribePasteEntryProblem(problem);
+    return false;
+  }
+  for (const PasteProgram& entry : list) {
+    if (SameProgramName(entry.program, strnlen(entry.program, sizeof entry.program), name.data(), name.size())) {
+      if (why != nullptr) *why = name + " is on the list already.";
+      return false;
+    }
+  }
+  if (list.size() >= kMaxPastePrograms) {
+    if (why != nullptr) *why = "the list holds " + std::to_string(kMaxPastePrograms) + " programs at most.";
+    return false;
+  }
+  return true;
 }
 
 bool MoveMenuFileSetToTop(MenuFileSet (&sets)[kMenuFileSetCount], int index) noexcept {
@@ -391,6 +482,12 @@ AppliedShared MakeAppliedShared(const Settings& s, KeyNameSource& names) noexcep
   out.recKey = Bool(s.RecKey);
   out.recMouse = Bool(s.RecMouse);
   out.cutMouseMove = Bool(s.CutMouseMove);
+  for (const PasteProgram& entry : s.PastePrograms) {
+    if (static_cast<size_t>(out.pasteProgramCount) == kMaxPastePrograms) break;
+    PasteProgram& to = out.pastePrograms[out.pasteProgramCount++];
+    to = entry;
+    to.program[sizeof to.program - 1] = '\0';
+  }
   return out;
 }
 

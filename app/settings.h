@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "key_text.h"
+#include "paste_methods/paste_entries.h"
 #include "quillo_records.h"
 
 namespace quillo::settings {
@@ -21,6 +22,8 @@ constexpr char kGeneralSection[] = "General";
 constexpr char kMenuFileSetSection[] = "MenuFileSet";
 constexpr char kSkipAppListSection[] = "SkipAppList";
 constexpr char kMacroSection[] = "Macro";
+// The paste method per program: "Count", then "Program0".. as "name=Method".
+constexpr char kPasteMethodSection[] = "PasteMethods";
 constexpr char kMacroBarPrefix[] = "MacroBar";
 
 // The longest text a store hands out, terminator included; a longer stored
@@ -113,6 +116,14 @@ struct Settings {
   // ---- "SkipAppList" ----
   std::vector<std::string> SkipApps;
 
+  // ---- "PasteMethods" ----
+  // The programs pasted into otherwise than by PasteCmd; without a stored
+  // list, the defaults (DefaultPastePrograms).
+  std::vector<PasteProgram> PastePrograms;
+  // What the load refused of the stored list, one sentence each, for the
+  // user to hear of once; never saved.
+  std::vector<std::string> PasteProgramProblems;
+
   // ---- "Macro" ----
   std::string CurMacroName;
   int32_t PlayStyle = 0;
@@ -155,6 +166,15 @@ bool IsSkippedProgram(const Settings& settings, const char* programPath) noexcep
 // single-byte letters.
 bool EqualIgnoringCase(const char* a, size_t aLen, const char* b, size_t bLen) noexcept;
 
+// The sentence that tells the user why `name` (or a stored entry) is not
+// taken on the list of paste methods.
+std::string DescribePasteEntryProblem(PasteEntryProblem problem);
+
+// Whether `name` can be added to `list` as a program of its own: a file name
+// (CheckPasteProgramName) not on the list yet. The sentence for the user in
+// *why when not.
+bool CanAddPasteProgram(const std::vector<PasteProgram>& list, const std::string& name, std::string* why);
+
 // Cuts `text` to at most `maxBytes` bytes without splitting a double-byte character.
 void CutText(std::string& text, size_t maxBytes);
 
@@ -196,6 +216,8 @@ struct AppliedShared {
   int32_t recKey;          // g_bRecKey
   int32_t recMouse;        // g_bRecMouse
   int32_t cutMouseMove;    // g_bCutMouseMove
+  int32_t pasteProgramCount;                       // nPastePrograms
+  PasteProgram pastePrograms[kMaxPastePrograms];   // PastePrograms
 };
 AppliedShared MakeAppliedShared(const Settings& settings, KeyNameSource& names) noexcept;
 

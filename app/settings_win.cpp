@@ -167,6 +167,13 @@ void ApplySettingsToSharedBlock(const settings::Settings& settings) noexcept {
   g_bRecKey = v.recKey;
   g_bRecMouse = v.recMouse;
   g_bCutMouseMove = v.cutMouseMove;
+  // Hooks in other programs may read the list meanwhile: the version tells
+  // them to read again rather than take half of each.
+  static_assert(sizeof v.pastePrograms == sizeof g_PastePrograms, "the list mirrors the shared block's");
+  const uint32_t writing = BeginPasteListWrite(&g_nPasteListVersion);
+  std::memcpy(g_PastePrograms, v.pastePrograms, sizeof g_PastePrograms);
+  g_nPastePrograms = v.pasteProgramCount;
+  EndPasteListWrite(&g_nPasteListVersion, writing);
 }
 
 bool MoveMenuFileSetToTopAndPush(settings::Settings& settings, int index) noexcept {

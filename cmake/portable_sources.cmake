@@ -8,6 +8,7 @@ set(COMMON_PORTABLE_SOURCES
   ${QUILLO_ROOT}/common/small_format.cpp
   ${QUILLO_ROOT}/common/key_text.cpp
   ${QUILLO_ROOT}/common/menu_file_reader.cpp
+  ${QUILLO_ROOT}/common/paste_programs.cpp
 )
 set(HOOK_PORTABLE_SOURCES
   ${QUILLO_ROOT}/hook/menu_file.cpp
@@ -25,6 +26,8 @@ set(APP_PORTABLE_SOURCES
   ${QUILLO_ROOT}/app/capture.cpp
   ${QUILLO_ROOT}/app/key_stroke_playback.cpp
   ${QUILLO_ROOT}/app/settings.cpp
+  ${QUILLO_ROOT}/app/paste_methods/paste_entries.cpp
+  ${QUILLO_ROOT}/app/paste_methods/typing.cpp
   ${QUILLO_ROOT}/app/macros/macro_file.cpp
   ${QUILLO_ROOT}/app/macros/macro_player.cpp
   ${QUILLO_ROOT}/app/macros/macro_list.cpp

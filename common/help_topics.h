@@ -25,5 +25,6 @@ constexpr int kOptionsCustomMenu = DialogTopic(401);
 constexpr int kOptionsStackMenu = DialogTopic(402);
 constexpr int kOptionsMacro = DialogTopic(403);
 constexpr int kOptionsFileDialog = DialogTopic(404);
+constexpr int kOptionsPasteMethods = DialogTopic(405);
 
 }  // namespace quillo::help

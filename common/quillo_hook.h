@@ -54,6 +54,13 @@
 #define g_bRecMouse (::quillo::Shared().bRecMouse)
 #define g_bCutMouseMove (::quillo::Shared().bCutMouseMove)
 #define g_hwndQuillo (::quillo::Shared().hwndQuillo)         // the resident window
+#define g_nPasteListVersion (::quillo::Shared().pasteListVersion) // odd while the list changes
+#define g_nPastePrograms (::quillo::Shared().nPastePrograms) // entries of g_PastePrograms in use
+#define g_PastePrograms (::quillo::Shared().PastePrograms)   // paste method per program
+#define g_bTyping (::quillo::Shared().bTyping)               // a text is being typed
+#define g_bStopTyping (::quillo::Shared().bStopTyping)       // Pause or Escape asked it to stop
+#define g_nTypingBeat (::quillo::Shared().typingBeat)     // the typist's tick count, fresh while it types
+#define g_nTypedKeysTaken (::quillo::Shared().nTypedKeysTaken) // typed presses the target took in
 
 // ---- Exported functions ----
 // Copies path, trigger, key and modifiers into entry `index` (0-9) of g_CustomMenuSet.
@@ -88,8 +95,12 @@ QUILLO_HOOK_API void ShowMenu(int kind, int n);
 // from the text `source` itself otherwise (then `index` only numbers it).
 // `menuStyle` 1 gives the stack menu's access keys, 0 the list prefix "01: ".
 QUILLO_HOOK_API void GetStackItem(char* buffer, const char* source, int index, BOOL menuStyle, BOOL direct);
-// Synthesises the paste keys of g_nPasteCmd into the application in front
-// (nothing with g_bCopyOnly); the text must be on the clipboard already.
+// Pastes the text on the clipboard into the application in front (nothing
+// with g_bCopyOnly), by the method its program has on the paste-method list,
+// else by the keys of g_nPasteCmd. A program whose method is typing gets the
+// clipboard's text as characters, typed by the resident program on a thread
+// of its own: the text is handed over at once (kCopyDataTypeText), and this
+// returns while it is typed.
 QUILLO_HOOK_API void PasteText();
 // Synthesises the cut keys of g_nCutCmd.
 QUILLO_HOOK_API void CutText();

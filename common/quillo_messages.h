@@ -34,6 +34,9 @@ constexpr unsigned kCmdEditHistory = 32807;
 // WM_COPYDATA dwData values.
 constexpr unsigned long kCopyDataEventRecord = 0;  // one 24-byte EventRecord
 constexpr unsigned long kCopyDataMacroName = 1;    // zero-terminated macro file name
+// A text to type into a window (typing_request.h); the answer is 1 when the
+// resident program took it.
+constexpr unsigned long kCopyDataTypeText = 2;
 
 // Menu kinds of ShowMenu and of message 1038.
 constexpr int kMenuCustom = 1;

@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "paste_programs.h"
 #include "quillo_records.h"
 
 namespace quillo {
@@ -116,6 +117,27 @@ struct SharedBlockLayout {
   // check before they send it anything.
   uint32_t residentProcessId;
   uint32_t magic;                    // kSharedBlockMagic once filled
+
+  // ---- Paste methods per program ----
+  // The list of the options sheet: entries [0, nPastePrograms) are in use.
+  // The version is odd while the resident program rewrites the list
+  // (ReadPasteList in paste_programs.h).
+  uint32_t pasteListVersion;
+  int32_t nPastePrograms;
+  PasteProgram PastePrograms[kMaxPastePrograms];
+  // A text is being typed (1), and a Pause or Escape seen by any keyboard
+  // hook asks it to stop (1).
+  int32_t bTyping;
+  int32_t bStopTyping;
+  // Typed key presses the hook of the program typed into has taken from its
+  // queue: the typist keeps only a few ahead of it, so that the program is
+  // never flooded and a stop comes after a few characters, not thousands.
+  int32_t nTypedKeysTaken;
+  // The typist's tick count, renewed every few milliseconds while it types:
+  // the hooks take bTyping as true only while it is fresh, so a resident
+  // program that died while typing never leaves every program's Escape and
+  // Pause taken as a stop.
+  uint32_t typingBeat;
 };
 
 }  // namespace quillo

@@ -19,7 +19,7 @@
 namespace quillo {
 
 using SharedBlock = SharedBlockLayout<HHOOK, HWND>;
-static_assert(sizeof(SharedBlock) == 3296, "the shared block has one size in both flavors");
+static_assert(sizeof(SharedBlock) == 7416, "the shared block has one size in both flavors");
 static_assert(offsetof(SharedBlock, hwndQuillo) == 2888, "the settings keep their 32-bit offsets");
 
 // This module's view of the block; null until it is mapped.

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "dbcs.h"
+#include "paste_programs.h"
 
 namespace quillo::hook {
 namespace {
@@ -14,6 +15,10 @@ constexpr uint8_t kVkDelete = 0x2E;
 
 KeySequence Chord(uint8_t modifier, uint8_t key) noexcept {
   return KeySequence{{{modifier, false}, {key, false}, {key, true}, {modifier, true}}, 4};
+}
+
+KeySequence DoubleChord(uint8_t first, uint8_t second, uint8_t key) noexcept {
+  return KeySequence{{{first, false}, {second, false}, {key, false}, {key, true}, {second, true}, {first, true}}, 6};
 }
 
 KeySequence NoKeys() noexcept { return KeySequence{{}, 0}; }
@@ -37,6 +42,12 @@ KeySequence PasteKeySequence(int pasteCmd) noexcept {
   }
 }
 
+KeySequence PasteMethodKeySequence(int method) noexcept {
+  if (method == kPasteCtrlShiftV) return DoubleChord(kVkCtrlKey, kVkShiftKey, 'V');
+  if (method == kPasteType) return NoKeys();
+  return PasteKeySequence(method);
+}
+
 KeySequence CutKeySequence(int cutCmd) noexcept {
   switch (cutCmd) {
     case 0: return Chord(kVkCtrlKey, 'X');
@@ -49,6 +60,11 @@ KeySequence CutKeySequence(int cutCmd) noexcept {
 void SendPasteKeys(int pasteCmd, bool copyOnly, bool recording, KeyOutput& out) noexcept {
   if (copyOnly) return;
   SendSequence(PasteKeySequence(pasteCmd), recording, out);
+}
+
+void SendPasteMethodKeys(int method, bool copyOnly, bool recording, KeyOutput& out) noexcept {
+  if (copyOnly) return;
+  SendSequence(PasteMethodKeySequence(method), recording, out);
 }
 
 void SendCutKeys(int cutCmd, bool recording, KeyOutput& out) noexcept {

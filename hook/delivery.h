@@ -33,14 +33,18 @@ struct KeyStep {
   bool up;
 };
 
-// A modifier down, a key down, the key up, the modifier up; or nothing.
+// The modifiers down, a key down, the key up, the modifiers up; or nothing.
 struct KeySequence {
-  KeyStep steps[4];
+  KeyStep steps[6];
   size_t count;
 };
 
 // g_nPasteCmd: 0 Ctrl+V, 1 Shift+Insert, 2 Ctrl+Y; any other value no keys.
 KeySequence PasteKeySequence(int pasteCmd) noexcept;
+// A paste method (paste_programs.h) that presses keys: PasteKeySequence for
+// the first three, Ctrl+Shift+V for kPasteCtrlShiftV; no keys for typing or
+// any other value.
+KeySequence PasteMethodKeySequence(int method) noexcept;
 // g_nCutCmd: 0 Ctrl+X, 1 Shift+Delete, 2 Ctrl+W; any other value no keys.
 KeySequence CutKeySequence(int cutCmd) noexcept;
 
@@ -48,6 +52,8 @@ KeySequence CutKeySequence(int cutCmd) noexcept;
 // user); otherwise the paste keys, wrapped in a recording suspension while a
 // macro is recorded so that they do not end up in the macro.
 void SendPasteKeys(int pasteCmd, bool copyOnly, bool recording, KeyOutput& out) noexcept;
+// The same for a paste method chosen for the program in front.
+void SendPasteMethodKeys(int method, bool copyOnly, bool recording, KeyOutput& out) noexcept;
 // CutText: the same with the cut keys; copy-only does not apply to cutting.
 void SendCutKeys(int cutCmd, bool recording, KeyOutput& out) noexcept;
 

@@ -10,6 +10,7 @@
 #include "handles_win.h"
 #include "key_strokes.h"
 #include "message_box_win.h"
+#include "paste_method_win.h"
 #include "process_state.h"
 #include "quillo_hook.h"
 #include "quillo_messages.h"
@@ -18,6 +19,7 @@
 #include "tag_host_win.h"
 #include "tags.h"
 #include "text_commands/enclose.h"
+#include "typing_request.h"
 
 namespace quillo::hook {
 namespace {
@@ -418,9 +420,88 @@ BOOL ReadWholeFile(const char* path, char** out, DWORD* size) {
 
 using quillo::hook::KeybdOutput;
 
+namespace quillo::hook {
+namespace {
+
+// How long a program's thread waits for the resident program to take a text
+// to type: it copies the text and starts typing on a thread of its own, so a
+// resident that does not answer by then is hung, and the choice is lost with
+// a beep rather than the program frozen.
+constexpr UINT kTypeRequestTimeoutMs = 5000;
+
+// Hands the clipboard's text, just put there for this choice, to the
+// resident program, which types it into `front` on a thread of its own: a
+// typist inside every program would weigh on every program, and the hook's
+// thread must return before it can take the characters in. The text goes
+// with the request, so a later change of the clipboard changes nothing of
+// what is typed. A text is typed at a time: one chosen meanwhile is dropped.
+void HandTextToTypist(HWND front) noexcept {
+  const HWND resident = ResidentWindow();
+  if (resident == nullptr || front == nullptr || TypingUnderWay()) {
+    MessageBeep(MB_ICONEXCLAMATION);
+    return;
+  }
+  HANDLE heap = GetProcessHeap();
+  char* block = nullptr;
+  size_t length = 0;
+  if (OpenClipboardPatiently(front)) {
+    if (HANDLE data = GetClipboardData(CF_TEXT)) {
+      if (const char* text = static_cast<const char*>(GlobalLock(data))) {
+        // One byte past the bound at most: enough for the resident program
+        // to tell the user that the text is too long to type.
+        length = strnlen(text, GlobalSize(data));
+        if (length > kMaxTypedBytes) length = kMaxTypedBytes + 1;
+        block = static_cast<char*>(HeapAlloc(heap, 0, sizeof(TypingRequestHeader) + length));
+        if (block != nullptr) std::memcpy(block + sizeof(TypingRequestHeader), text, length);
+        GlobalUnlock(data);
+      }
+    }
+    CloseClipboard();
+  }
+  if (block == nullptr) {
+    MessageBeep(MB_ICONEXCLAMATION);
+    return;
+  }
+  TypingRequestHeader header;
+  header.window = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(front));
+  // The program's own thread knows its Caps Lock; the resident's does not.
+  header.flags = (GetKeyState(VK_CAPITAL) & 1) != 0 ? kTypingCapsLock : 0;
+  std::memcpy(block, &header, sizeof header);
+  COPYDATASTRUCT data;
+  data.dwData = kCopyDataTypeText;
+  data.cbData = static_cast<DWORD>(sizeof header + length);
+  data.lpData = block;
+  DWORD_PTR taken = 0;
+  if (GetWindowThreadProcessId(resident, nullptr) == GetCurrentThreadId()) {
+    // The resident's own thread (a key-stroke item, a text command's second
+    // phase): the window procedure is called right here.
+    taken = static_cast<DWORD_PTR>(SendMessageA(resident, WM_COPYDATA, reinterpret_cast<WPARAM>(front),
+                                                reinterpret_cast<LPARAM>(&data)));
+  } else if (SendMessageTimeoutA(resident, WM_COPYDATA, reinterpret_cast<WPARAM>(front),
+                                 reinterpret_cast<LPARAM>(&data), SMTO_ABORTIFHUNG, kTypeRequestTimeoutMs,
+                                 &taken) == 0) {
+    taken = 0;
+  }
+  HeapFree(heap, 0, block);
+  // A refusal the resident program explains answers 1 as well: only an
+  // unanswered request is told here.
+  if (taken == 0) MessageBeep(MB_ICONEXCLAMATION);
+}
+
+}  // namespace
+}  // namespace quillo::hook
+
 QUILLO_HOOK_API void PasteText() {
-  KeybdOutput keys;
-  quillo::hook::SendPasteKeys(g_nPasteCmd, g_bCopyOnly != FALSE, g_bRecording != FALSE, keys);
+  using namespace quillo::hook;
+  if (g_bCopyOnly) return;
+  const HWND front = GetForegroundWindow();
+  const int32_t method = PasteMethodForWindow(front);
+  if (method != quillo::kPasteType) {
+    KeybdOutput keys;
+    SendPasteMethodKeys(method, false, g_bRecording != FALSE, keys);
+    return;
+  }
+  HandTextToTypist(front);
 }
 
 QUILLO_HOOK_API void CutText() {

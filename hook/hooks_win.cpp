@@ -12,6 +12,7 @@
 #include "foreign_calls.h"
 #include "macros/recorder_win.h"
 #include "menus_win.h"
+#include "paste_method_win.h"
 #include "process_state.h"
 #include "shared_block.h"
 #include "trigger.h"
@@ -50,6 +51,10 @@ class WinTriggerHost final : public TriggerHost {
   void RecordKey(const KeyEvent& event) noexcept override { RecordKeyWin(event); }
   void CheckPauseWhilePlaying(const KeyEvent& event) noexcept override { CheckPauseWhilePlayingWin(event); }
   void RecordMouse(const MouseEvent& event) noexcept override { RecordMouseWin(event); }
+  void StopTyping() noexcept override { g_bStopTyping = 1; }
+  void CountTypedKey() noexcept override {
+    InterlockedIncrement(reinterpret_cast<volatile LONG*>(&g_nTypedKeysTaken));
+  }
   void SendKey(uint8_t vk, bool up) noexcept override { keybd_event(vk, 0, up ? KEYEVENTF_KEYUP : 0, 0); }
   void SuspendRecording() noexcept override { SuspendRec(); }
   void ResumeRecording() noexcept override { ResumeRec(); }
@@ -66,6 +71,7 @@ TriggerSettings ReadSettings() {
   s.onDlgDisp = g_bOnDlgDisp != 0;
   s.recording = g_bRecording != 0;
   s.playing = g_bPlaying != 0;
+  s.typing = TypingUnderWay();
   s.recMouse = g_bRecMouse != 0;
   s.stackKey = g_nStackKey;
   s.stackVk = g_wStackKey;

@@ -15,6 +15,41 @@ KeyEvent DecodeKeyEvent(uint32_t wParam, uint32_t lParam) noexcept {
 HookVerdict TriggerHandler::OnKeyboard(int code, const KeyEvent& event, const TriggerSettings& s) noexcept {
   if (code != kHcAction) return HookVerdict::kPassOn;
 
+  if (s.typing && (event.vk == kVkPauseBreak || event.vk == kVkEscape)) {
+    // Stops the text being typed into this program. Press and release are
+    // both kept from the program: an Escape would empty a console's line,
+    // and from a macro being recorded.
+    if (!event.released) {
+      host_.StopTyping();
+      state_.stopKeyHeld = event.vk;
+    } else if (state_.stopKeyHeld == event.vk) {
+      state_.stopKeyHeld = 0;
+    }
+    // A macro typing its text stops with it: Pause is the playback's stop.
+    if (s.playing) host_.CheckPauseWhilePlaying(event);
+    return HookVerdict::kSwallow;
+  }
+  if (state_.stopKeyHeld != 0 && event.vk == state_.stopKeyHeld) {
+    // Typing ended at the press: its release, and the key's repeats while
+    // held, are still the stop's. A fresh press is the program's again (the
+    // release went to another program, where the focus had moved).
+    if (event.released || event.repeat) {
+      if (event.released) state_.stopKeyHeld = 0;
+      return HookVerdict::kSwallow;
+    }
+    state_.stopKeyHeld = 0;
+  }
+  if (s.typing && event.vk != 0) {
+    // Every key event while a text is typed is counted, presses and releases
+    // alike, for the typist to keep pace (Wine marks the release of a
+    // character typed as itself like a press). The typed keys trigger
+    // nothing (the Shift of each capital would make a double Shift), and
+    // they are not the user's to record. Virtual key 0 is the recording
+    // suspension's marker and goes on below.
+    host_.CountTypedKey();
+    return HookVerdict::kPassOn;
+  }
+
   if (s.recording) {
     // SuspendRec and ResumeRec mark their stretch in the input stream itself
     // with key events of virtual key 0, so the count follows the order in which

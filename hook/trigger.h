@@ -27,6 +27,10 @@ constexpr uint32_t kVkShift = 0x10;
 constexpr uint32_t kVkControl = 0x11;
 constexpr uint32_t kVkAlt = 0x12;  // VK_MENU
 constexpr uint32_t kVkSpace = 0x20;
+constexpr uint32_t kVkPauseBreak = 0x13;
+constexpr uint32_t kVkEscape = 0x1B;
+constexpr uint32_t kVkReturn = 0x0D;
+constexpr uint32_t kVkPacket = 0xE7;  // a character typed as itself (KEYEVENTF_UNICODE)
 constexpr uint32_t kVkF1 = 0x70;
 constexpr uint32_t kVkHenkan = 0x1C;    // VK_CONVERT
 constexpr uint32_t kVkMuhenkan = 0x1D;  // VK_NONCONVERT
@@ -93,6 +97,7 @@ struct TriggerSettings {
   bool onDlgDisp = false;  // g_bOnDlgDisp
   bool recording = false;  // g_bRecording
   bool playing = false;    // g_bPlaying
+  bool typing = false;     // g_bTyping
   bool recMouse = false;   // g_bRecMouse
   int32_t stackKey = kTriggerNone;  // g_nStackKey
   uint16_t stackVk = 0;             // g_wStackKey
@@ -117,6 +122,10 @@ struct TriggerState {
   // A menu or message opened by a trigger is still open: its modal loop is
   // running inside the hook call that opened it.
   bool showing = false;
+  // The virtual key of a Pause or Escape that stopped typing, until its
+  // release: typing ends at the press, and the release must not reach the
+  // program alone.
+  uint32_t stopKeyHeld = 0;
 };
 
 // What the handler needs from the system. Every call is made on the hook's
@@ -150,6 +159,11 @@ class TriggerHost : public KeyOutput {
   virtual void RecordKey(const KeyEvent& event) noexcept = 0;
   virtual void CheckPauseWhilePlaying(const KeyEvent& event) noexcept = 0;
   virtual void RecordMouse(const MouseEvent& event) noexcept = 0;
+
+  // Asks the text being typed to stop (g_bStopTyping = 1).
+  virtual void StopTyping() noexcept = 0;
+  // One typed key event reached this program (g_nTypedKeysTaken += 1).
+  virtual void CountTypedKey() noexcept = 0;
 
  protected:
   ~TriggerHost() = default;

@@ -16,6 +16,7 @@ static_assert(kOptionsCustomMenu == DialogTopic(IDD_OPTIONS_CUSTOM));
 static_assert(kOptionsStackMenu == DialogTopic(IDD_OPTIONS_STACK));
 static_assert(kOptionsMacro == DialogTopic(IDD_OPTIONS_MACRO));
 static_assert(kOptionsFileDialog == DialogTopic(IDD_OPTIONS_FILEDLGEX));
+static_assert(kOptionsPasteMethods == DialogTopic(IDD_OPTIONS_PASTE));
 
 const TopicAnchor kTopicAnchors[] = {
     {kContents, kContentsAnchor},
@@ -28,6 +29,7 @@ const TopicAnchor kTopicAnchors[] = {
     {kOptionsStackMenu, "options-stack-menu"},
     {kOptionsMacro, "options-macro"},
     {kOptionsFileDialog, "options-file-dialog"},
+    {kOptionsPasteMethods, "options-paste-methods"},
 };
 const size_t kTopicAnchorCount = sizeof kTopicAnchors / sizeof kTopicAnchors[0];
 

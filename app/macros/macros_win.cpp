@@ -8,6 +8,7 @@
 #include "macros/macro_dialogs_res.h"
 #include "macros/macro_list_win.h"
 #include "macros/macro_player.h"
+#include "paste_methods/typing_win.h"
 #include "quillo_hook.h"
 #include "quillo_messages.h"
 #include "resource.h"
@@ -55,9 +56,11 @@ class WinPlayHost final : public macros::PlayHost {
               const settings::Settings& settings)
       : playing_(playing), stop_(stop), stopEvent_(stopEvent), settings_(settings) {}
   void SendKey(uint8_t vk, uint8_t scan, bool extended, bool up) noexcept override {
+    WaitWhileTyping();
     keybd_event(vk, scan, (extended ? KEYEVENTF_EXTENDEDKEY : 0) | (up ? KEYEVENTF_KEYUP : 0), 0);
   }
   void SendMouse(uint32_t flags, int32_t x, int32_t y) noexcept override {
+    WaitWhileTyping();
     mouse_event(flags | MOUSEEVENTF_ABSOLUTE, static_cast<DWORD>(x), static_cast<DWORD>(y), 0, 0);
   }
   bool IsPlaying() noexcept override { return playing_.load() != 0 && !stop_.load(); }
@@ -73,6 +76,21 @@ class WinPlayHost final : public macros::PlayHost {
   // otherwise the time each event takes to inject adds to every gap and the
   // macro drifts slower and slower. A playback that has fallen far behind (the
   // system stalled) does not rush the next events to catch up.
+  // A text the macro chose is typed on the typist's own thread: the macro's
+  // next keys and clicks wait until it is typed, or they would land inside
+  // it (and a click take the window out of the front). A stop ends the
+  // wait; the event still goes out, as the releases of a stopped playback
+  // must, and a press is released with the rest.
+  void WaitWhileTyping() noexcept {
+    bool waited = false;
+    while (app::TextBeingTyped() && IsPlaying()) {
+      waited = true;
+      if (WaitForSingleObject(stopEvent_, kTypingPollMs) == WAIT_OBJECT_0) break;
+    }
+    // The macro's timing starts again after the text.
+    if (waited) waited_ = false;
+  }
+
   void Wait(uint32_t ms) noexcept override {
     const DWORD now = GetTickCount();
     const DWORD start = waited_ && now - due_ < kCatchUpMs ? due_ : now;
@@ -91,6 +109,7 @@ class WinPlayHost final : public macros::PlayHost {
 
  private:
   static constexpr DWORD kCatchUpMs = 50;
+  static constexpr DWORD kTypingPollMs = 10;
   std::atomic<LONG>& playing_;
   std::atomic<bool>& stop_;
   HANDLE stopEvent_;

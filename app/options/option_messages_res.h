@@ -11,3 +11,6 @@
 #define IDS_SELECT_MOVE_ITEM 2035      // "Please select a move item."
 #define IDS_SAME_AS_SWITCH_KEY 2036    // "[%s] and [Swich Menu] has a same key stroke."
 #define IDS_SHORTCUTS_OVERLAP 2038     // "Some of shortcut key settings are overlap."
+#define IDS_PASTE_PROGRAM_REFUSED 2065  // "This program can't be added to the list: %s"
+#define IDS_SELECT_PASTE_PROGRAM 2066   // "Please select a program in the list, and its method."
+#define IDS_PASTE_PROGRAM_NOT_ADDED 2067  // "%s is not on the list: press Add to put it there, or empty the field."

@@ -540,11 +540,90 @@ FileDlgExPage LoadFileDlgExPage(const settings::Settings& s) {
   return page;
 }
 
+// ---- The paste-method list ----
+
+const char* PasteMethodLabel(int32_t method) noexcept {
+  return method == kPasteType ? "Type the text" : PasteMethodName(method);
+}
+
+void PasteMethodList::Fill(const std::vector<PasteProgram>& programs) {
+  programs_ = programs;
+  selection_ = -1;
+}
+
+void PasteMethodList::Select(int index) noexcept { selection_ = (index >= 0 && index < Count()) ? index : -1; }
+
+std::string PasteMethodList::DisplayText(int index) const {
+  const PasteProgram& entry = Entry(index);
+  const char* method = PasteMethodLabel(entry.method);
+  return std::string(entry.program, strnlen(entry.program, sizeof entry.program)) + "\t" +
+         (method != nullptr ? method : "");
+}
+
+namespace {
+
+// Blanks around a name are never part of it, as the stored form drops them.
+std::string WithoutBlanks(const std::string& name) {
+  size_t begin = 0;
+  size_t end = name.size();
+  while (begin < end && (name[begin] == ' ' || name[begin] == '\t')) ++begin;
+  while (end > begin && (name[end - 1] == ' ' || name[end - 1] == '\t')) --end;
+  return name.substr(begin, end - begin);
+}
+
+}  // namespace
+
+bool PasteMethodList::Add(const std::string& name, int32_t method, std::string& why) {
+  const std::string trimmed = WithoutBlanks(name);
+  if (!settings::CanAddPasteProgram(programs_, trimmed, &why)) return false;
+  if (PasteMethodName(method) == nullptr) {
+    why = "choose how it is pasted into.";
+    return false;
+  }
+  PasteProgram entry;
+  std::memset(&entry, 0, sizeof entry);
+  std::memcpy(entry.program, trimmed.data(), trimmed.size());  // CanAddPasteProgram bounds it
+  entry.method = method;
+  programs_.push_back(entry);
+  selection_ = Count() - 1;
+  return true;
+}
+
+int PasteMethodList::ChangeMethod(int32_t method) {
+  if (selection_ < 0 || PasteMethodName(method) == nullptr) return IDS_SELECT_PASTE_PROGRAM;
+  programs_[static_cast<size_t>(selection_)].method = method;
+  return 0;
+}
+
+int PasteMethodList::Remove() {
+  if (selection_ < 0) return IDS_SELECT_DELETE_ITEM;
+  programs_.erase(programs_.begin() + selection_);
+  selection_ = programs_.empty() ? -1 : std::min(selection_, Count() - 1);
+  return 0;
+}
+
+int PasteMethodList::CheckNameLeft(const std::string& name, std::string& shown) const {
+  shown = WithoutBlanks(name);
+  if (shown.empty()) return 0;
+  for (const PasteProgram& entry : programs_) {
+    if (SameProgramName(entry.program, strnlen(entry.program, sizeof entry.program), shown.data(), shown.size())) {
+      return 0;
+    }
+  }
+  return IDS_PASTE_PROGRAM_NOT_ADDED;
+}
+
+PasteMethodsPage LoadPasteMethodsPage(const settings::Settings& s) {
+  PasteMethodsPage page;
+  page.programs.Fill(s.PastePrograms);
+  return page;
+}
+
 // ---- The whole sheet ----
 
 OptionPages LoadOptionPages(const settings::Settings& s, settings::FileProbe& files, int startupState) {
   return {LoadGeneralPage(s, startupState), LoadCustomMenuPage(s, files), LoadStackMenuPage(s), LoadMacroPage(s),
-          LoadFileDlgExPage(s)};
+          LoadFileDlgExPage(s), LoadPasteMethodsPage(s)};
 }
 
 void WriteBackMacroPage(const MacroPage& loaded, const MacroPage& m, OptionsWriter& out) {
@@ -604,6 +683,8 @@ void WriteBackSheet(const OptionPages& loaded, const OptionPages& edited, Option
   WriteBackMacroPage(loaded.macro, edited.macro, out);
 
   out.WriteNumber("DirHistShare", Flag(edited.fileDlgEx.sameContents));
+
+  out.ReplacePastePrograms(edited.pasteMethods.programs.Programs());
 }
 
 // ---- Writing into the application's settings ----
@@ -689,6 +770,10 @@ void SettingsWriter::ReplaceMenuFileSets(const MenuFileSet (&sets)[kMenuFileSetC
 }
 
 void SettingsWriter::ReplaceSkipApps(const std::vector<std::string>& apps) { settings_.SkipApps = apps; }
+
+void SettingsWriter::ReplacePastePrograms(const std::vector<PasteProgram>& programs) {
+  settings_.PastePrograms = programs;
+}
 
 void SettingsWriter::SetQuote(const std::string& quote) {
   settings_.QuoteChar = quote;

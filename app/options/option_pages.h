@@ -1,4 +1,4 @@
-// What the five pages of the options sheet hold, check and write back, as
+// What the six pages of the options sheet hold, check and write back, as
 // plain data. The dialog code (*_win.cpp) copies these members into its
 // controls when a page is shown, reads them back when the page is left, shows
 // the message a check answers with and puts the focus where it says, and on
@@ -380,6 +380,53 @@ struct FileDlgExPage {
 };
 FileDlgExPage LoadFileDlgExPage(const settings::Settings& settings);
 
+// ---- Page "Paste Methods": how each listed program is pasted into ----
+
+// What the page calls method `method` in its list and its choice of method:
+// the stored name, but "Type the text" for typing; null for no method.
+const char* PasteMethodLabel(int32_t method) noexcept;
+
+// The programs of the paste-method list in their order, each once (names
+// alike without regard to case are one program), kMaxPastePrograms at most.
+class PasteMethodList {
+ public:
+  void Fill(const std::vector<PasteProgram>& programs);
+  int Count() const noexcept { return static_cast<int>(programs_.size()); }
+  const PasteProgram& Entry(int index) const { return programs_.at(static_cast<size_t>(index)); }
+  int Selection() const noexcept { return selection_; }
+  void Select(int index) noexcept;  // out of range: no selection
+  // "name.exe<TAB>label", for a list box with a tab stop.
+  std::string DisplayText(int index) const;
+
+  // `name` (blanks around it dropped) appended with `method` and selected;
+  // false, with the sentence for the user in `why`, when the name is no
+  // program's file name, is on the list already, the list is full, or the
+  // method is none.
+  bool Add(const std::string& name, int32_t method, std::string& why);
+  // The selected entry takes `method`: 0, or the message of the refusal
+  // (IDS_SELECT_PASTE_PROGRAM with no selection or no method).
+  int ChangeMethod(int32_t method);
+  // 2034 with no selection; else the entry goes and the one now at its
+  // place (or the new last one) is selected.
+  int Remove();
+  // What the name field holds as the page is left: 0 when it is empty or a
+  // program on the list; IDS_PASTE_PROGRAM_NOT_ADDED (its %s `shown`, the
+  // name without its blanks) for a name typed but never added, which OK
+  // would otherwise drop unseen.
+  int CheckNameLeft(const std::string& name, std::string& shown) const;
+
+  const std::vector<PasteProgram>& Programs() const noexcept { return programs_; }
+
+ private:
+  std::vector<PasteProgram> programs_;
+  int selection_ = -1;
+};
+
+struct PasteMethodsPage {
+  PasteMethodList programs;
+};
+PasteMethodsPage LoadPasteMethodsPage(const settings::Settings& settings);
+
 // ---- The whole sheet ----
 
 struct OptionPages {
@@ -388,6 +435,7 @@ struct OptionPages {
   StackMenuPage stackMenu;
   MacroPage macro;
   FileDlgExPage fileDlgEx;
+  PasteMethodsPage pasteMethods;
 };
 OptionPages LoadOptionPages(const settings::Settings& settings, settings::FileProbe& files, int startupState);
 
@@ -405,6 +453,7 @@ class OptionsWriter {
   virtual void ResizeHistory(int32_t capacity) = 0;
   virtual void ReplaceMenuFileSets(const MenuFileSet (&sets)[kMenuFileSetCount]) = 0;
   virtual void ReplaceSkipApps(const std::vector<std::string>& apps) = 0;
+  virtual void ReplacePastePrograms(const std::vector<PasteProgram>& programs) = 0;
   // QuoteChar, copied to the shared g_szQuote at once.
   virtual void SetQuote(const std::string& quote) = 0;
   // DispTopMost changed: stored, and the main window made topmost or not at once.
@@ -416,7 +465,7 @@ class OptionsWriter {
 
 // OK of the options sheet: the menu-file sets and the skip list as the two
 // list pages accept, then every page's settings in page order (General,
-// CustomMenu, StackMenu, Macro, File Dialog Extension). `loaded` is what
+// CustomMenu, StackMenu, Macro, File Dialog Extension, Paste Methods). `loaded` is what
 // LoadOptionPages gave: it tells whether the history size, DispTopMost and
 // the start-up shortcut changed. Two settings change while the sheet is open
 // without it: the menu-file order (a set chosen from the chooser comes first)
@@ -453,6 +502,7 @@ class SettingsWriter final : public OptionsWriter {
   void ResizeHistory(int32_t capacity) override;
   void ReplaceMenuFileSets(const MenuFileSet (&sets)[kMenuFileSetCount]) override;
   void ReplaceSkipApps(const std::vector<std::string>& apps) override;
+  void ReplacePastePrograms(const std::vector<PasteProgram>& programs) override;
   void SetQuote(const std::string& quote) override;
   void SetDispTopMost(bool onTop) override;
 

@@ -1,4 +1,4 @@
-// The five pages as small dialog procedures over their models: members into
+// The six pages as small dialog procedures over their models: members into
 // controls when a page is first shown, controls back into members when it is
 // left, and the models' answers shown to the user.
 #include "options/options_sheet_win.h"
@@ -7,6 +7,7 @@
 #include <commdlg.h>
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -62,7 +63,7 @@ struct SheetContext {
   const options::OptionPages& pages;
 };
 
-// A page over the model `Model`, with what all five have in common: help,
+// A page over the model `Model`, with what all six have in common: help,
 // the models' answers shown, and the shortcut lists beside hot-key controls.
 template <typename Model>
 class CModelPage : public CPropertyPage {
@@ -450,6 +451,93 @@ class CFileDlgExPage : public CModelPage<options::FileDlgExPage> {
   }
 };
 
+class CPastePage : public CModelPage<options::PasteMethodsPage> {
+ public:
+  CPastePage(options::PasteMethodsPage& model, const SheetContext& context)
+      : CModelPage(IDD_OPTIONS_PASTE, model, context) {}
+
+ protected:
+  void OnInitPage() override {
+    // In the order of the methods' values: the list's index is the method.
+    const char* labels[kPasteMethodCount];
+    for (int32_t m = 0; m < kPasteMethodCount; ++m) labels[m] = options::PasteMethodLabel(m);
+    FillCombo(IDC_PST_METHOD, labels, kPasteMethodCount);
+    // A program is put on the list mostly because it takes no paste keys.
+    SetComboIndex(IDC_PST_METHOD, kPasteType);
+    SendDlgItemMessageA(hwnd(), IDC_PST_NAME, EM_LIMITTEXT, kPasteProgramBytes - 1, 0);
+    // The method's column, in dialog units, past the longest name a user meets.
+    INT stop = 150;
+    SendDlgItemMessageA(hwnd(), IDC_PST_LIST, LB_SETTABSTOPS, 1, reinterpret_cast<LPARAM>(&stop));
+    ShowList();
+  }
+
+  void OnCommand(int id, int code) override {
+    options::PasteMethodList& list = model_.programs;
+    if (id == IDC_PST_LIST && code == LBN_SELCHANGE) {
+      list.Select(static_cast<int>(SendDlgItemMessageA(hwnd(), IDC_PST_LIST, LB_GETCURSEL, 0, 0)));
+      ShowSelected();
+    } else if (id == IDC_PST_ADD && code == BN_CLICKED) {
+      std::string why;
+      if (!list.Add(Text(IDC_PST_NAME), ComboIndex(IDC_PST_METHOD), why)) {
+        Refuse(IDS_PASTE_PROGRAM_REFUSED, IDC_PST_NAME, why.c_str());
+        return;
+      }
+      ShowList();
+      SetFocus(item(IDC_PST_LIST));
+    } else if (id == IDC_PST_CHANGE && code == BN_CLICKED) {
+      if (const int refused = list.ChangeMethod(ComboIndex(IDC_PST_METHOD))) {
+        Refuse(static_cast<UINT>(refused), IDC_PST_LIST);
+        return;
+      }
+      ShowList();
+      SetFocus(item(IDC_PST_LIST));
+    } else if (id == IDC_PST_REMOVE && code == BN_CLICKED) {
+      if (const int refused = list.Remove()) {
+        Refuse(static_cast<UINT>(refused), IDC_PST_LIST);
+        return;
+      }
+      ShowList();
+      SetFocus(item(IDC_PST_LIST));
+    }
+  }
+
+  // The list is edited as the buttons are pressed; a name typed but never
+  // added keeps the user on the page rather than being dropped by OK.
+  bool OnLeave() override {
+    std::string shown;
+    if (const int refused = model_.programs.CheckNameLeft(Text(IDC_PST_NAME), shown)) {
+      Refuse(static_cast<UINT>(refused), IDC_PST_NAME, shown.c_str());
+      return false;
+    }
+    return true;
+  }
+
+ private:
+  void ShowList() {
+    const options::PasteMethodList& list = model_.programs;
+    SendDlgItemMessageA(hwnd(), IDC_PST_LIST, LB_RESETCONTENT, 0, 0);
+    for (int i = 0; i < list.Count(); ++i) {
+      const std::string text = list.DisplayText(i);
+      SendDlgItemMessageA(hwnd(), IDC_PST_LIST, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    }
+    SendDlgItemMessageA(hwnd(), IDC_PST_LIST, LB_SETCURSEL, static_cast<WPARAM>(list.Selection()), 0);
+    ShowSelected();
+  }
+
+  // The selected entry in the fields, ready for Change (or for Add under another name).
+  void ShowSelected() {
+    const options::PasteMethodList& list = model_.programs;
+    if (list.Selection() < 0) {
+      // The last one removed: its name must not stay behind as if typed.
+      SetText(IDC_PST_NAME, "");
+      return;
+    }
+    const PasteProgram& entry = list.Entry(list.Selection());
+    SetText(IDC_PST_NAME, std::string(entry.program, strnlen(entry.program, sizeof entry.program)));
+    SetComboIndex(IDC_PST_METHOD, entry.method);
+  }
+};
+
 // A sheet is placed by its owner, and ours is the hidden main window in a
 // corner of the screen: the sheet goes to the middle of the work area of the
 // monitor the user is on (where the pointer is: the tray icon, the bar).
@@ -528,9 +616,10 @@ bool RunOptionsSheet(HWND owner, SheetPages which, int startupState, settings::S
   CStackPage stack(edited.stackMenu, context);
   CMacroPage macro(edited.macro, context);
   CFileDlgExPage fileDlgEx(edited.fileDlgEx, context);
+  CPastePage paste(edited.pasteMethods, context);
   std::vector<CPropertyPage*> pages;
   if (which == SheetPages::kAll) {
-    pages = {&general, &custom, &stack, &macro, &fileDlgEx};
+    pages = {&general, &custom, &stack, &macro, &fileDlgEx, &paste};
   } else {
     pages = {&macro};
   }

@@ -1,4 +1,4 @@
-// The options sheet ("Options", five pages) and the macro sheet (the Macro
+// The options sheet ("Options", six pages) and the macro sheet (the Macro
 // page alone), shown modally over the page models of option_pages.h.
 #pragma once
 

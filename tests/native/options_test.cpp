@@ -313,6 +313,95 @@ TEST(SkipListModel, AddAndDeleteSelection) {
   }
 }
 
+PasteProgram Program(const char* name, int32_t method) {
+  PasteProgram p;
+  std::memset(&p, 0, sizeof p);
+  std::strncpy(p.program, name, sizeof p.program - 1);
+  p.method = method;
+  return p;
+}
+
+// Each refusal names its reason in the sentence the page shows, and leaves
+// the list and its selection as they were.
+TEST(PasteMethodListModel, AddRefusesWhatNoListCouldHoldWithItsReason) {
+  PasteMethodList list;
+  list.Fill({Program("conhost.exe", kPasteType), Program("putty.exe", kPasteShiftInsert)});
+  list.Select(1);
+  struct Row {
+    std::string name;
+    int32_t method;
+    const char* reason;
+  };
+  const Row rows[] = {
+      {"C:\\bin\\term.exe", kPasteType, "without a folder"},
+      {"PUTTY.EXE", kPasteCtrlV, "PUTTY.EXE is on the list already."},
+      {"  conhost.exe ", kPasteCtrlV, "conhost.exe is on the list already."},
+      {"", kPasteType, "names no program"},
+      {"   ", kPasteType, "names no program"},
+      {"a?.exe", kPasteType, "no file name has"},
+      {std::string(kPasteProgramBytes, 'a'), kPasteType, "characters at most"},
+      {"new.exe", -1, "choose how"},
+      {"new.exe", kPasteMethodCount, "choose how"},
+  };
+  for (const Row& row : rows) {
+    std::string why;
+    EXPECT_FALSE(list.Add(row.name, row.method, why)) << row.name;
+    EXPECT_NE(why.find(row.reason), std::string::npos) << row.name << ": " << why;
+    EXPECT_EQ(list.Count(), 2);
+    EXPECT_EQ(list.Selection(), 1);
+  }
+}
+
+TEST(PasteMethodListModel, AddTrimsAndSelectsChangeAndRemoveActOnTheSelection) {
+  PasteMethodList list;
+  list.Fill({Program("conhost.exe", kPasteType), Program("wineconsole.exe", kPasteType)});
+  EXPECT_EQ(list.Selection(), -1);
+  EXPECT_EQ(list.ChangeMethod(kPasteCtrlV), IDS_SELECT_PASTE_PROGRAM);
+  EXPECT_EQ(list.Remove(), IDS_SELECT_DELETE_ITEM);
+  std::string why;
+  ASSERT_TRUE(list.Add(" wt.exe\t", kPasteCtrlShiftV, why)) << why;
+  EXPECT_EQ(list.Selection(), 2);
+  EXPECT_STREQ(list.Entry(2).program, "wt.exe");
+  EXPECT_EQ(list.DisplayText(2), "wt.exe\tCtrl+Shift+V");
+  list.Select(0);
+  EXPECT_EQ(list.ChangeMethod(-1), IDS_SELECT_PASTE_PROGRAM);
+  EXPECT_EQ(list.ChangeMethod(kPasteCtrlY), 0);
+  EXPECT_EQ(list.Entry(0).method, kPasteCtrlY);
+  EXPECT_EQ(list.Entry(1).method, kPasteType) << "only the selected entry changes";
+  list.Select(2);
+  const int selectionAfter[] = {1, 0, -1};
+  for (int expected : selectionAfter) {
+    EXPECT_EQ(list.Remove(), 0);
+    EXPECT_EQ(list.Selection(), expected);
+  }
+  EXPECT_EQ(list.Count(), 0);
+}
+
+// A name left in the field as the page is left: nothing, blanks, or a listed
+// program (the selected entry shows there) pass; a name never added is told.
+TEST(PasteMethodListModel, NameTypedButNeverAddedIsToldAsThePageIsLeft) {
+  PasteMethodList list;
+  list.Fill({Program("putty.exe", kPasteShiftInsert)});
+  struct Row {
+    const char* field;
+    int message;
+    const char* shown;
+  };
+  const Row rows[] = {
+      {"", 0, ""},
+      {"  \t", 0, ""},
+      {"putty.exe", 0, "putty.exe"},
+      {" PuTTY.EXE ", 0, "PuTTY.EXE"},
+      {"mintty.exe", IDS_PASTE_PROGRAM_NOT_ADDED, "mintty.exe"},
+      {" C:\\bin\\x.exe ", IDS_PASTE_PROGRAM_NOT_ADDED, "C:\\bin\\x.exe"},
+  };
+  for (const Row& row : rows) {
+    std::string shown = "unchanged";
+    EXPECT_EQ(list.CheckNameLeft(row.field, shown), row.message) << row.field;
+    EXPECT_EQ(shown, row.shown) << row.field;
+  }
+}
+
 // Records the calls of OK in order, for a writer and for the effects alike.
 struct Recorder : OptionsWriter, OptionsEffects {
   std::vector<std::string> calls;
@@ -326,6 +415,11 @@ struct Recorder : OptionsWriter, OptionsEffects {
     Note(std::string("sets ") + s[0].path + "," + s[1].path + "," + s[2].path);
   }
   void ReplaceSkipApps(const std::vector<std::string>& apps) override { Note("skip " + std::to_string(apps.size())); }
+  void ReplacePastePrograms(const std::vector<PasteProgram>& programs) override {
+    std::string text = "paste";
+    for (const PasteProgram& p : programs) text += std::string(" ") + p.program + "=" + PasteMethodName(p.method);
+    Note(text);
+  }
   void SetQuote(const std::string& q) override { Note("quote " + q); }
   void SetDispTopMost(bool on) override { Note(on ? "topmost" : "not topmost"); }
   void PublishQuote(const char* q) override { Note(std::string("g_szQuote ") + q); }
@@ -336,6 +430,29 @@ struct Recorder : OptionsWriter, OptionsEffects {
     return resizeWorks;
   }
 };
+
+TEST(PasteMethodListModel, FullListRefusesTheNextAndOkHandsTheListToTheSettings) {
+  Settings s;
+  for (size_t i = 0; i < kMaxPastePrograms; ++i) {
+    s.PastePrograms.push_back(Program(("p" + std::to_string(i) + ".exe").c_str(), kPasteCtrlV));
+  }
+  FakeFiles files;
+  const OptionPages loaded = LoadOptionPages(s, files, 0);
+  OptionPages e = loaded;
+  std::string why;
+  EXPECT_FALSE(e.pasteMethods.programs.Add("one-more.exe", kPasteType, why));
+  EXPECT_NE(why.find("at most"), std::string::npos) << why;
+  e.pasteMethods.programs.Select(0);
+  ASSERT_EQ(e.pasteMethods.programs.Remove(), 0);
+  ASSERT_TRUE(e.pasteMethods.programs.Add("one-more.exe", kPasteType, why)) << why;
+  Recorder effects;
+  SettingsWriter writer(s, effects);
+  WriteBackSheet(loaded, e, writer);
+  ASSERT_EQ(s.PastePrograms.size(), kMaxPastePrograms);
+  EXPECT_STREQ(s.PastePrograms.front().program, "p1.exe");
+  EXPECT_STREQ(s.PastePrograms.back().program, "one-more.exe");
+  EXPECT_EQ(s.PastePrograms.back().method, kPasteType);
+}
 
 TEST(OptionsWriteBack, OkWritesEverySettingInPageOrder) {
   FakeFiles files;
@@ -359,6 +476,8 @@ TEST(OptionsWriteBack, OkWritesEverySettingInPageOrder) {
   e.stackMenu.quote = "# ";
   e.macro.dispTopMost = false;
   e.fileDlgEx.sameContents = false;
+  std::string why;
+  ASSERT_TRUE(e.pasteMethods.programs.Add("putty.exe", kPasteShiftInsert, why)) << why;
   Recorder w;
   WriteBackSheet(loaded, e, w);
   const std::vector<std::string> expected = {
@@ -369,13 +488,14 @@ TEST(OptionsWriteBack, OkWritesEverySettingInPageOrder) {
       "KeyClearHist=75", "ModClearHist=3", "MoveStackTop=0", "SaveHist=1", "SkipWord=1", "SkipTopSpace=0",
       "quote # ", "CutLastRet2=1", "PlayStyle=0", "KeyInterval=100", "MouseInterval=20", "LoopPlay=1",
       "RecKey=1", "RecMouse=1", "CutMouseMove=0", "MessageBeep=0", "not topmost", "DirHistShare=0",
+      "paste putty.exe=Shift+Insert",
   };
   EXPECT_EQ(w.calls, expected);
 
   // The macro sheet writes the Macro page alone.
   Recorder m;
   WriteBackMacroPage(loaded.macro, loaded.macro, m);
-  EXPECT_EQ(m.calls, std::vector<std::string>(expected.end() - 10, expected.end() - 2));
+  EXPECT_EQ(m.calls, std::vector<std::string>(expected.end() - 11, expected.end() - 3));
 }
 
 TEST(OptionsWriteBack, StartupShortcutFollowsTheStateFoundAtOpening) {

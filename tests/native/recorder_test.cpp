@@ -49,6 +49,8 @@ class Host final : public TriggerHost {
   void RecordKey(const KeyEvent& e) noexcept override { hook::RecordKey(e, d_.Fields(), d_); }
   void CheckPauseWhilePlaying(const KeyEvent& e) noexcept override { hook::CheckPauseWhilePlaying(e, d_.Fields(), d_); }
   void RecordMouse(const MouseEvent& e) noexcept override { hook::RecordMouse(e, d_.Fields(), d_); }
+  void StopTyping() noexcept override {}
+  void CountTypedKey() noexcept override {}
   void SendKey(uint8_t, bool) noexcept override {}
   void SuspendRecording() noexcept override {}
   void ResumeRecording() noexcept override {}

@@ -209,8 +209,13 @@ TEST(SettingsDefaults, FreshUserSavesEveryKeyWithItsDefaultAndType) {
     EXPECT_EQ(saved.Get("MenuFileSet", base + "-Preset"), (FakeStore::Value{false, -1, ""})) << base;
     EXPECT_EQ(saved.Get("MenuFileSet", base + "-Key"), (FakeStore::Value{false, 0, ""})) << base;
   }
-  // Nothing beyond the tables: 49 rows minus the six set rows, plus thirty set keys.
-  EXPECT_EQ(saved.values.size(), std::size(kDefaults) - 6 + 30);
+  // The paste methods: the count and the two consoles.
+  EXPECT_EQ(saved.Get(kPasteMethodSection, "Count"), (FakeStore::Value{false, 2, ""}));
+  EXPECT_EQ(saved.Get(kPasteMethodSection, "Program0").text, "conhost.exe=Type");
+  EXPECT_EQ(saved.Get(kPasteMethodSection, "Program1").text, "wineconsole.exe=Type");
+  // Nothing beyond the tables: 49 rows minus the six set rows, plus thirty set
+  // keys and the three of the paste methods.
+  EXPECT_EQ(saved.values.size(), std::size(kDefaults) - 6 + 30 + 3);
 }
 
 TEST(SettingsDefaults, SaveWritesTheSectionsInTableOrder) {
@@ -226,12 +231,13 @@ TEST(SettingsDefaults, SaveWritesTheSectionsInTableOrder) {
     if (std::string(row.section) == "General") expected.push_back(row.key);
   }
   EXPECT_EQ(general, expected);
-  // Sections: General, then the menu-file sets, the skip list (cleared first), Macro.
+  // Sections: General, then the menu-file sets, the skip list and the paste
+  // methods (each cleared first), Macro.
   std::vector<std::string> sections;
   for (const auto& k : saved.order) {
     if (sections.empty() || sections.back() != k.first) sections.push_back(k.first);
   }
-  EXPECT_EQ(sections, (std::vector<std::string>{"General", "MenuFileSet", "SkipAppList", "Macro"}));
+  EXPECT_EQ(sections, (std::vector<std::string>{"General", "MenuFileSet", "SkipAppList", "PasteMethods", "Macro"}));
 }
 
 TEST(SettingsDefaults, FreshUserGetsTheTwoDefaultMenuFileSets) {
@@ -899,6 +905,116 @@ TEST(SettingsApply, DefaultsGiveTheDefaultKeyTextAndLoadTimeFlags) {
   const LoadTimeShared off = MakeLoadTimeShared(LoadFrom(empty));
   EXPECT_EQ(off.directPaste | off.suspend | off.suspendDirHist, 0);
   EXPECT_STREQ(off.quote, "> ");
+}
+
+
+// ---- The paste method per program ----
+
+std::vector<std::string> Programs(const Settings& s) {
+  std::vector<std::string> out;
+  for (const PasteProgram& p : s.PastePrograms) out.push_back(std::string(p.program) + "=" + PasteMethodName(p.method));
+  return out;
+}
+
+TEST(PasteMethodList, StoreWithoutAListGivesTheConsoles_AnEmptyListSavedStaysEmpty) {
+  FakeStore fresh;
+  const Settings first = LoadFrom(fresh);
+  EXPECT_EQ(Programs(first), (std::vector<std::string>{"conhost.exe=Type", "wineconsole.exe=Type"}));
+  EXPECT_TRUE(first.PasteProgramProblems.empty());
+
+  Settings emptied = first;
+  emptied.PastePrograms.clear();
+  FakeStore store;
+  ASSERT_TRUE(SaveSettings(store, kFolder, emptied));
+  EXPECT_EQ(store.Get(kPasteMethodSection, "Count"), (FakeStore::Value{false, 0, ""}));
+  EXPECT_TRUE(LoadFrom(store).PastePrograms.empty()) << "the user's empty list must not bring the defaults back";
+}
+
+TEST(PasteMethodList, SavedListReadsBackInOrder_AndRemovedEntriesLeaveNothingBehind) {
+  FakeStore store;
+  store.Str(kPasteMethodSection, "Program7", "stale.exe=Type");  // from a longer list saved before
+  Settings s;
+  s.PastePrograms.clear();
+  PasteProgram a{}, b{};
+  std::strcpy(a.program, "putty.exe");
+  a.method = kPasteShiftInsert;
+  std::strcpy(b.program, "Term=1.exe");  // a name may hold "="
+  b.method = kPasteCtrlShiftV;
+  s.PastePrograms = {a, b};
+  ASSERT_TRUE(SaveSettings(store, kFolder, s));
+  EXPECT_EQ(store.Get(kPasteMethodSection, "Program0").text, "putty.exe=Shift+Insert");
+  EXPECT_EQ(store.Get(kPasteMethodSection, "Program1").text, "Term=1.exe=Ctrl+Shift+V");
+  EXPECT_EQ(store.Get(kPasteMethodSection, "Program7").text, "<missing>");
+  const Settings back = LoadFrom(store);
+  EXPECT_EQ(Programs(back), (std::vector<std::string>{"putty.exe=Shift+Insert", "Term=1.exe=Ctrl+Shift+V"}));
+  EXPECT_TRUE(back.PasteProgramProblems.empty());
+}
+
+TEST(PasteMethodList, BadEntriesAreLeftOutWithASentenceEach_TheOthersKept) {
+  FakeStore store;
+  store.Int(kPasteMethodSection, "Count", 7);
+  store.Str(kPasteMethodSection, "Program0", "notepad.exe=Ctrl+V");
+  store.Str(kPasteMethodSection, "Program1", "cmd.exe Type");
+  store.Str(kPasteMethodSection, "Program2", "C:\\Tools\\term.exe=Type");
+  store.Str(kPasteMethodSection, "Program3", "vim.exe=Ctrl+Z");
+  store.Str(kPasteMethodSection, "Program4", "NOTEPAD.EXE=Type");
+  store.Int(kPasteMethodSection, "Program5", 4);  // a number where a text belongs
+  store.Str(kPasteMethodSection, "Program6", " mstsc.exe = type ");
+  const Settings s = LoadFrom(store);
+  EXPECT_EQ(Programs(s), (std::vector<std::string>{"notepad.exe=Ctrl+V", "mstsc.exe=Type"}));
+  ASSERT_EQ(s.PasteProgramProblems.size(), 5u);
+  EXPECT_NE(s.PasteProgramProblems[0].find("\"cmd.exe Type\" (Program1)"), std::string::npos);
+  EXPECT_NE(s.PasteProgramProblems[0].find("no \"=\""), std::string::npos);
+  EXPECT_NE(s.PasteProgramProblems[1].find("without a folder"), std::string::npos);
+  EXPECT_NE(s.PasteProgramProblems[2].find("none of Ctrl+V"), std::string::npos);
+  EXPECT_NE(s.PasteProgramProblems[3].find("on the list already"), std::string::npos);
+  EXPECT_NE(s.PasteProgramProblems[4].find("(Program5)"), std::string::npos);
+}
+
+TEST(PasteMethodList, ACountBeyondTheBoundIsCutAndSaid_ANegativeOneGivesTheDefaults) {
+  FakeStore store;
+  store.Int(kPasteMethodSection, "Count", 1000000);
+  for (size_t n = 0; n < kMaxPastePrograms + 2; ++n) {
+    store.Str(kPasteMethodSection, "Program" + std::to_string(n), "p" + std::to_string(n) + ".exe=Type");
+  }
+  const Settings s = LoadFrom(store);
+  EXPECT_EQ(s.PastePrograms.size(), kMaxPastePrograms);
+  ASSERT_EQ(s.PasteProgramProblems.size(), 1u);
+  EXPECT_NE(s.PasteProgramProblems[0].find("only the first 64"), std::string::npos);
+
+  FakeStore negative;
+  negative.Int(kPasteMethodSection, "Count", -5);
+  EXPECT_EQ(LoadFrom(negative).PastePrograms.size(), 2u);
+}
+
+TEST(PasteMethodList, AddingRefusesPathsDuplicatesAndAFullList) {
+  std::vector<PasteProgram> list(1);
+  std::strcpy(list[0].program, "Putty.exe");
+  std::string why;
+  EXPECT_TRUE(CanAddPasteProgram(list, "kitty.exe", &why));
+  EXPECT_FALSE(CanAddPasteProgram(list, "PUTTY.EXE", &why));
+  EXPECT_EQ(why, "PUTTY.EXE is on the list already.");
+  EXPECT_FALSE(CanAddPasteProgram(list, "", &why));
+  EXPECT_EQ(why, "it names no program.");
+  EXPECT_FALSE(CanAddPasteProgram(list, "bin/term.exe", &why));
+  EXPECT_NE(why.find("without a folder"), std::string::npos);
+  list.resize(kMaxPastePrograms);
+  for (size_t i = 1; i < list.size(); ++i) std::snprintf(list[i].program, sizeof list[i].program, "p%zu.exe", i);
+  EXPECT_FALSE(CanAddPasteProgram(list, "kitty.exe", &why));
+  EXPECT_NE(why.find("64 programs at most"), std::string::npos);
+}
+
+TEST(PasteMethodList, AppliedBlockCarriesTheListTerminatedAndBounded) {
+  FakeKeyNames names;
+  Settings s;
+  s.PastePrograms.assign(kMaxPastePrograms + 3, PasteProgram{});
+  for (PasteProgram& p : s.PastePrograms) {
+    std::memset(p.program, 'x', sizeof p.program);  // no terminator
+    p.method = kPasteType;
+  }
+  const AppliedShared v = MakeAppliedShared(s, names);
+  EXPECT_EQ(v.pasteProgramCount, static_cast<int32_t>(kMaxPastePrograms));
+  EXPECT_EQ(v.pastePrograms[kMaxPastePrograms - 1].program[kPasteProgramBytes - 1], '\0');
 }
 
 }  // namespace

@@ -52,7 +52,9 @@ TEST(SharedBlockLayout, EveryFieldSitsAtItsOffsetWhateverThePointerSize) {
       FIELD(hCallWndHook64, 3204, 4),  FIELD(bSuspendDirHist, 3208, 4),  FIELD(bDirHistShare, 3212, 4),
       FIELD(hwndDlgResident, 3216, 4), FIELD(nPlatformClass, 3220, 4),   FIELD(szHistoryCaption, 3224, 16),
       FIELD(szShortcutCaption, 3240, 16), FIELD(szAddCaption, 3256, 32), FIELD(residentProcessId, 3288, 4),
-      FIELD(magic, 3292, 4),
+      FIELD(magic, 3292, 4),           FIELD(pasteListVersion, 3296, 4), FIELD(nPastePrograms, 3300, 4),
+      FIELD(PastePrograms, 3304, 4096), FIELD(bTyping, 7400, 4),         FIELD(bStopTyping, 7404, 4),
+      FIELD(nTypedKeysTaken, 7408, 4), FIELD(typingBeat, 7412, 4),
   };
   size_t end = 0;
   for (const Field& f : fields) {
@@ -62,7 +64,7 @@ TEST(SharedBlockLayout, EveryFieldSitsAtItsOffsetWhateverThePointerSize) {
     end = f.offset + f.size;
   }
   EXPECT_EQ(sizeof(Block), end) << "nothing after the last field";
-  EXPECT_EQ(sizeof(Block), 3296u);
+  EXPECT_EQ(sizeof(Block), 7416u);
 }
 #undef FIELD
 

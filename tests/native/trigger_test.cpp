@@ -55,6 +55,8 @@ class FakeHost : public TriggerHost {
   void RecordKey(const KeyEvent& e) noexcept override { log.push_back("record " + std::to_string(e.vk)); }
   void CheckPauseWhilePlaying(const KeyEvent& e) noexcept override { log.push_back("pause? " + std::to_string(e.vk)); }
   void RecordMouse(const MouseEvent& e) noexcept override { log.push_back("record mouse " + std::to_string(e.message)); }
+  void StopTyping() noexcept override { log.push_back("stop typing"); }
+  void CountTypedKey() noexcept override { log.push_back("typed key"); }
   void SendKey(uint8_t vk, bool up) noexcept override { log.push_back("key " + std::to_string(vk) + (up ? " up" : " down")); }
   void SuspendRecording() noexcept override { log.push_back("SuspendRec"); }
   void ResumeRecording() noexcept override { log.push_back("ResumeRec"); }
@@ -107,6 +109,82 @@ Log Replay(Rig& rig, const std::vector<Step>& steps) {
     if (s.action == 'R') rig.Key(s.vk, false, false, true);
   }
   return rig.host.log;
+}
+
+// ---- typing a text ----
+
+TEST(TriggerTyping, PauseOrEscapeWhileTyping_StopsItAndNeverReachesTheProgram) {
+  for (uint32_t vk : {kVkPause, 0x1Bu}) {
+    Rig rig;
+    rig.settings.typing = true;
+    rig.settings.recording = true;
+    EXPECT_EQ(rig.Press(vk), HookVerdict::kSwallow) << vk;
+    EXPECT_EQ(rig.Release(vk), HookVerdict::kSwallow) << vk;
+    EXPECT_EQ(rig.host.log, (Log{"stop typing"})) << "one stop, and nothing recorded; vk " << vk;
+  }
+  // Not typing: Escape is the program's.
+  Rig idle;
+  EXPECT_EQ(idle.Press(0x1B), HookVerdict::kPassOn);
+  EXPECT_TRUE(idle.host.log.empty());
+  // Typing: every typed key passes and is counted for the typist to keep
+  // pace; none is recorded, and the Shift of two capitals is no double Shift.
+  Rig typing;
+  typing.settings.typing = true;
+  typing.settings.recording = true;
+  EXPECT_EQ(typing.Press(0xE7), HookVerdict::kPassOn);  // VK_PACKET
+  EXPECT_EQ(typing.Release(0xE7), HookVerdict::kPassOn);
+  typing.Tap(kVkShift);
+  typing.host.now += 50;
+  typing.Tap(kVkShift);
+  EXPECT_EQ(typing.host.log, (Log(6, "typed key")));
+  // The recording suspension's markers still count in the recording.
+  typing.host.log.clear();
+  EXPECT_EQ(typing.Press(0), HookVerdict::kSwallow);
+  EXPECT_EQ(typing.host.log, (Log{"rec suspend 1"}));
+  Rig notTyping;
+  notTyping.Press(0xE7);
+  EXPECT_TRUE(notTyping.host.log.empty());
+}
+
+// Typing ends at the press of the stop key, before its release comes: the
+// release and the key's repeats while held are still the stop's; a fresh
+// press is the program's again, even when the release went elsewhere.
+TEST(TriggerTyping, TheStopKeysReleaseAfterTypingEndedStaysAwayFromTheProgram) {
+  for (uint32_t vk : {kVkPause, 0x1Bu}) {
+    Rig rig;
+    rig.settings.typing = true;
+    EXPECT_EQ(rig.Press(vk), HookVerdict::kSwallow) << vk;
+    rig.settings.typing = false;  // the typist saw the stop and ended
+    EXPECT_EQ(rig.Key(vk, false, false, true), HookVerdict::kSwallow) << "a repeat while held, vk " << vk;
+    EXPECT_EQ(rig.Release(vk), HookVerdict::kSwallow) << vk;
+    EXPECT_EQ(rig.Press(vk), HookVerdict::kPassOn) << "the next press is the program's, vk " << vk;
+    EXPECT_EQ(rig.Release(vk), HookVerdict::kPassOn) << vk;
+  }
+  // Another key in between is not taken for the stop key.
+  Rig other;
+  other.settings.typing = true;
+  other.Press(0x1B);
+  other.settings.typing = false;
+  EXPECT_EQ(other.Press('A'), HookVerdict::kPassOn);
+  EXPECT_EQ(other.Release('A'), HookVerdict::kPassOn);
+  EXPECT_EQ(other.Release(0x1B), HookVerdict::kSwallow);
+  // The release went to another program: this one's next press of the key
+  // (no repeat) is the user's, and so is its release.
+  Rig moved;
+  moved.settings.typing = true;
+  moved.Press(0x1B);
+  moved.settings.typing = false;
+  EXPECT_EQ(moved.Press(0x1B), HookVerdict::kPassOn);
+  EXPECT_EQ(moved.Release(0x1B), HookVerdict::kPassOn);
+}
+
+// A macro that types a text: Pause stops the typing and the playback alike.
+TEST(TriggerTyping, PauseWhileAMacroTypesStopsThePlaybackToo) {
+  Rig rig;
+  rig.settings.typing = true;
+  rig.settings.playing = true;
+  EXPECT_EQ(rig.Press(kVkPause), HookVerdict::kSwallow);
+  EXPECT_EQ(rig.host.log, (Log{"stop typing", "pause? " + std::to_string(kVkPause)}));
 }
 
 TEST(TriggerDoublePress, SecondReleaseFiresOnlyWithin499ms) {

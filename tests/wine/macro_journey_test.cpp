@@ -839,4 +839,70 @@ TEST_F(MacroRecordJourney, StopDialogDelete_RemovesTheRecordingNotTheMacroChosen
 }
 
 }  // namespace
+// A macro that chooses an entry typed into its program: the macro's next
+// keys wait until the text is typed, rather than land inside it; and Pause
+// while it types stops the typing and the playback alike.
+class MacroTypingJourney : public MacroJourney {
+ protected:
+  void BeforeStart() override {
+    WriteDword("Software\\Veltrane Soft\\Quillo\\PasteMethods", "Count", 1);
+    WriteString("Software\\Veltrane Soft\\Quillo\\PasteMethods", "Program0", "quillo_wine_tests.exe=Type");
+  }
+  // Ctrl twice (the stack menu), '1' (the newest entry), then 'Z' and, after
+  // a gap of `gapMs`, 'Q'.
+  std::vector<EventRecord> ChooseThenKeys(uint32_t gapMs) {
+    return {KeyRecord(1000, VK_CONTROL, true), KeyRecord(1010, VK_CONTROL, false),
+            KeyRecord(1100, VK_CONTROL, true), KeyRecord(1110, VK_CONTROL, false),
+            KeyRecord(1600, '1', true),        KeyRecord(1610, '1', false),
+            KeyRecord(1700, 'Z', true),        KeyRecord(1710, 'Z', false),
+            KeyRecord(1710 + gapMs, 'Q', true), KeyRecord(1720 + gapMs, 'Q', false)};
+  }
+  std::string Text(size_t n) {
+    std::string text;
+    for (size_t i = 0; i < n; ++i) text += static_cast<char>('a' + i % 16);  // no z or q: those are the macro's
+    return text;
+  }
+};
+
+TEST_F(MacroTypingJourney, TheMacrosKeysAfterATypedTextComeAfterAllOfIt) {
+  const std::string text = Text(400);
+  ASSERT_TRUE(PutClipboardText(text));
+  CreateDirectoryA(folder_.file("DirMacro").c_str(), nullptr);
+  const std::string path = Macro("Typed.mcr");
+  ASSERT_TRUE(WriteFileBytes(path, MacroFile(ChooseThenKeys(10))));
+  HWND edit = StartTarget();
+  ASSERT_NE(edit, nullptr);
+  SetCurrentMacro("Typed.mcr");
+  PostMessageA(frame_, WM_COMMAND, 32800, 0);
+  EXPECT_TRUE(WaitFor([&] { return WindowText(edit) == text + "zq"; }, 30000))
+      << "got " << WindowText(edit).size() << " bytes, ending \""
+      << WindowText(edit).substr(WindowText(edit).size() > 20 ? WindowText(edit).size() - 20 : 0) << "\"";
+  EXPECT_TRUE(WaitFor([&] { return FileFree(path); }, 10000)) << "the playback did not end";
+}
+
+TEST_F(MacroTypingJourney, PauseWhileTheMacrosTextIsTypedStopsBoth) {
+  const std::string text = Text(3000);
+  ASSERT_TRUE(PutClipboardText(text));
+  CreateDirectoryA(folder_.file("DirMacro").c_str(), nullptr);
+  const std::string path = Macro("Typed.mcr");
+  ASSERT_TRUE(WriteFileBytes(path, MacroFile(ChooseThenKeys(10))));
+  HWND edit = StartTarget();
+  ASSERT_NE(edit, nullptr);
+  SetCurrentMacro("Typed.mcr");
+  PostMessageA(frame_, WM_COMMAND, 32800, 0);
+  ASSERT_TRUE(WaitFor([&] { return WindowText(edit).size() > 50; }, 20000)) << "typing never started";
+  Tap(VK_PAUSE);
+  EXPECT_TRUE(WaitFor([&] { return FileFree(path); }, 10000)) << "the playback went on";
+  std::string got;
+  WaitFor([&] {
+    const std::string now = WindowText(edit);
+    const bool settled = now == got;
+    got = now;
+    return settled;
+  }, 5000, 500);
+  EXPECT_LT(got.size(), text.size());
+  EXPECT_EQ(got.find_first_of("zq", got.size() > 40 ? got.size() - 40 : 0), std::string::npos)
+      << "the macro's keys went on after Pause: \"" << got.substr(got.size() > 40 ? got.size() - 40 : 0) << "\"";
+}
+
 }  // namespace quillo::wine

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "options/options_res.h"
+#include "paste_programs.h"
 #include "tray/startup_shortcut_win.h"
 #include "resident_fixture.h"
 #include "target_window.h"
@@ -262,7 +263,7 @@ TEST_F(OptionsSheet, ShowsTheStoredValuesCancelKeepsThemAndOkWritesEveryPage) {
   Start();
   // One change on each page, after checking that the page shows the stored value.
   auto changeEveryPage = [&] {
-    ASSERT_EQ(TabCount(), 5);
+    ASSERT_EQ(TabCount(), 6);
     EXPECT_EQ(ComboIndex(IDC_GEN_MENUPOS), 1);
     Press(VK_MENU, 'M');
     Tap(VK_DOWN);
@@ -480,6 +481,118 @@ TEST_F(OptionsSheet, ChoosersSetTheEditorAndFillTheMenuFileAndSkipLists) {
   EXPECT_EQ(readText(kMenuFileSetKey, "MenuFile1"), "MenuHelp.txt");
   EXPECT_EQ(readText(kMenuFileSetKey, "MenuFile2"), "");
   EXPECT_EQ(readText("Software\\Veltrane Soft\\Quillo\\SkipAppList", "SkipApp0"), skipped);
+}
+
+std::string ReadText(const char* key, const char* name) {
+  char text[MAX_PATH] = {};
+  DWORD size = sizeof text;
+  if (RegGetValueA(HKEY_CURRENT_USER, key, name, RRF_RT_REG_SZ, nullptr, text, &size) != ERROR_SUCCESS) return "";
+  return text;
+}
+
+// The Paste Methods page driven with keys alone: a path and a program on the
+// list already are refused with their reasons and the focus back on the
+// name; a program is added with a method chosen from the list, another's
+// method changed, a third removed; OK stores the list at once, and the
+// hooks' list follows.
+TEST_F(OptionsSheet, PasteMethodsPageEditsTheListWithKeysAndOkStoresIt) {
+  constexpr char kPasteKey[] = "Software\\Veltrane Soft\\Quillo\\PasteMethods";
+  Start();
+  ASSERT_TRUE(OpenByCommand(kCmdOptions));
+  ASSERT_EQ(TabCount(), 6);
+  for (int id : {IDC_CUS_LAG, IDC_STK_HISTNUM, IDC_MAC_RECKEY, IDC_FDX_LIST, IDC_PST_LIST}) {
+    ASSERT_TRUE(NextPageShows(id)) << id;
+  }
+  auto count = [&] { return static_cast<int>(SendMessageA(Control(IDC_PST_LIST), LB_GETCOUNT, 0, 0)); };
+  // Asked in UTF-16: the page's list box is a Unicode window, whose text
+  // an ANSI request from another process got "c" for "conhost.exe".
+  auto row = [&](int i) {
+    wchar_t text[128] = {};
+    if (SendMessageW(Control(IDC_PST_LIST), LB_GETTEXTLEN, i, 0) >= 128) return std::string("(long)");
+    SendMessageW(Control(IDC_PST_LIST), LB_GETTEXT, i, reinterpret_cast<LPARAM>(text));
+    std::string narrow;
+    for (const wchar_t* p = text; *p != 0; ++p) narrow += *p < 0x80 ? static_cast<char>(*p) : '?';
+    return narrow;
+  };
+  // Without a stored list, the consoles' defaults.
+  ASSERT_EQ(count(), 2);
+  EXPECT_EQ(row(0), "conhost.exe\tType the text");
+  EXPECT_EQ(row(1), "wineconsole.exe\tType the text");
+
+  TypeInto('F', IDC_PST_NAME, "C:\\bin\\term.exe");
+  Press(VK_MENU, 'A');
+  const std::string path = NextNarrowBox();
+  EXPECT_NE(path.find("This program can't be added to the list: "), std::string::npos) << path;
+  EXPECT_NE(path.find("without a folder"), std::string::npos) << path;
+  EXPECT_TRUE(FocusBecomes(IDC_PST_NAME));
+  EXPECT_EQ(count(), 2);
+
+  // Typed over the refused name, which came back selected.
+  TypeText("putty.exe");
+  ASSERT_TRUE(TextBecomes(IDC_PST_NAME, "putty.exe"));
+  Press(VK_MENU, 'M');
+  ASSERT_TRUE(FocusBecomes(IDC_PST_METHOD));
+  Tap(VK_HOME);
+  Tap(VK_DOWN);
+  ASSERT_TRUE(WaitFor([&] { return ComboIndex(IDC_PST_METHOD) == kPasteShiftInsert; }));
+  Press(VK_MENU, 'A');
+  ASSERT_TRUE(WaitFor([&] { return count() == 3; }));
+  EXPECT_EQ(row(2), "putty.exe\tShift+Insert");
+  EXPECT_TRUE(FocusBecomes(IDC_PST_LIST));
+
+  TypeInto('F', IDC_PST_NAME, "PUTTY.EXE");
+  Press(VK_MENU, 'A');
+  const std::string twice = NextNarrowBox();
+  EXPECT_NE(twice.find("PUTTY.EXE is on the list already."), std::string::npos) << twice;
+  EXPECT_TRUE(FocusBecomes(IDC_PST_NAME));
+  EXPECT_EQ(count(), 3);
+
+  // conhost.exe chosen in the list shows in the fields, and takes Ctrl+V.
+  Press(VK_MENU, 'P');
+  ASSERT_TRUE(FocusBecomes(IDC_PST_LIST));
+  Tap(VK_HOME);
+  ASSERT_TRUE(TextBecomes(IDC_PST_NAME, "conhost.exe"));
+  EXPECT_EQ(ComboIndex(IDC_PST_METHOD), kPasteType);
+  Press(VK_MENU, 'M');
+  ASSERT_TRUE(FocusBecomes(IDC_PST_METHOD));
+  Tap(VK_HOME);
+  ASSERT_TRUE(WaitFor([&] { return ComboIndex(IDC_PST_METHOD) == kPasteCtrlV; }));
+  Press(VK_MENU, 'C');
+  EXPECT_TRUE(WaitFor([&] { return row(0) == "conhost.exe\tCtrl+V"; })) << row(0);
+  EXPECT_EQ(row(1), "wineconsole.exe\tType the text") << "another entry changed";
+
+  Press(VK_MENU, 'P');
+  ASSERT_TRUE(FocusBecomes(IDC_PST_LIST));
+  Tap(VK_DOWN);
+  ASSERT_TRUE(TextBecomes(IDC_PST_NAME, "wineconsole.exe"));
+  Press(VK_MENU, 'R');
+  ASSERT_TRUE(WaitFor([&] { return count() == 2; }));
+  EXPECT_EQ(row(1), "putty.exe\tShift+Insert");
+
+  // A name typed but never added keeps OK from closing the sheet; emptied,
+  // it lets it.
+  TypeInto('F', IDC_PST_NAME, "mintty.exe");
+  Tap(VK_RETURN);
+  const std::string typed = NextNarrowBox();
+  EXPECT_NE(typed.find("mintty.exe is not on the list: press Add"), std::string::npos) << typed;
+  EXPECT_TRUE(FocusBecomes(IDC_PST_NAME));
+  EXPECT_EQ(Sheets().count, 1) << "OK dropped the name typed";
+  Tap(VK_DELETE);
+  ASSERT_TRUE(TextBecomes(IDC_PST_NAME, ""));
+
+  Tap(VK_RETURN);
+  ASSERT_TRUE(SheetGone());
+  EXPECT_TRUE(WaitFor([&] { return ReadDword(kPasteKey, "Count", 99) == 2; })) << "OK did not store the list at once";
+  EXPECT_EQ(ReadText(kPasteKey, "Program0"), "conhost.exe=Ctrl+V");
+  EXPECT_EQ(ReadText(kPasteKey, "Program1"), "putty.exe=Shift+Insert");
+  EXPECT_EQ(ReadText(kPasteKey, "Program2"), "");
+  ASSERT_EQ(g_nPastePrograms, 2) << "the hooks' list did not follow OK";
+  EXPECT_STREQ(g_PastePrograms[0].program, "conhost.exe");
+  EXPECT_EQ(g_PastePrograms[0].method, kPasteCtrlV);
+  EXPECT_STREQ(g_PastePrograms[1].program, "putty.exe");
+  EXPECT_EQ(g_PastePrograms[1].method, kPasteShiftInsert);
+  Stop();
+  EXPECT_EQ(ReadDword(kPasteKey, "Count", 99), 2u);
 }
 
 TEST_F(OptionsSheet, MacroSheetHoldsTheMacroPageAndOkReachesTheRecordingSwitches) {
