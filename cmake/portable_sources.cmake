@@ -11,15 +11,26 @@ set(COMMON_PORTABLE_SOURCES
   ${QUILLO_ROOT}/common/paste_programs.cpp
 )
 set(HOOK_PORTABLE_SOURCES
-  ${QUILLO_ROOT}/hook/menu_file.cpp
-  ${QUILLO_ROOT}/hook/tags.cpp
-  ${QUILLO_ROOT}/hook/key_strokes.cpp
-  ${QUILLO_ROOT}/hook/trigger.cpp
-  ${QUILLO_ROOT}/hook/stack_caption.cpp
-  ${QUILLO_ROOT}/hook/delivery.cpp
+  ${QUILLO_ROOT}/hook/menu_language/menu_file.cpp
+  ${QUILLO_ROOT}/hook/menu_language/tags.cpp
+  ${QUILLO_ROOT}/hook/menu_language/key_strokes.cpp
+  ${QUILLO_ROOT}/hook/triggers/trigger.cpp
+  ${QUILLO_ROOT}/hook/menus/stack_caption.cpp
+  ${QUILLO_ROOT}/hook/delivery/delivery.cpp
   ${QUILLO_ROOT}/hook/text_commands/enclose.cpp
   ${QUILLO_ROOT}/hook/text_commands/convert.cpp
   ${QUILLO_ROOT}/hook/macros/recorder.cpp
+)
+# The hook library's folders whose headers are named without the folder
+# ("delivery.h"): each is on the include path of whatever compiles the
+# library's files. Those of text_commands/ and macros/ are named with theirs.
+set(HOOK_INCLUDE_DIRS
+  ${QUILLO_ROOT}/hook
+  ${QUILLO_ROOT}/hook/menu_language
+  ${QUILLO_ROOT}/hook/menus
+  ${QUILLO_ROOT}/hook/delivery
+  ${QUILLO_ROOT}/hook/triggers
+  ${QUILLO_ROOT}/hook/tag_host
 )
 set(APP_PORTABLE_SOURCES
   ${QUILLO_ROOT}/app/history_store.cpp
