@@ -411,8 +411,10 @@ void CMainFrame::SaveSettingsNow() {
 }
 
 void CMainFrame::OnClose() {
-  // Typing ends before anything it uses: the hooks, the window it reports to.
+  // Typing ends before anything it uses: the hooks, the window it reports to;
+  // and a key-stroke item waiting for it goes no further.
   typist_.Stop();
+  AbandonKeyStrokeItem();
   if (!closed_) {
     closed_ = true;
     RemoveHooks();
@@ -424,6 +426,7 @@ void CMainFrame::OnClose() {
 
 void CMainFrame::OnDestroy() {
   typist_.Stop();
+  AbandonKeyStrokeItem();
 #ifdef _WIN64
   // Its hooks post to this window: it goes first.
   companion_.Stop();
@@ -588,7 +591,7 @@ void CMainFrame::OnTypingEnded(uint32_t job, app::TypingEnd end, size_t typed) {
     if (end == app::TypingEnd::kDone) {
       RunKeyStrokeSteps();
     } else {
-      itemSteps_.clear();
+      AbandonKeyStrokeItem();
     }
   }
   // The user's own stop, the whole text and the end of the program need no
@@ -618,6 +621,7 @@ void CMainFrame::PlayKeyStrokes() {
   const size_t textLen = strnlen(text.data(), text.size());
   // A newer item replaces one still under way, as its keys would otherwise
   // mix with this one's.
+  AbandonKeyStrokeItem();
   itemSteps_ = app::PlanKeyStrokePlayback(text.data(), textLen, reinterpret_cast<const uint8_t*>(marker.data()),
                                           marker.size());
   itemNext_ = 0;
@@ -637,6 +641,12 @@ void CMainFrame::RunKeyStrokeSteps() {
       case app::PlaybackStep::kPaste:
         if (!CopyTextToClip(step.text.c_str(), TRUE)) continue;
         {
+          if (typist_.busy()) {
+            // Another text is being typed: this piece would be refused, and
+            // the item's keys after it would land inside that text.
+            AbandonKeyStrokeItem();
+            return;
+          }
           const uint32_t before = typist_.lastStarted();
           PasteText();
           if (typist_.lastStarted() != before) {
@@ -659,6 +669,7 @@ void CMainFrame::RunKeyStrokeSteps() {
         if (bracket) SuspendRec();
         if (step.kind != app::PlaybackStep::kKeyUp) keybd_event(step.vk, 0, 0, 0);
         if (step.kind != app::PlaybackStep::kKeyDown) keybd_event(step.vk, 0, KEYEVENTF_KEYUP, 0);
+        NoteItemKey(step.vk, step.kind == app::PlaybackStep::kKeyDown);
         if (bracket) ResumeRec();
         break;
       }
@@ -675,6 +686,28 @@ void CMainFrame::RunKeyStrokeSteps() {
     if (generation != itemGeneration_) return;  // a newer item runs instead
   }
   itemSteps_.clear();
+  itemKeysDown_.clear();
+}
+
+void CMainFrame::NoteItemKey(uint8_t vk, bool down) {
+  for (size_t i = 0; i < itemKeysDown_.size(); ++i) {
+    if (itemKeysDown_[i] == vk) itemKeysDown_.erase(itemKeysDown_.begin() + static_cast<std::ptrdiff_t>(i--));
+  }
+  if (down) itemKeysDown_.push_back(vk);
+}
+
+void CMainFrame::AbandonKeyStrokeItem() {
+  // A key the item pressed and meant to release later goes up now: no
+  // stopped item leaves a key down for the whole desktop.
+  const bool bracket = !itemKeysDown_.empty() && macros_ && macros_->HooksRecording();
+  if (bracket) SuspendRec();
+  for (auto it = itemKeysDown_.rbegin(); it != itemKeysDown_.rend(); ++it) keybd_event(*it, 0, KEYEVENTF_KEYUP, 0);
+  if (bracket) ResumeRec();
+  itemKeysDown_.clear();
+  itemSteps_.clear();
+  itemNext_ = 0;
+  itemWaitsFor_ = 0;
+  ++itemGeneration_;
 }
 
 }  // namespace quillo

@@ -58,6 +58,10 @@ class CMainFrame {
   // Plays the key-stroke item's steps from itemNext_ on, until its end or a
   // piece that is being typed.
   void RunKeyStrokeSteps();
+  // Gives the item up where it is, its pressed keys released.
+  void AbandonKeyStrokeItem();
+  // Keeps track of the keys the item holds down.
+  void NoteItemKey(uint8_t vk, bool down);
   void OnTypingEnded(uint32_t job, app::TypingEnd end, size_t typed);
   bool CreateMacroBar();
   void SaveMacroBarState();
@@ -113,6 +117,7 @@ class CMainFrame {
   size_t itemNext_ = 0;
   uint32_t itemWaitsFor_ = 0;
   uint32_t itemGeneration_ = 0;
+  std::vector<uint8_t> itemKeysDown_;  // pressed by the item and not yet released
   bool barStateLoaded_ = false;  // the bar's place was read and is saved once at the end
   UINT marker_ = 0;
   DWORD lastSequence_ = 0;  // clipboard sequence number of the last change looked at

@@ -11,6 +11,7 @@
 #include "paste_methods/typing_win.h"
 #include "quillo_hook.h"
 #include "quillo_messages.h"
+#include "shared_block_win.h"
 #include "resource.h"
 
 namespace quillo::app {
@@ -56,14 +57,27 @@ class WinPlayHost final : public macros::PlayHost {
               const settings::Settings& settings)
       : playing_(playing), stop_(stop), stopEvent_(stopEvent), settings_(settings) {}
   void SendKey(uint8_t vk, uint8_t scan, bool extended, bool up) noexcept override {
-    WaitWhileTyping();
+    // A press waits for a text being typed; after a stop only releases go
+    // out, as a stopped playback must leave no key down.
+    if (!up && !WaitWhileTyping()) return;
     keybd_event(vk, scan, (extended ? KEYEVENTF_EXTENDEDKEY : 0) | (up ? KEYEVENTF_KEYUP : 0), 0);
   }
   void SendMouse(uint32_t flags, int32_t x, int32_t y) noexcept override {
-    WaitWhileTyping();
+    constexpr uint32_t kUps = MOUSEEVENTF_LEFTUP | MOUSEEVENTF_RIGHTUP | MOUSEEVENTF_MIDDLEUP | MOUSEEVENTF_XUP;
+    if ((flags & ~kUps) != 0 && !WaitWhileTyping()) {
+      // Stopped: the button releases alone, where the pointer is.
+      flags &= kUps;
+      if (flags == 0) return;
+      mouse_event(flags, 0, 0, 0, 0);
+      return;
+    }
     mouse_event(flags | MOUSEEVENTF_ABSOLUTE, static_cast<DWORD>(x), static_cast<DWORD>(y), 0, 0);
   }
-  bool IsPlaying() noexcept override { return playing_.load() != 0 && !stop_.load(); }
+  // The hooks clear the shared flag the moment they see Pause; the machine's
+  // own flags follow when its window handles the stop.
+  bool IsPlaying() noexcept override {
+    return playing_.load() != 0 && !stop_.load() && ::quillo::Shared().bPlaying != 0;
+  }
   macros::PlayIntervals Intervals() noexcept override {
     // Read at this moment, as the options may change them during a loop.
     return {settings_.PlayStyle, settings_.KeyInterval, settings_.MouseInterval};
@@ -76,21 +90,6 @@ class WinPlayHost final : public macros::PlayHost {
   // otherwise the time each event takes to inject adds to every gap and the
   // macro drifts slower and slower. A playback that has fallen far behind (the
   // system stalled) does not rush the next events to catch up.
-  // A text the macro chose is typed on the typist's own thread: the macro's
-  // next keys and clicks wait until it is typed, or they would land inside
-  // it (and a click take the window out of the front). A stop ends the
-  // wait; the event still goes out, as the releases of a stopped playback
-  // must, and a press is released with the rest.
-  void WaitWhileTyping() noexcept {
-    bool waited = false;
-    while (app::TextBeingTyped() && IsPlaying()) {
-      waited = true;
-      if (WaitForSingleObject(stopEvent_, kTypingPollMs) == WAIT_OBJECT_0) break;
-    }
-    // The macro's timing starts again after the text.
-    if (waited) waited_ = false;
-  }
-
   void Wait(uint32_t ms) noexcept override {
     const DWORD now = GetTickCount();
     const DWORD start = waited_ && now - due_ < kCatchUpMs ? due_ : now;
@@ -108,6 +107,21 @@ class WinPlayHost final : public macros::PlayHost {
   }
 
  private:
+  // A text the macro chose is typed on the typist's own thread: the macro's
+  // next presses and clicks wait until it is typed, or they would land
+  // inside it (and a click take the window out of the front). Whether the
+  // playback is still on afterwards.
+  bool WaitWhileTyping() noexcept {
+    bool waited = false;
+    while (app::TextBeingTyped() && IsPlaying()) {
+      waited = true;
+      if (WaitForSingleObject(stopEvent_, kTypingPollMs) == WAIT_OBJECT_0) break;
+    }
+    // The macro's timing starts again after the text.
+    if (waited) waited_ = false;
+    return IsPlaying();
+  }
+
   static constexpr DWORD kCatchUpMs = 50;
   static constexpr DWORD kTypingPollMs = 10;
   std::atomic<LONG>& playing_;

@@ -88,8 +88,9 @@ TypingKeys ChooseTypingKeys(const TypingStep& step, const TypingKeyFacts& facts)
 
 // The typed key events the program took, from the hooks' count of every key
 // event while a text is typed, the user's own among them (a key held down
-// repeats): a count beyond what was sent is theirs, and is never taken as
-// room to run further ahead.
+// repeats). A count beyond all that was sent is surely theirs and never
+// taken as room; the user's events within the lead cannot be told from the
+// typed ones, and each lets the typist one event further ahead.
 class TypedKeyCount {
  public:
   // `counted`: the hooks' count now; `sent`: the key events sent so far.

@@ -38,8 +38,10 @@ constexpr DWORD kEndingThreadWaitMs = 200;
 // The typist renews its beat at every look at its target; a beat this old is
 // one of a typist that is gone (the hooks read it alike).
 constexpr DWORD kTypingBeatMs = 2000;
-// The typed key events carry this in their extra information, where the
-// system hands it on (low-level hooks see it), to be told from the user's.
+// The typed key events carry this in their extra information. The keyboard
+// hooks inside the programs cannot read it (Wine sets a message's extra
+// information only after they ran), so it serves whoever watches the input
+// stream at a lower level, such as a debugger.
 constexpr ULONG_PTR kTypedKeyMark = 0x51545950;  // "QTYP"
 
 // The whole desktop types one text at a time: the flag lives in the shared
@@ -215,8 +217,9 @@ LRESULT Typist::OnRequest(const COPYDATASTRUCT& data) noexcept {
   // theirs that the typed keys must be hidden from.
   job->recording = Shared().bRecording != 0;
   job->notify = window_;
-  job->number = ++lastStarted_;
-  if (lastStarted_ > 0xFFFFFF) lastStarted_ = job->number = 1;  // kept within kMsgTypingEnded's wParam
+  // The number counts only once the thread runs: a caller waiting for the
+  // end of a text it started must not wait for one that never began.
+  job->number = lastStarted_ >= 0xFFFFFF ? 1 : lastStarted_ + 1;  // within kMsgTypingEnded's wParam
   if (length != 0) {
     // No code page makes more UTF-16 units than bytes.
     const int units = MultiByteToWideChar(CP_ACP, 0, ansi, static_cast<int>(length), nullptr, 0);
@@ -235,6 +238,7 @@ LRESULT Typist::OnRequest(const COPYDATASTRUCT& data) noexcept {
     ReleaseTyping();
     return 0;
   }
+  lastStarted_ = job->number;
   job_ = std::move(job);
   return 1;
 }

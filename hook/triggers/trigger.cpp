@@ -19,14 +19,16 @@ HookVerdict TriggerHandler::OnKeyboard(int code, const KeyEvent& event, const Tr
     // Stops the text being typed into this program. Press and release are
     // both kept from the program: an Escape would empty a console's line,
     // and from a macro being recorded.
+    // A macro typing its text stops with it: Pause is the playback's stop,
+    // taken before the typing ends, so that the playback waiting for the
+    // text sees the stop first.
+    if (s.playing) host_.CheckPauseWhilePlaying(event);
     if (!event.released) {
       host_.StopTyping();
       state_.stopKeyHeld = event.vk;
     } else if (state_.stopKeyHeld == event.vk) {
       state_.stopKeyHeld = 0;
     }
-    // A macro typing its text stops with it: Pause is the playback's stop.
-    if (s.playing) host_.CheckPauseWhilePlaying(event);
     return HookVerdict::kSwallow;
   }
   if (state_.stopKeyHeld != 0 && event.vk == state_.stopKeyHeld) {
